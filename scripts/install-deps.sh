@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the program, its tests and its benchmarks need.
+# Runs apt-get only when something is missing, so repeated runs cost nothing.
+set -euo pipefail
+
+PACKAGES=(
+  cmake g++ make pkg-config
+  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
+  libxlsxwriter-dev zlib1g-dev
+  postgresql
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "A instalar: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

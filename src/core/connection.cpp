@@ -1,0 +1,204 @@
+#include "core/connection.h"
+
+#include "core/appfolder.h"
+#include "core/inifile.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace {
+const QString kPrefixo = QStringLiteral("molvar-");
+
+QString nomeLigacao(const QString &ligacao)
+{
+    return kPrefixo + QString::fromLatin1(QCryptographicHash::hash(ligacao.toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+} // namespace
+
+DadosLigacao DadosLigacao::interpreta(const QString &ligacao)
+{
+    DadosLigacao d;
+    const QStringList partes = ligacao.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    QString driver;
+    for (const QString &p : partes) {
+        const int igual = p.indexOf(QLatin1Char('='));
+        if (igual <= 0)
+            continue;
+        const QString k = p.left(igual).trimmed().toLower();
+        const QString v = p.mid(igual + 1).trimmed();
+        if (k == QLatin1String("driver") || k == QLatin1String("provider"))
+            driver = v.toLower();
+        else if (k == QLatin1String("database") || k == QLatin1String("initial catalog") || k == QLatin1String("dbname"))
+            d.baseDados = v;
+        else if (k == QLatin1String("server") || k == QLatin1String("host") || k == QLatin1String("data source"))
+            d.servidor = v;
+        else if (k == QLatin1String("port"))
+            d.porta = v.toInt();
+        else if (k == QLatin1String("uid") || k == QLatin1String("user") || k == QLatin1String("user id"))
+            d.utilizador = v;
+        else if (k == QLatin1String("pwd") || k == QLatin1String("password"))
+            d.senha = v;
+    }
+    if (driver == QLatin1String("sqlite") || driver == QLatin1String("qsqlite"))
+        d.tipo = Tipo::SQLite;
+    else if (driver == QLatin1String("postgresql") || driver == QLatin1String("postgres") || driver == QLatin1String("qpsql"))
+        d.tipo = Tipo::PostgreSQL;
+    if (ligacao.trimmed().isEmpty())
+        d.erro = QStringLiteral("A ligação não está configurada.");
+    else if (d.tipo == Tipo::Nenhum)
+        d.erro = QStringLiteral("A ligação \"%1\" não indica um controlador conhecido (Driver=SQLite ou Driver=PostgreSQL).").arg(ligacao);
+    else if (d.baseDados.isEmpty())
+        d.erro = QStringLiteral("A ligação \"%1\" não indica a base de dados (Database=...).").arg(ligacao);
+    return d;
+}
+
+QString DadosLigacao::ficheiroSqlite() const
+{
+    if (QDir::isAbsolutePath(baseDados))
+        return baseDados;
+    return QDir(appFolder()).filePath(baseDados);
+}
+
+QString ligacaoDaSeccao(const QString &seccao)
+{
+    return LeIni(seccao, QStringLiteral("Connect_sql")) + LeIni(seccao, QStringLiteral("Connect_sql1"))
+        + LeIni(seccao, QStringLiteral("Connect_sql2")) + LeIni(seccao, QStringLiteral("Connect_sql3"));
+}
+
+QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
+{
+    const QString nome = nomeLigacao(ligacao);
+    if (QSqlDatabase::contains(nome)) {
+        QSqlDatabase db = QSqlDatabase::database(nome, false);
+        if (db.isOpen())
+            return db;
+    }
+    const DadosLigacao d = DadosLigacao::interpreta(ligacao);
+    if (!d.erro.isEmpty()) {
+        if (erro)
+            *erro = d.erro;
+        return {};
+    }
+    QSqlDatabase db = QSqlDatabase::contains(nome)
+        ? QSqlDatabase::database(nome, false)
+        : QSqlDatabase::addDatabase(d.tipo == DadosLigacao::Tipo::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), nome);
+    if (!db.isValid()) {
+        if (erro)
+            *erro = QStringLiteral("O controlador de base de dados não está instalado: %1").arg(textoErro(db.lastError()));
+        return {};
+    }
+    if (d.tipo == DadosLigacao::Tipo::SQLite) {
+        const QString ficheiro = d.ficheiroSqlite();
+        // Opening a missing SQLite file would silently create an empty database; the
+        // set-up creates it on purpose (see criaBaseDados), every other use must not.
+        if (!QFileInfo::exists(ficheiro)) {
+            if (erro)
+                *erro = QStringLiteral("A base de dados \"%1\" não existe.").arg(ficheiro);
+            return {};
+        }
+        db.setDatabaseName(ficheiro);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    } else {
+        db.setDatabaseName(d.baseDados);
+        db.setHostName(d.servidor.isEmpty() ? QStringLiteral("127.0.0.1") : d.servidor);
+        if (d.porta > 0)
+            db.setPort(d.porta);
+        db.setUserName(d.utilizador);
+        db.setPassword(d.senha);
+        db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+    }
+    if (!db.open()) {
+        if (erro)
+            *erro = QStringLiteral("Não foi possível abrir a base de dados: %1").arg(textoErro(db.lastError()));
+        return {};
+    }
+    QSqlQuery q(db);
+    if (d.tipo == DadosLigacao::Tipo::SQLite) {
+        // Text comparisons are exact on both databases.
+        q.exec(QStringLiteral("PRAGMA case_sensitive_like=ON"));
+        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    } else {
+        q.exec(QStringLiteral("SET client_encoding TO 'UTF8'"));
+    }
+    return db;
+}
+
+void fechaLigacao(const QString &ligacao)
+{
+    const QString nome = nomeLigacao(ligacao);
+    if (!QSqlDatabase::contains(nome))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(nome, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(nome);
+}
+
+void fechaTodasLigacoes()
+{
+    for (const QString &nome : QSqlDatabase::connectionNames()) {
+        if (!nome.startsWith(kPrefixo))
+            continue;
+        {
+            QSqlDatabase db = QSqlDatabase::database(nome, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(nome);
+    }
+}
+
+bool ePostgres(const QSqlDatabase &db)
+{
+    return db.driverName() == QLatin1String("QPSQL");
+}
+
+QString textoErro(const QSqlError &e)
+{
+    QString t = e.databaseText().trimmed();
+    const QString d = e.driverText().trimmed();
+    if (t.isEmpty())
+        t = d;
+    else if (!d.isEmpty() && !t.contains(d))
+        t = d + QStringLiteral(": ") + t;
+    return t.isEmpty() ? QStringLiteral("erro desconhecido") : t;
+}
+
+bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params, QString *erro)
+{
+    // PostgreSQL cannot prepare DDL: a statement without values runs directly.
+    if (params.isEmpty()) {
+        if (!q.exec(sql)) {
+            if (erro)
+                *erro = textoErro(q.lastError());
+            return false;
+        }
+        return true;
+    }
+    if (!q.prepare(sql)) {
+        if (erro)
+            *erro = textoErro(q.lastError());
+        return false;
+    }
+    for (const QVariant &v : params)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        if (erro)
+            *erro = textoErro(q.lastError());
+        return false;
+    }
+    return true;
+}
+
+QVariant valorUnico(QSqlDatabase db, const QString &sql, const QVariantList &params, QString *erro)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!executa(q, sql, params, erro) || !q.next())
+        return {};
+    return q.value(0);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+#include <QVariantList>
+
+class QSqlQuery;
+
+// A connection string names a driver and its settings, "key=value" pairs separated by ";":
+//   Driver=SQLite;Database=molvar.db;                      (a relative file lies in the program's folder)
+//   Driver=PostgreSQL;Server=127.0.0.1;Port=5432;Database=molvar;Uid=molvar;Pwd=...;
+// Keys compare without regard to case; Host, User and Password are accepted as synonyms.
+struct DadosLigacao {
+    enum class Tipo { Nenhum, SQLite, PostgreSQL };
+    Tipo tipo = Tipo::Nenhum;
+    QString baseDados, servidor, utilizador, senha;
+    int porta = 0;
+    QString erro; // why the string could not be understood
+
+    static DadosLigacao interpreta(const QString &ligacao);
+    QString ficheiroSqlite() const; // absolute path of a SQLite database
+};
+
+// The concatenation of Connect_sql, Connect_sql1, Connect_sql2 and Connect_sql3 of a section.
+QString ligacaoDaSeccao(const QString &seccao);
+
+// One reusable connection per distinct string, opened on first use. An invalid
+// QSqlDatabase (and the reason in erro) when it cannot be opened.
+QSqlDatabase abreLigacao(const QString &ligacao, QString *erro = nullptr);
+
+// Closes and forgets the connection of one string, or of all.
+void fechaLigacao(const QString &ligacao);
+void fechaTodasLigacoes();
+
+bool ePostgres(const QSqlDatabase &db);
+
+// The database's own error text, for messages shown to the user.
+QString textoErro(const QSqlError &e);
+
+// Prepares, binds every value in order and runs a statement. False with the message on failure.
+bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params = {}, QString *erro = nullptr);
+
+// The first column of the first row of a query (invalid when there is none or on failure).
+QVariant valorUnico(QSqlDatabase db, const QString &sql, const QVariantList &params = {}, QString *erro = nullptr);

@@ -1,0 +1,133 @@
+#include "core/datagrid.h"
+
+#include "core/connection.h"
+
+#include <QHeaderView>
+#include <QLocale>
+#include <QSqlError>
+#include <QSqlQuery>
+
+int twipsParaPixels(int twips)
+{
+    return (twips + 7) / 15;
+}
+
+void ModeloGrelha::setColunaBooleana(int coluna, bool ligada)
+{
+    if (ligada)
+        m_booleanas.insert(coluna);
+    else
+        m_booleanas.remove(coluna);
+}
+
+QVariant ModeloGrelha::data(const QModelIndex &item, int role) const
+{
+    const QVariant v = QSqlQueryModel::data(item, role == Qt::TextAlignmentRole ? Qt::DisplayRole : role);
+    if (role == Qt::TextAlignmentRole) {
+        const auto t = v.typeId();
+        if (!m_booleanas.contains(item.column())
+            && (t == QMetaType::Double || t == QMetaType::Int || t == QMetaType::LongLong || t == QMetaType::Short))
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    }
+    if (role != Qt::DisplayRole || v.isNull())
+        return v;
+    if (m_booleanas.contains(item.column())) {
+        const QString s = v.toString().trimmed().toLower();
+        const bool verdade = !(s.isEmpty() || s == QLatin1String("0") || s == QLatin1String("false") || s == QLatin1String("f"));
+        return verdade ? QStringLiteral("Sim") : QStringLiteral("Não");
+    }
+    if (v.typeId() == QMetaType::Double)
+        return QLocale(QLocale::Portuguese, QLocale::Portugal).toString(v.toDouble(), 'f', 2);
+    return v;
+}
+
+DataGrid::DataGrid(QWidget *parent)
+    : QTableView(parent)
+    , m_modelo(new ModeloGrelha(this))
+{
+    setModel(m_modelo);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAlternatingRowColors(true);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setHighlightSections(false);
+}
+
+bool DataGrid::setQuery(QSqlDatabase db, const QString &sql, const QVariantList &params, QString *erro)
+{
+    QSqlQuery q(db);
+    QString e;
+    if (!executa(q, sql, params, &e)) {
+        limpa();
+        if (erro)
+            *erro = e;
+        return false;
+    }
+    m_modelo->setQuery(std::move(q));
+    return true;
+}
+
+void DataGrid::limpa()
+{
+    m_modelo->clear();
+}
+
+void DataGrid::aplicaLayout(const QList<ColunaGrelha> &colunas)
+{
+    const int n = qMin(colunas.size(), m_modelo->columnCount());
+    for (int c = 0; c < n; ++c) {
+        m_modelo->setHeaderData(c, Qt::Horizontal, colunas[c].titulo);
+        setColumnWidth(c, twipsParaPixels(colunas[c].larguraTwips));
+    }
+}
+
+void DataGrid::setColunaBooleana(int coluna, bool ligada)
+{
+    m_modelo->setColunaBooleana(coluna, ligada);
+    viewport()->update();
+}
+
+int DataGrid::linhasLidas() const
+{
+    return m_modelo->rowCount();
+}
+
+int DataGrid::totalLinhas()
+{
+    while (m_modelo->canFetchMore())
+        m_modelo->fetchMore();
+    return m_modelo->rowCount();
+}
+
+bool DataGrid::temLinhas() const
+{
+    return m_modelo->rowCount() > 0;
+}
+
+void DataGrid::vaiParaUltima()
+{
+    const int n = totalLinhas();
+    if (n == 0)
+        return;
+    const QModelIndex ultima = m_modelo->index(n - 1, 0);
+    setCurrentIndex(ultima);
+    scrollTo(ultima);
+}
+
+QVariant DataGrid::valor(int linha, int coluna) const
+{
+    return m_modelo->QSqlQueryModel::data(m_modelo->index(linha, coluna), Qt::DisplayRole);
+}
+
+QString DataGrid::texto(int linha, int coluna) const
+{
+    return m_modelo->data(m_modelo->index(linha, coluna), Qt::DisplayRole).toString();
+}
+
+int DataGrid::linhaActual() const
+{
+    return currentIndex().isValid() ? currentIndex().row() : -1;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQueryModel>
+#include <QTableView>
+#include <QVariantList>
+
+// 15 twips make one pixel at 96 dpi.
+int twipsParaPixels(int twips);
+
+// Caption and width (in twips) of one grid column.
+struct ColunaGrelha {
+    QString titulo;
+    int larguraTwips = 0;
+};
+
+// The rows of a query for a grid: Boolean columns read "Sim"/"Não", amounts show two
+// decimals with a decimal comma. Rows are fetched as the view needs them.
+class ModeloGrelha : public QSqlQueryModel
+{
+    Q_OBJECT
+public:
+    using QSqlQueryModel::QSqlQueryModel;
+    void setColunaBooleana(int coluna, bool ligada);
+    bool colunaBooleana(int coluna) const { return m_booleanas.contains(coluna); }
+    QVariant data(const QModelIndex &item, int role = Qt::DisplayRole) const override;
+
+private:
+    QSet<int> m_booleanas;
+};
+
+class DataGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    explicit DataGrid(QWidget *parent = nullptr);
+
+    // Runs the query and shows its rows. False (with the database's text) on failure; the
+    // grid is then left empty.
+    bool setQuery(QSqlDatabase db, const QString &sql, const QVariantList &params = {}, QString *erro = nullptr);
+    void limpa();
+
+    // Captions and widths of the first columns, in order; missing columns are ignored.
+    void aplicaLayout(const QList<ColunaGrelha> &colunas);
+    void setColunaBooleana(int coluna, bool ligada = true);
+
+    // Rows read so far (the view reads more as it scrolls); totalLinhas() reads them all.
+    int linhasLidas() const;
+    int totalLinhas();
+    bool temLinhas() const;
+    // Reads the remaining rows and makes the last one current.
+    void vaiParaUltima();
+    QVariant valor(int linha, int coluna) const;
+    // The shown text of a cell, as the user sees it.
+    QString texto(int linha, int coluna) const;
+    int linhaActual() const;
+    ModeloGrelha *modelo() const { return m_modelo; }
+
+private:
+    ModeloGrelha *m_modelo;
+};

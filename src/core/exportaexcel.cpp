@@ -1,0 +1,235 @@
+#include "core/exportaexcel.h"
+
+#include "core/appfolder.h"
+#include "core/connection.h"
+#include "core/mensagens.h"
+#include "core/money.h"
+#include "core/session.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUrl>
+
+#include <xlsxwriter.h>
+
+namespace {
+
+QString letraColuna(int coluna)
+{
+    QString s;
+    for (int c = coluna + 1; c > 0; c = (c - 1) / 26)
+        s.prepend(QChar(u'A' + (c - 1) % 26));
+    return s;
+}
+
+void mostraErroExcel(Session &s, int numero, const QString &descricao)
+{
+    if (s.msg)
+        s.msg->mostra(QStringLiteral("Error: %1\n\n%2").arg(numero).arg(descricao),
+                      tituloAplicacao() + QStringLiteral("  -  Advisory"), Mensagens::Botoes::Ok, Mensagens::Icone::Critico);
+}
+
+class CursorEspera
+{
+public:
+    CursorEspera()
+    {
+        if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~CursorEspera()
+    {
+        if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+            QApplication::restoreOverrideCursor();
+    }
+};
+
+// Writes the workbook; returns 0 or the libxlsxwriter error.
+struct Escritor {
+    lxw_workbook *wb = nullptr;
+    lxw_worksheet *ws = nullptr;
+    lxw_format *fmtValor = nullptr;
+    lxw_format *fmtData = nullptr;
+    lxw_format *fmtTitulo = nullptr;
+    lxw_format *fmtCabecalho = nullptr;
+    lxw_error erro = LXW_NO_ERROR;
+
+    bool ok() const { return erro == LXW_NO_ERROR; }
+    void verifica(lxw_error e)
+    {
+        if (erro == LXW_NO_ERROR && e != LXW_NO_ERROR)
+            erro = e;
+    }
+    void texto(int l, int c, const QString &t, lxw_format *f = nullptr)
+    {
+        if (ok())
+            verifica(worksheet_write_string(ws, l, c, t.toUtf8().constData(), f));
+    }
+    void valor(int l, int c, const QVariant &v)
+    {
+        if (!ok() || v.isNull())
+            return;
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            verifica(worksheet_write_number(ws, l, c, v.toDouble(), nullptr));
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            verifica(worksheet_write_number(ws, l, c, v.toDouble(), fmtValor));
+            break;
+        case QMetaType::Bool:
+            verifica(worksheet_write_number(ws, l, c, v.toBool() ? 1 : 0, nullptr));
+            break;
+        case QMetaType::QDate:
+        case QMetaType::QDateTime: {
+            const QDate d = v.toDate();
+            lxw_datetime dt = {d.year(), d.month(), d.day(), 0, 0, 0};
+            verifica(worksheet_write_datetime(ws, l, c, &dt, fmtData));
+            break;
+        }
+        default:
+            texto(l, c, v.toString());
+        }
+    }
+};
+
+} // namespace
+
+const char *tituloExportacao(int tipo)
+{
+    switch (tipo) {
+    case 1: return "Exportação de Molvaralizações em Formato Excel";
+    case 2: return "Linhas por Integrar na Contabilidade em Formato Excel";
+    case 3: return "Exportação de Totais por Conta em Formato Excel";
+    default: return "";
+    }
+}
+
+bool ExportaExcel(Session &s)
+{
+    CursorEspera cursor;
+    s.gExpRegistos = 0;
+    const bool titulada = s.gTipoExp == QLatin1String("X");
+    if (!titulada && s.gTipoExp != QLatin1String("C"))
+        return false;
+
+    QString e;
+    if (!ensureAppFolder(&e)) {
+        if (s.msg)
+            s.msg->informa(QStringLiteral("Não foi possível escrever a folha de cálculo.\n\n") + e, QString(), Mensagens::Icone::Critico);
+        return false;
+    }
+    QSqlDatabase db = abreLigacao(s.gLigacao1, &e);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!db.isValid() || !executa(q, s.gExpSql, s.gExpParams, &e)) {
+        if (s.msg)
+            s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os dados para a folha de cálculo."), e);
+        return false;
+    }
+
+    const QString nome = QFileInfo(s.gExpFicheiro.trimmed()).completeBaseName();
+    const QString destino = QDir(appFolder()).filePath((nome.isEmpty() ? QStringLiteral("Exportacao") : nome) + QStringLiteral(".xlsx"));
+    const QString temporario = destino + QStringLiteral(".tmp");
+    QFile::remove(temporario);
+
+    lxw_workbook_options opcoes = {};
+    opcoes.constant_memory = LXW_TRUE;
+    Escritor w;
+    w.wb = workbook_new_opt(temporario.toUtf8().constData(), &opcoes);
+    if (!w.wb) {
+        mostraErroExcel(s, LXW_ERROR_CREATING_XLSX_FILE, QString::fromUtf8(lxw_strerror(LXW_ERROR_CREATING_XLSX_FILE)));
+        return false;
+    }
+    w.ws = workbook_add_worksheet(w.wb, nullptr);
+    w.fmtValor = workbook_add_format(w.wb);
+    format_set_num_format(w.fmtValor, "#,##0.00");
+    w.fmtData = workbook_add_format(w.wb);
+    format_set_num_format(w.fmtData, "dd-mm-yyyy");
+    w.fmtTitulo = workbook_add_format(w.wb);
+    format_set_bold(w.fmtTitulo);
+    w.fmtCabecalho = workbook_add_format(w.wb);
+    format_set_bold(w.fmtCabecalho);
+    format_set_bottom(w.fmtCabecalho, LXW_BORDER_THIN);
+
+    const QSqlRecord rec = q.record();
+    const int colunas = rec.count();
+    const int colValor = rec.indexOf(QStringLiteral("valor"));
+    int linha = 0;
+    if (titulada) {
+        w.texto(0, 0, QStringLiteral("Firma: ") + s.gNomeFirma, w.fmtTitulo);
+        w.texto(1, 0, QString::fromUtf8(tituloExportacao(s.gExpTipo)), w.fmtTitulo);
+        linha = 3;
+    }
+    for (int c = 0; c < colunas; ++c)
+        w.texto(linha, c, rec.fieldName(c), w.fmtCabecalho);
+    const int primeira = linha + 1;
+    linha = primeira;
+
+    Centimos soma = 0;
+    while (w.ok() && q.next()) {
+        for (int c = 0; c < colunas; ++c)
+            w.valor(linha, c, q.value(c));
+        if (colValor >= 0)
+            soma += paraCentimos(q.value(colValor));
+        ++linha;
+    }
+    if (q.lastError().isValid()) {
+        workbook_close(w.wb);
+        QFile::remove(temporario);
+        if (s.msg)
+            s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os dados para a folha de cálculo."), textoErro(q.lastError()));
+        return false;
+    }
+    s.gExpRegistos = linha - primeira;
+
+    if (titulada && s.gExpTipo == 2 && w.ok()) {
+        // The total covers the amount column; its label stands in the column before it.
+        const int colSoma = colValor >= 0 ? colValor : 6;
+        if (colSoma > 0)
+            w.texto(linha, colSoma - 1, QStringLiteral("Soma:"), w.fmtTitulo);
+        if (s.gExpRegistos == 0) {
+            w.verifica(worksheet_write_number(w.ws, linha, colSoma, 0, w.fmtValor));
+        } else {
+            const QString l = letraColuna(colSoma);
+            const QString formula = QStringLiteral("=SUM(%1%2:%1%3)").arg(l).arg(primeira + 1).arg(linha);
+            w.verifica(worksheet_write_formula_num(w.ws, linha, colSoma, formula.toUtf8().constData(), w.fmtValor,
+                                                   centimosParaDouble(soma)));
+        }
+    }
+    if (w.ok())
+        worksheet_set_column(w.ws, 0, qMax(0, colunas - 1), 14, nullptr);
+
+    const lxw_error fecho = workbook_close(w.wb);
+    if (!w.ok() || fecho != LXW_NO_ERROR) {
+        const lxw_error erro = w.ok() ? fecho : w.erro;
+        QFile::remove(temporario);
+        mostraErroExcel(s, erro, QString::fromUtf8(lxw_strerror(erro)));
+        return false;
+    }
+    QFile::remove(destino);
+    if (!QFile::rename(temporario, destino)) {
+        QFile::remove(temporario);
+        if (s.msg)
+            s.msg->informa(QStringLiteral("Não foi possível gravar a folha de cálculo \"%1\". Está aberta noutro programa?").arg(destino),
+                           QString(), Mensagens::Icone::Critico);
+        return false;
+    }
+    s.gExpCaminho = destino;
+    if (s.abrirFolhas && QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(destino));
+    return true;
+}

@@ -1,0 +1,328 @@
+#include "core/schema.h"
+
+#include "core/connection.h"
+#include "core/senha.h"
+#include "core/transacao.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace {
+
+// Column types are written once for both databases; only the identity key differs.
+const char *const kTabelas[] = {
+    "CREATE TABLE IF NOT EXISTS Molvar ("
+    " Chave @ID@,"
+    " Ref integer NOT NULL,"
+    " CodFirma char(4) NOT NULL,"
+    " Descr varchar(30),"
+    " Ndoc varchar(8),"
+    " Mes smallint NOT NULL,"
+    " Ano smallint NOT NULL,"
+    " Valor numeric(15,2) NOT NULL DEFAULT 0,"
+    " Valor_Ori numeric(15,2),"
+    " Moeda varchar(3) NOT NULL DEFAULT 'EUR',"
+    " CPocDeb varchar(22),"
+    " CPocCre varchar(22),"
+    " Analitica varchar(16),"
+    " TTCTB char(1) DEFAULT '0',"
+    " DataCtb date,"
+    " Diario char(2),"
+    " NumDiario integer,"
+    " LinhaDeb integer,"
+    " LinhaCre integer,"
+    " ConExport integer)",
+
+    "CREATE TABLE IF NOT EXISTS ParamFirma ("
+    " CodFirma char(4) NOT NULL PRIMARY KEY,"
+    " Designacao varchar(50),"
+    " Analitica varchar(50),"
+    " Planos_Ext smallint NOT NULL DEFAULT 0,"
+    " EmpCtb varchar(4),"
+    " Ana_Ext smallint NOT NULL DEFAULT 0,"
+    " Tipo_Lig char(1),"
+    " SNC smallint NOT NULL DEFAULT 0)",
+
+    "CREATE TABLE IF NOT EXISTS PlanoContas ("
+    " Id @ID@,"
+    " CodFirma char(4) NOT NULL,"
+    " CodExercicio char(4) NOT NULL,"
+    " Conta varchar(22) NOT NULL,"
+    " Lancadora smallint NOT NULL DEFAULT 0,"
+    " Designacao varchar(30))",
+
+    "CREATE TABLE IF NOT EXISTS PlanoCCusto ("
+    " Id @ID@,"
+    " CodFirma char(4) NOT NULL,"
+    " CodExercicio char(4) NOT NULL,"
+    " CCusto varchar(16) NOT NULL,"
+    " Lancador smallint NOT NULL DEFAULT 0,"
+    " Designacao varchar(30))",
+
+    "CREATE TABLE IF NOT EXISTS RestAnal ("
+    " Id @ID@,"
+    " CodFirma char(4),"
+    " RestContas varchar(22),"
+    " Utilizador varchar(25))",
+
+    "CREATE TABLE IF NOT EXISTS Copiamlv ("
+    " Id @ID@,"
+    " CodFirma char(4),"
+    " Descr varchar(30),"
+    " Valor numeric(15,2),"
+    " Exercicio smallint,"
+    " Analitica varchar(16),"
+    " Ndoc char(8),"
+    " DebCre char(1),"
+    " Conta varchar(22),"
+    " Ref integer,"
+    " DataCtb date,"
+    " Linha integer,"
+    " Diario char(2),"
+    " NumDiario integer,"
+    " Utilizador varchar(25))",
+
+    "CREATE TABLE IF NOT EXISTS Diarios ("
+    " CodFirma char(4) NOT NULL,"
+    " Diario char(2) NOT NULL,"
+    " Descricao varchar(30),"
+    " Contador integer NOT NULL DEFAULT 0,"
+    " PRIMARY KEY (CodFirma, Diario))",
+
+    "CREATE TABLE IF NOT EXISTS ContadorExport ("
+    " Contador integer NOT NULL DEFAULT 0)",
+
+    // passw holds a salted hash, hence wider than the ten characters typed.
+    "CREATE TABLE IF NOT EXISTS EUsers ("
+    " Login varchar(10) NOT NULL PRIMARY KEY,"
+    " passw varchar(200),"
+    " Nome varchar(50),"
+    " Admin smallint NOT NULL DEFAULT 0)",
+
+    "CREATE TABLE IF NOT EXISTS MolvarLastUse ("
+    " CodFirma char(4),"
+    " LastUse varchar(10))",
+
+    "CREATE TABLE IF NOT EXISTS MenusMod ("
+    " Id @ID@,"
+    " TipoMenu integer NOT NULL,"
+    " Codigo integer NOT NULL,"
+    " Designacao varchar(40))",
+
+    "CREATE TABLE IF NOT EXISTS Modexptxt ("
+    " Id @ID@,"
+    " Modelo char(10) NOT NULL,"
+    " Activo smallint NOT NULL DEFAULT 0,"
+    " TipoDet integer,"
+    " NlinCab integer,"
+    " NlinIni integer,"
+    " NlinFim integer,"
+    " NlinSep integer)",
+
+    "CREATE TABLE IF NOT EXISTS TotaisCpoc ("
+    " Id @ID@,"
+    " CodFirma char(4),"
+    " Conta varchar(22),"
+    " Analitica varchar(16),"
+    " TotalDeb numeric(15,2),"
+    " TotalCre numeric(15,2),"
+    " Utilizador varchar(25))",
+};
+
+const char *const kIndices[] = {
+    "CREATE INDEX IF NOT EXISTS ix_molvar_firma_ref ON Molvar (CodFirma, Ref, Ano, Mes)",
+    "CREATE INDEX IF NOT EXISTS ix_molvar_firma_ano_mes ON Molvar (CodFirma, Ano, Mes)",
+    "CREATE INDEX IF NOT EXISTS ix_molvar_ref ON Molvar (Ref)",
+    "CREATE INDEX IF NOT EXISTS ix_planocontas ON PlanoContas (CodFirma, CodExercicio, Conta)",
+    "CREATE INDEX IF NOT EXISTS ix_planoccusto ON PlanoCCusto (CodFirma, CodExercicio, CCusto)",
+    "CREATE INDEX IF NOT EXISTS ix_copiamlv_utilizador ON Copiamlv (Utilizador)",
+    "CREATE INDEX IF NOT EXISTS ix_restanal_utilizador ON RestAnal (Utilizador, CodFirma)",
+    "CREATE UNIQUE INDEX IF NOT EXISTS ix_modexptxtdet ON modexptxtdet (modelo, tipocod)",
+};
+
+// The coded items of the export models: the file-name row (tipocod 0) and one row per
+// line layout, with twelve columns for each of up to 24 fields.
+QString tabelaModexptxtdet(const QString &id)
+{
+    QStringList c;
+    c << QStringLiteral("Id ") + id << QStringLiteral("modelo varchar(10) NOT NULL") << QStringLiteral("tipocod integer NOT NULL");
+    c << QStringLiteral("Fnome integer") << QStringLiteral("Fext integer") << QStringLiteral("Ffnome varchar(10)")
+      << QStringLiteral("Ffext varchar(10)") << QStringLiteral("ftnome integer") << QStringLiteral("ftext integer")
+      << QStringLiteral("Fpnome integer") << QStringLiteral("Fpext integer");
+    for (int i = 1; i <= 4; ++i)
+        c << QStringLiteral("Fpnome%1 integer").arg(i) << QStringLiteral("Ftnome%1 integer").arg(i)
+          << QStringLiteral("Ffnome%1 varchar(10)").arg(i);
+    for (int i = 1; i <= 3; ++i)
+        c << QStringLiteral("Fpext%1 integer").arg(i) << QStringLiteral("Ftext%1 integer").arg(i)
+          << QStringLiteral("Ffext%1 varchar(10)").arg(i);
+    c << QStringLiteral("Lcampos integer");
+    for (int n = 1; n <= 24; ++n) {
+        c << QStringLiteral("Lpcampo%1 integer").arg(n) << QStringLiteral("Ltcampo%1 integer").arg(n)
+          << QStringLiteral("Ltccampo%1 varchar(1)").arg(n) << QStringLiteral("Ltscampo%1 integer").arg(n)
+          << QStringLiteral("Lacampo%1 integer").arg(n) << QStringLiteral("Lfcampo%1 varchar(255)").arg(n)
+          << QStringLiteral("Ldcampo%1 integer").arg(n) << QStringLiteral("Lndcampo%1 integer").arg(n)
+          << QStringLiteral("Ltvcampo%1 integer").arg(n) << QStringLiteral("Lodcampo%1 integer").arg(n)
+          << QStringLiteral("Lsdcampo%1 integer").arg(n) << QStringLiteral("Ladcampo%1 integer").arg(n);
+    }
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS modexptxtdet (") + c.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+// The fourteen option lists of the model editor. The codes the editor tests are fixed:
+// list 1 code 0 (file name), lists 2 and 3 codes 0/1/2 (fixed, parts, random), lists 4 and
+// 5 code 0 "Fixo", list 8 code 2 (no decimal symbol), list 10 code 0 (four digits),
+// list 14 code 2 (no separator).
+struct Opcao {
+    int tipo, codigo;
+    const char *texto;
+};
+const Opcao kOpcoes[] = {
+    {1, 0, "Nome do Ficheiro"}, {1, 1, "Linha de Cabeçalho"}, {1, 2, "Linha Inicial"},
+    {1, 3, "Linha de Detalhe"}, {1, 4, "Linha Separadora"}, {1, 5, "Linha Final"},
+    {2, 0, "Texto Fixo"}, {2, 1, "Composto por Partes"}, {2, 2, "Aleatório"},
+    {3, 0, "Texto Fixo"}, {3, 1, "Composto por Partes"}, {3, 2, "Aleatório"},
+    {4, 0, "Fixo"}, {4, 1, "Código da Firma"}, {4, 2, "Ano"}, {4, 3, "Mês"}, {4, 4, "Dia"},
+    {4, 5, "Número de Exportação"}, {4, 6, "Diário"}, {4, 7, "Número do Diário"},
+    {5, 0, "Fixo"}, {5, 1, "Número de Exportação"}, {5, 2, "Mês"}, {5, 3, "Ano"}, {5, 4, "Diário"},
+    {6, 0, "Texto Fixo"}, {6, 1, "Código da Firma"}, {6, 2, "Referência"}, {6, 3, "Descrição"},
+    {6, 4, "Número do Documento"}, {6, 5, "Conta"}, {6, 6, "Centro de Custo"}, {6, 7, "Valor"},
+    {6, 8, "Débito/Crédito"}, {6, 9, "Data de Integração"}, {6, 10, "Diário"},
+    {6, 11, "Número do Diário"}, {6, 12, "Número da Linha"}, {6, 13, "Mês"}, {6, 14, "Ano"},
+    {6, 15, "Moeda"}, {6, 16, "Número de Exportação"},
+    {7, 0, "Esquerda"}, {7, 1, "Direita"}, {7, 2, "Centro"},
+    {8, 0, "Vírgula"}, {8, 1, "Ponto"}, {8, 2, "Sem Símbolo Decimal"},
+    {9, 0, "Dia Mês Ano"}, {9, 1, "Mês Dia Ano"}, {9, 2, "Ano Mês Dia"},
+    {10, 0, "Quatro Dígitos"}, {10, 1, "Dois Dígitos"},
+    {11, 0, "D / C"}, {11, 1, "+ / -"}, {11, 2, "1 / 2"}, {11, 3, "Coluna de Débito e de Crédito"},
+    {12, 0, "Sinal Antes do Valor"}, {12, 1, "Sinal Depois do Valor"}, {12, 2, "Entre Parênteses"},
+    {12, 3, "Sem Sinal"},
+    {13, 0, "Uma Linha por Movimento"}, {13, 1, "Débito e Crédito na Mesma Linha"},
+    {13, 2, "Uma Linha por Documento"},
+    {14, 0, "Hífen (-)"}, {14, 1, "Barra (/)"}, {14, 2, "Sem Separador"}, {14, 3, "Ponto (.)"},
+};
+
+bool criaBaseSqlite(const DadosLigacao &d, QString *erro)
+{
+    const QString ficheiro = d.ficheiroSqlite();
+    if (QFileInfo::exists(ficheiro))
+        return true;
+    if (!QDir().mkpath(QFileInfo(ficheiro).absolutePath())) {
+        *erro = QStringLiteral("Não foi possível criar a pasta da base de dados \"%1\".").arg(QFileInfo(ficheiro).absolutePath());
+        return false;
+    }
+    QFile f(ficheiro);
+    if (!f.open(QIODevice::WriteOnly)) {
+        *erro = QStringLiteral("Não foi possível criar a base de dados \"%1\": %2").arg(ficheiro, f.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool criaBasePostgres(const QString &ligacao, const DadosLigacao &d, QString *erro)
+{
+    QString ignorado;
+    if (abreLigacao(ligacao, &ignorado).isValid())
+        return true;
+    // A database name cannot be bound: accept only plain names and quote them.
+    static const QRegularExpression nomeValido(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
+    if (!nomeValido.match(d.baseDados).hasMatch()) {
+        *erro = QStringLiteral("O nome da base de dados \"%1\" não é válido (letras, algarismos e \"_\").").arg(d.baseDados);
+        return false;
+    }
+    QString servidor = ligacao;
+    servidor.replace(QRegularExpression(QStringLiteral("(?i)(database|initial catalog|dbname)\\s*=[^;]*")), QStringLiteral("Database=postgres"));
+    QString e;
+    QSqlDatabase adm = abreLigacao(servidor, &e);
+    if (!adm.isValid()) {
+        *erro = QStringLiteral("Não foi possível ligar ao servidor PostgreSQL: %1").arg(e);
+        return false;
+    }
+    QSqlQuery q(adm);
+    bool existe = false;
+    if (executa(q, QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"), {d.baseDados}, &e) && q.next())
+        existe = true;
+    if (!existe && !q.exec(QStringLiteral("CREATE DATABASE \"%1\" ENCODING 'UTF8' TEMPLATE template0").arg(d.baseDados))) {
+        *erro = QStringLiteral("Não foi possível criar a base de dados \"%1\": %2").arg(d.baseDados, textoErro(q.lastError()));
+        fechaLigacao(servidor);
+        return false;
+    }
+    fechaLigacao(servidor);
+    return true;
+}
+
+} // namespace
+
+bool criaBaseDados(const QString &ligacao, QString *erro)
+{
+    QString e;
+    const DadosLigacao d = DadosLigacao::interpreta(ligacao);
+    if (!d.erro.isEmpty()) {
+        *erro = d.erro;
+        return false;
+    }
+    if (d.tipo == DadosLigacao::Tipo::SQLite ? !criaBaseSqlite(d, erro) : !criaBasePostgres(ligacao, d, erro))
+        return false;
+
+    QSqlDatabase db = abreLigacao(ligacao, &e);
+    if (!db.isValid()) {
+        *erro = e;
+        return false;
+    }
+    const QString id = ePostgres(db) ? QStringLiteral("integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY")
+                                     : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+    Transacao t(db);
+    if (!t.iniciada(&e)) {
+        *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
+        return false;
+    }
+    QSqlQuery q(db);
+    auto corre = [&](const QString &sql, const QVariantList &params = {}) {
+        if (executa(q, sql, params, &e))
+            return true;
+        *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
+        return false;
+    };
+    for (const char *sql : kTabelas)
+        if (!corre(QString::fromUtf8(sql).replace(QStringLiteral("@ID@"), id)))
+            return false;
+    if (!corre(tabelaModexptxtdet(id)))
+        return false;
+    for (const char *sql : kIndices)
+        if (!corre(QString::fromUtf8(sql)))
+            return false;
+
+    if (!executa(q, QStringLiteral("SELECT COUNT(*) FROM EUsers WHERE Login = ?"), {QString::fromLatin1(kAdminLogin)}, &e) || !q.next()) {
+        *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
+        return false;
+    }
+    if (q.value(0).toInt() == 0
+        && !corre(QStringLiteral("INSERT INTO EUsers (Login, passw, Nome, Admin) VALUES (?, ?, ?, 1)"),
+                  {QString::fromLatin1(kAdminLogin), hashSenha(QString::fromLatin1(kAdminSenha)), QStringLiteral("Administrador")}))
+        return false;
+
+    if (!executa(q, QStringLiteral("SELECT COUNT(*) FROM ContadorExport"), {}, &e) || !q.next()) {
+        *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
+        return false;
+    }
+    if (q.value(0).toInt() == 0 && !corre(QStringLiteral("INSERT INTO ContadorExport (Contador) VALUES (0)")))
+        return false;
+
+    if (!executa(q, QStringLiteral("SELECT COUNT(*) FROM MenusMod"), {}, &e) || !q.next()) {
+        *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
+        return false;
+    }
+    if (q.value(0).toInt() == 0) {
+        for (const Opcao &o : kOpcoes)
+            if (!corre(QStringLiteral("INSERT INTO MenusMod (TipoMenu, Codigo, Designacao) VALUES (?, ?, ?)"),
+                       {o.tipo, o.codigo, QString::fromUtf8(o.texto)}))
+                return false;
+    }
+    if (!t.confirma(&e)) {
+        *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+
+class Mensagens;
+
+// The state of one running program: the company and processing date, the company's
+// parameters, the user, the connection strings and the inputs of the shared routines.
+// Each window receives it; nothing else is global.
+struct Session {
+    // Company and processing date.
+    QString gCodFirma;
+    QString gNomeFirma;
+    qint16 gAno = 0;
+    qint16 gMes = 0;
+    QString gDataProc; // "dd-mm-yyyy"
+
+    // Company parameters (ParamFirma).
+    QString gEmpCtb;
+    bool gPlanosExt = false;
+    bool gAnaExt = false;
+    QString gTipoLig;
+    bool gSnc = false;
+    QString gAnalitica;        // account prefixes that carry a cost centre, "*"-separated
+    QString gContasAnalitica;  // the same classes, as the entry and exports read them
+
+    // User.
+    QString gNomeUtilizador;
+    QString gLogin;
+    bool gAdmin = false;
+
+    // Connection strings: own database, outside accounting database.
+    QString gLigacao1;
+    QString gLigacao2;
+
+    // Settings dialog.
+    bool gAnaliticaAtiva = false;
+    QString gTipoImp;   // "S" outside database, "X" workbook
+    bool gImportaExcel = false;
+    QString gIxlsPath;  // folder of the import workbook, with a trailing separator
+    QString gImpXls;    // file name of the import workbook
+    QString gPrograma;  // never set
+
+    // Search dialog mode (4 account, 5 cost centre).
+    int gModoProcura = 0;
+
+    // Inputs and results of ExportaExcel.
+    int gExpTipo = 0;          // 1 integration, 2 accrual list, 3 account totals
+    QString gExpSql;           // the query whose rows the workbook receives ...
+    QVariantList gExpParams;   // ... and its bound values
+    QString gExpFicheiro;      // workbook name, no folder
+    QString gTipoExp;          // "X" titled sheet, "C" plain sheet
+    int gExpRegistos = 0;
+    QString gExpCaminho;       // full path of the last workbook written
+    bool abrirFolhas = true;   // open written workbooks in the spreadsheet program
+
+    Mensagens *msg = nullptr;
+
+    // Builds gLigacao1 and gLigacao2 from the settings file, and reads the settings
+    // that the settings dialog keeps (import source, cost-centre module, workbook opening).
+    void carregaConfiguracao();
+};

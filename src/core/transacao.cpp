@@ -1,0 +1,48 @@
+#include "core/transacao.h"
+
+#include "core/connection.h"
+
+Transacao::Transacao(QSqlDatabase db)
+    : m_db(db)
+{
+    m_activa = m_db.isValid() && m_db.transaction();
+    if (!m_activa)
+        m_erro = m_db.isValid() ? textoErro(m_db.lastError()) : QStringLiteral("sem ligação à base de dados");
+}
+
+Transacao::~Transacao()
+{
+    anula();
+}
+
+bool Transacao::iniciada(QString *erro) const
+{
+    if (!m_activa && erro)
+        *erro = m_erro;
+    return m_activa;
+}
+
+bool Transacao::confirma(QString *erro)
+{
+    if (!m_activa) {
+        if (erro)
+            *erro = m_erro;
+        return false;
+    }
+    m_activa = false;
+    if (!m_db.commit()) {
+        if (erro)
+            *erro = textoErro(m_db.lastError());
+        m_db.rollback();
+        return false;
+    }
+    return true;
+}
+
+void Transacao::anula()
+{
+    if (m_activa) {
+        m_db.rollback();
+        m_activa = false;
+    }
+}

@@ -1,0 +1,275 @@
+#include "core/appfolder.h"
+#include "core/connection.h"
+#include "core/exportaexcel.h"
+#include "core/guard.h"
+#include "core/inifile.h"
+#include "core/leitorxlsx.h"
+#include "core/money.h"
+#include "core/schema.h"
+#include "core/senha.h"
+#include "support/ambiente.h"
+#include "support/fixtures.h"
+
+#include <QSqlQuery>
+#include <QtTest>
+
+class TstCore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { MOLVAR_REQUER_BASE(); }
+
+    void criacaoDaBaseEIdempotencia()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        const QStringList tabelas = {"ContadorExport", "Copiamlv", "Diarios", "Molvar", "MolvarLastUse", "MenusMod", "Modexptxt",
+                                     "ParamFirma", "PlanoCCusto", "PlanoContas", "RestAnal", "TotaisCpoc", "EUsers", "modexptxtdet"};
+        for (const QString &t : tabelas)
+            QVERIFY2(conta(a.db(), QStringLiteral("SELECT COUNT(*) FROM ") + t) >= 0, qPrintable(t));
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM EUsers WHERE Login = 'admin' AND Admin = 1"), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ContadorExport"), 1);
+        const int opcoes = conta(a.db(), "SELECT COUNT(*) FROM MenusMod");
+        QVERIFY(opcoes > 14);
+        for (int lista = 1; lista <= 14; ++lista)
+            QVERIFY(conta(a.db(), "SELECT COUNT(*) FROM MenusMod WHERE TipoMenu = ?", {lista}) >= 2);
+        // Codes the model editor relies on.
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MenusMod WHERE TipoMenu = 4 AND Codigo = 0 AND Designacao = 'Fixo'"), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MenusMod WHERE TipoMenu = 5 AND Codigo = 0 AND Designacao = 'Fixo'"), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MenusMod WHERE TipoMenu IN (2, 3) AND Codigo IN (0, 1, 2)"), 6);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MenusMod WHERE TipoMenu IN (8, 14) AND Codigo = 2"), 2);
+
+        // The stored password is a hash that the typed one matches.
+        const QString guardado = valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString();
+        QVERIFY(guardado != QLatin1String(kAdminSenha));
+        QVERIFY(confereSenha(QString::fromLatin1(kAdminSenha), guardado));
+        QVERIFY(!confereSenha(QStringLiteral("Admin"), guardado));
+
+        // Running it again changes nothing and fails in nothing.
+        QString erro;
+        QVERIFY2(criaBaseDados(a.sessao.gLigacao1, &erro), qPrintable(erro));
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM EUsers"), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ContadorExport"), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MenusMod"), opcoes);
+
+        // Defaults: a new company never holds a Null flag; Moeda defaults to EUR; Chave is an identity.
+        SQL_OK(a.db(), "INSERT INTO ParamFirma (CodFirma, Designacao) VALUES ('0001', 'Nova')");
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE Planos_Ext = 0 AND Ana_Ext = 0 AND SNC = 0"), 1);
+        SQL_OK(a.db(), "INSERT INTO Molvar (Ref, CodFirma, Mes, Ano, Valor) VALUES (1, '0001', 1, 2024, 10)");
+        SQL_OK(a.db(), "INSERT INTO Molvar (Ref, CodFirma, Mes, Ano, Valor) VALUES (1, '0001', 2, 2024, 10)");
+        QCOMPARE(valorUnico(a.db(), "SELECT MIN(Moeda) FROM Molvar").toString(), QStringLiteral("EUR"));
+        QCOMPARE(conta(a.db(), "SELECT COUNT(DISTINCT Chave) FROM Molvar"), 2);
+    }
+
+    void textoIntactoEComparacoesExactas()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaFirma(a.db(), "0001", "Firma"));
+        const QString estranho = QStringLiteral("O'Neil 50% ação_\"x\"");
+        QVERIFY(criaMolvaralizacao(a.db(), {"0001", 7, estranho, "D'1%", 1000, 1, 2024, 3, "6221", "2721", "", "0"}));
+        QCOMPARE(valorUnico(a.db(), "SELECT Descr FROM Molvar WHERE Ref = ?", {7}).toString(), estranho);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr = ?", {estranho}), 1);
+
+        // The fiscal year is a char(4) code compared as text on both databases.
+        QVERIFY(criaConta(a.db(), "0001", 2024, "6221", "Trabalhos"));
+        QVERIFY(criaConta(a.db(), "0001", 2023, "6222", "Antigo"));
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE CodFirma = ? AND CodExercicio = ?", {"0001", "2024"}), 1);
+
+        // LIKE tells upper from lower case on both databases.
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Designacao LIKE ?", {"trab%"}), 0);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Designacao LIKE ?", {"Trab%"}), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", {"%ação%"}), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", {"%AÇÃO%"}), 0);
+    }
+
+    void ficheiroDeConfiguracoes()
+    {
+        Ambiente a(false);
+        QCOMPARE(LeIni("Nada", "Chave", "omissão"), QStringLiteral("omissão"));
+        QVERIFY(GravaIni("Configuracoes", "analitica", "sim"));
+        QVERIFY(GravaIni("Configuracoes", "TipoImp", "X"));
+        QVERIFY(GravaIni("configuracoes", "ANALITICA", "não"));
+        QCOMPARE(LeIni("Configuracoes", "analitica"), QStringLiteral("não"));
+        QCOMPARE(LeIni("Configuracoes", "TipoImp"), QStringLiteral("X"));
+        QCOMPARE(ligacaoDaSeccao("DATABASE1"), a.sessao.gLigacao1);
+
+        // A fresh settings file points the own database at a SQLite file in the program's folder.
+        QFile::remove(iniPath());
+        QString msg;
+        QCOMPARE(garanteIni(&msg), EstadoIni::Criado);
+        QCOMPARE(ligacaoDaSeccao("DATABASE1"), QStringLiteral("Driver=SQLite;Database=molvar.db;"));
+        QCOMPARE(DadosLigacao::interpreta(ligacaoDaSeccao("DATABASE1")).ficheiroSqlite(), appFolder() + "/molvar.db");
+        QCOMPARE(garanteIni(&msg), EstadoIni::Ok);
+
+        // A damaged file is reported and left as it was.
+        {
+            QFile f(iniPath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray("\x00\x01garbage", 9));
+        }
+        QCOMPARE(garanteIni(&msg), EstadoIni::Danificado);
+        QVERIFY(msg.contains(QStringLiteral("danificado")));
+        QFile f(iniPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().size(), 9);
+    }
+
+    void pastaSemEscritaEBaseInacessivel()
+    {
+        Ambiente a(false);
+        // A folder under a plain file can be neither created nor written, even by root.
+        QFile bloqueio(a.pasta() + "/ficheiro");
+        QVERIFY(bloqueio.open(QIODevice::WriteOnly));
+        bloqueio.close();
+        qputenv("MOLVAR_HOME", (a.pasta() + "/ficheiro/sub").toUtf8());
+        QString erro;
+        QVERIFY(!ensureAppFolder(&erro));
+        QVERIFY(erro.contains(QStringLiteral("pasta da aplicação")));
+        QVERIFY(!GravaIni("S", "k", "v", &erro));
+        QVERIFY(!erro.isEmpty());
+        QCOMPARE(garanteIni(&erro), EstadoIni::Erro);
+        qputenv("MOLVAR_HOME", a.pasta().toUtf8());
+
+        // Missing SQLite file, unknown driver, unreachable server: clear messages, no database made.
+        QVERIFY(!abreLigacao("Driver=SQLite;Database=naoexiste.db;", &erro).isValid());
+        QVERIFY(erro.contains(QStringLiteral("não existe")));
+        QVERIFY(!QFile::exists(a.pasta() + "/naoexiste.db"));
+        QVERIFY(!abreLigacao("Driver=Access;Database=x;", &erro).isValid());
+        QVERIFY(erro.contains(QStringLiteral("controlador")));
+        QVERIFY(!abreLigacao("", &erro).isValid());
+        QVERIFY(erro.contains(QStringLiteral("não está configurada")));
+        QVERIFY(!abreLigacao("Driver=PostgreSQL;Server=127.0.0.1;Port=1;Database=x;Uid=u;", &erro).isValid());
+        QVERIFY(erro.startsWith(QStringLiteral("Não foi possível abrir a base de dados")));
+        QVERIFY(!criaBaseDados("Driver=PostgreSQL;Server=127.0.0.1;Port=1;Database=x;Uid=u;", &erro));
+        QVERIFY(erro.contains(QStringLiteral("Não foi possível")));
+    }
+
+    void guardaDosMenus()
+    {
+        Ambiente a(false);
+        Session &s = a.sessao;
+        QVERIFY(!VerificaDadosInic(s));
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("Dados iniciais não inicializados!"));
+        QCOMPARE(a.msgs.mostradas.last().titulo, QStringLiteral("Aviso"));
+        QVERIFY(a.msgs.mostradas.last().icone == Mensagens::Icone::Exclamacao);
+        s.gCodFirma = "0001";
+        s.gAno = 2024;
+        QVERIFY(!VerificaDadosInic(s)); // month still 0
+        s.gMes = 5;
+        QVERIFY(VerificaDadosInic(s));
+        s.gAno = 0;
+        QVERIFY(!VerificaDadosInic(s));
+        QCOMPARE(a.msgs.mostradas.size(), 3);
+    }
+
+    void dinheiroAoCentimo()
+    {
+        Centimos c = 0;
+        QVERIFY(textoParaCentimos("1234,5", &c));
+        QCOMPARE(c, 123450);
+        QVERIFY(textoParaCentimos("-0.10", &c));
+        QCOMPARE(c, -10);
+        QVERIFY(textoParaCentimos("2,005", &c));
+        QCOMPARE(c, 201);
+        QVERIFY(!textoParaCentimos("12a", &c));
+        QVERIFY(!textoParaCentimos("", &c));
+        QVERIFY(!textoParaCentimos("1,2,3", &c));
+        QCOMPARE(paraCentimos(QVariant(0.1)) + paraCentimos(QVariant(0.2)), 30);
+        QCOMPARE(formataCentimos(-123456), QStringLiteral("-1234,56"));
+        QCOMPARE(centimosParaDecimal(5), QStringLiteral("0.05"));
+    }
+
+    void exportacaoParaFolhaDeCalculo()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaFirma(a.db(), "0001", "Firma Um, Lda"));
+        QVERIFY(criaMolvaralizacao(a.db(), {"0001", 1, "Seguro", "F1", 10, 1, 2024, 1, "6261", "2721", "", "0"}));
+        QVERIFY(criaMolvaralizacao(a.db(), {"0001", 2, "Renda", "F2", 20, 1, 2024, 2, "6262", "2721", "CC1", "0"}));
+        QVERIFY(criaMolvaralizacao(a.db(), {"0001", 3, "Avença", "F3", 100, 3, 2024, 5, "6263", "2721", "", "1"}));
+        Session &s = a.sessao;
+        s.gNomeFirma = "Firma Um, Lda";
+        s.gExpTipo = 2;
+        s.gTipoExp = "X";
+        s.gExpFicheiro = "0001ExportApagContab.xls";
+        s.gExpSql = "SELECT ref, codFirma, descr AS \"Descrição\", valor, mes, ano, analitica FROM Molvar WHERE CodFirma = ? "
+                    "ORDER BY ref, ano, mes";
+        s.gExpParams = {"0001"};
+        QVERIFY(ExportaExcel(s));
+        QCOMPARE(s.gExpRegistos, 5);
+        QCOMPARE(s.gExpCaminho, appFolder() + "/0001ExportApagContab.xlsx");
+        QVERIFY(a.msgs.mostradas.isEmpty());
+
+        LeitorXlsx x;
+        QString erro;
+        QVERIFY2(x.abre(s.gExpCaminho, &erro), qPrintable(erro));
+        QCOMPARE(x.valor(1, "A1").toString(), QStringLiteral("Firma: Firma Um, Lda"));
+        QCOMPARE(x.valor(1, "A2").toString(), QStringLiteral("Linhas por Integrar na Contabilidade em Formato Excel"));
+        QVERIFY(!x.valor(1, "A3").isValid());
+        QCOMPARE(x.valor(1, "A4").toString().toLower(), QStringLiteral("ref"));
+        QCOMPARE(x.valor(1, "C4").toString(), QStringLiteral("Descrição"));
+        QCOMPARE(x.valor(1, "D4").toString().toLower(), QStringLiteral("valor"));
+        QCOMPARE(x.valor(1, "C5").toString(), QStringLiteral("Seguro"));
+        QCOMPARE(x.valor(1, "D5").toDouble(), 0.1);
+        QCOMPARE(x.valor(1, "G6").toString(), QStringLiteral("CC1"));
+        QCOMPARE(x.valor(1, "D9").toDouble(), 0.34); // 1,00 over 3 months: 0,33 0,33 0,34
+        // The total row covers the amounts, labelled in the column before them.
+        QCOMPARE(x.valor(1, "C10").toString(), QStringLiteral("Soma:"));
+        QCOMPARE(x.formula(1, "D10"), QStringLiteral("SUM(D5:D9)"));
+        QCOMPARE(qRound(x.valor(1, "D10").toDouble() * 100), 130);
+        QCOMPARE(x.valor(1, "D10").toString(), QStringLiteral("1.3"));
+        QCOMPARE(x.ultimaLinha(1), 10);
+
+        // 0,10 + 0,20 is exactly 0,30.
+        s.gExpSql = "SELECT ref, valor FROM Molvar WHERE CodFirma = ? AND Ref IN (1, 2) ORDER BY ref";
+        QVERIFY(ExportaExcel(s));
+        QVERIFY(x.abre(s.gExpCaminho));
+        QCOMPARE(x.valor(1, "A7").toString(), QStringLiteral("Soma:"));
+        QCOMPARE(x.valor(1, "B7").toString(), QStringLiteral("0.3"));
+
+        // An empty result: headings and a total of nothing.
+        s.gExpSql = "SELECT ref, codFirma, valor FROM Molvar WHERE CodFirma = ?";
+        s.gExpParams = {"9999"};
+        QVERIFY(ExportaExcel(s));
+        QCOMPARE(s.gExpRegistos, 0);
+        QVERIFY(x.abre(s.gExpCaminho));
+        QCOMPARE(x.valor(1, "C4").toString().toLower(), QStringLiteral("valor"));
+        QCOMPARE(x.valor(1, "B5").toString(), QStringLiteral("Soma:"));
+        QCOMPARE(x.valor(1, "C5").toDouble(), 0.0);
+
+        // Kinds 1 and 3 carry their own titles and no total; "C" writes a plain sheet.
+        s.gExpParams = {"0001"};
+        s.gExpTipo = 3;
+        s.gExpFicheiro = "totais.xls";
+        QVERIFY(ExportaExcel(s));
+        QVERIFY(x.abre(s.gExpCaminho));
+        QCOMPARE(x.valor(1, "A2").toString(), QStringLiteral("Exportação de Totais por Conta em Formato Excel"));
+        QCOMPARE(x.ultimaLinha(1), 4 + 5);
+        s.gExpTipo = 1;
+        s.gTipoExp = "C";
+        s.gExpFicheiro = "simples";
+        QVERIFY(ExportaExcel(s));
+        QVERIFY(s.gExpCaminho.endsWith("/simples.xlsx"));
+        QVERIFY(x.abre(s.gExpCaminho));
+        QCOMPARE(x.valor(1, "A1").toString().toLower(), QStringLiteral("ref"));
+        QCOMPARE(x.valor(1, "A2").toDouble(), 1.0);
+        QCOMPARE(x.ultimaLinha(1), 6);
+
+        // Another letter writes nothing; a failing query shows the database's text.
+        s.gTipoExp = "D";
+        s.gExpFicheiro = "nada";
+        QVERIFY(!ExportaExcel(s));
+        QVERIFY(!QFile::exists(appFolder() + "/nada.xlsx"));
+        s.gTipoExp = "X";
+        s.gExpSql = "SELECT semcoluna FROM Molvar";
+        QVERIFY(!ExportaExcel(s));
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível ler os dados")));
+        QVERIFY(!QFile::exists(appFolder() + "/nada.xlsx"));
+    }
+};
+
+QTEST_MAIN(TstCore)
+#include "tst_core.moc"
