@@ -1,0 +1,521 @@
+#include "core/appfolder.h"
+#include "core/connection.h"
+#include "core/datacombo.h"
+#include "core/datagrid.h"
+#include "core/leitorxlsx.h"
+#include "reports/consulttable.h"
+#include "support/ambiente.h"
+#include "support/fixtures.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QtTest>
+#include <functional>
+
+namespace {
+
+const QStringList kTitulos = {"Referencia", "CodFirma",  "Descrição",  "Valor",     "Mês",    "Ano",        "CCusto",
+                              "Ndoc",       "Conta Deb", "Conta Cre",  "Int.Contab.", "Moeda", "Valor Ori.", "Data Int.",
+                              "Linha Deb",  "Linha Cred", "Diario",    "Num Diario", "Cont. Export."};
+const QString kLonga = QStringLiteral(
+    "Algumas Linhas Já Estão Integradas na Contabilidade. Aconselhamos que Antes de Eliminar as Restantes Exporte a Referência "
+    "em Questão para Proceder á Regularização no Programa de Contabilidade. Deseja Apagar Já as Linhas Restantes?");
+const QString kTodasIntegradas = QStringLiteral("Não Pode Apagar, Todas as Linhas Estão Integradas na Contabilidade!");
+
+// The message fake, with a hook that runs when a Yes/No question is asked, before the answer.
+class MensagensComGancho : public MensagensFalsas
+{
+public:
+    std::function<void()> aoPerguntar;
+    Resposta mostra(const QString &texto, const QString &titulo, Botoes botoes, Icone icone) override
+    {
+        if (botoes == Botoes::SimNao && aoPerguntar)
+            aoPerguntar();
+        return MensagensFalsas::mostra(texto, titulo, botoes, icone);
+    }
+};
+
+// Company 0001 (16 lines over 7 references) and a neighbour 0002 that must never show.
+bool preenche(QSqlDatabase db)
+{
+    return criaFirma(db, "0001", "Firma Um, Lda") && criaFirma(db, "0002", "Firma Dois")
+        && criaMolvaralizacao(db, {"0001", 1, "Seguro automóvel", "FT1", 10000, 3, 2024, 1, "6261", "2721", "", "0"})
+        && criaMolvaralizacao(db, {"0001", 2, "Renda 50% O'Neil", "A_1", 5000, 2, 2023, 11, "6262", "2721", "CC1", "0"})
+        && criaMolvaralizacao(db, {"0001", 3, "Avença", "FT10", 3000, 1, 2024, 3, "6263", "2721", "", "1"})
+        && criaMolvaralizacao(db, {"0001", 4, "Renda 50 O Neil", "AB1", 2000, 1, 2024, 5, "6262", "2721", "", "0"})
+        && criaMolvaralizacao(db, {"0001", 5, "Licença", "L5", 4000, 4, 2024, 6, "6264", "2721", "", "0"})
+        && corre(db, "UPDATE Molvar SET TTCTB = '1' WHERE Ref = 5 AND Mes IN (6, 7)")
+        && criaMolvaralizacao(db, {"0001", 6, "Sem estado", "N6", 2000, 2, 2024, 8, "6265", "2721", "", QString()})
+        && corre(db, "UPDATE Molvar SET TTCTB = '2' WHERE Ref = 6 AND Mes = 9")
+        && criaMolvaralizacao(db, {"0001", 7, "Manutenção", "M7", 3000, 3, 2024, 10, "6266", "2721", "", "0"})
+        && criaMolvaralizacao(db, {"0002", 12, "Seguro automóvel", "FT1", 9900, 1, 2024, 1, "6261", "2721", "", "0"});
+}
+
+struct Janela {
+    QPointer<ConsultTable> w;
+    DataCombo *combo = nullptr;
+    QLineEdit *ano = nullptr, *mes = nullptr, *descr = nullptr, *ndoc = nullptr;
+    QPushButton *ok = nullptr, *apagar = nullptr, *exportar = nullptr, *sair = nullptr;
+    DataGrid *grid = nullptr;
+
+    bool encontrou() const { return combo && ano && mes && descr && ndoc && ok && apagar && exportar && sair && grid; }
+
+    QList<int> refs() const
+    {
+        QList<int> r;
+        for (int i = 0; i < grid->linhasLidas(); ++i)
+            r << grid->valor(i, 0).toInt();
+        return r;
+    }
+    int linhaDaRef(int ref) const { return refs().indexOf(ref); }
+    // A user's click on a cell of the row.
+    void clica(int linha)
+    {
+        const QModelIndex i = grid->model()->index(linha, 2);
+        grid->scrollTo(i);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(i).center());
+    }
+    // Gives the focus to a filter, as a user clicking into it would, types, and presses "Ok".
+    void filtra(QWidget *filtro, const QString &texto)
+    {
+        filtro->setFocus(Qt::MouseFocusReason);
+        if (filtro == combo)
+            combo->setText(texto);
+        else
+            static_cast<QLineEdit *>(filtro)->setText(texto);
+        QTest::mouseClick(ok, Qt::LeftButton);
+    }
+};
+
+Janela abre(Session &s)
+{
+    Janela j;
+    j.w = new ConsultTable(s);
+    j.combo = j.w->findChild<DataCombo *>("DataCombo1");
+    j.ano = j.w->findChild<QLineEdit *>("anoInic1");
+    j.mes = j.w->findChild<QLineEdit *>("mesInic1");
+    j.descr = j.w->findChild<QLineEdit *>("Text1");
+    j.ndoc = j.w->findChild<QLineEdit *>("Text2");
+    j.ok = j.w->findChild<QPushButton *>("Command5");
+    j.apagar = j.w->findChild<QPushButton *>("Command2");
+    j.exportar = j.w->findChild<QPushButton *>("Command3");
+    j.sair = j.w->findChild<QPushButton *>("Command1");
+    j.grid = j.w->findChild<DataGrid *>("DataGrid1");
+    j.w->show();
+    if (QTest::qWaitForWindowExposed(j.w)) {
+        j.w->activateWindow();
+        (void)QTest::qWaitForWindowActive(j.w);
+    }
+    return j;
+}
+
+QStringList titulos(DataGrid *g)
+{
+    QStringList t;
+    for (int c = 0; c < g->model()->columnCount(); ++c)
+        t << g->model()->headerData(c, Qt::Horizontal).toString();
+    return t;
+}
+
+} // namespace
+
+class TstReports : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { MOLVAR_REQUER_BASE(); }
+
+    void abreFiltraEDisposicao()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(preenche(a.db()));
+        QVERIFY(a.entra("0001", 2024, 12));
+        Janela j = abre(a.sessao);
+        QVERIFY(j.encontrou());
+        QCOMPARE(j.w->objectName(), QStringLiteral("ConsultTable"));
+        QCOMPARE(j.w->windowTitle(), QStringLiteral("Consulta"));
+        QCOMPARE(j.w->findChild<QWidget *>("Frame1")->property("title").toString(), QStringLiteral("Procura"));
+        QCOMPARE(j.ok->text(), QStringLiteral("Ok"));
+        QCOMPARE(j.w->findChild<QWidget *>("Label1")->property("text").toString(), QStringLiteral("Referência"));
+        QCOMPARE(j.w->findChild<QWidget *>("Label3")->property("text").toString(), QStringLiteral("Mês"));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(j.grid));
+
+        // Load: the company's references once each, in order; its whole list, the last row current.
+        QCOMPARE(j.combo->rowCount(), 7);
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(j.combo->itemText(i), QString::number(i + 1));
+        QCOMPARE(j.refs(), (QList<int>{1, 1, 1, 2, 2, 3, 4, 5, 5, 5, 5, 6, 6, 7, 7, 7}));
+        QCOMPARE(j.grid->model()->columnCount(), 19);
+        QCOMPARE(j.grid->linhaActual(), 15);
+        QCOMPARE(j.w->refEscolhida(), QVariant(QString()));
+        QCOMPARE(j.w->paramsGrelha(), QVariantList{"0001"});
+        const QString inteira = j.w->sqlGrelha();
+        // The resize at show applies the resize layout.
+        QCOMPARE(titulos(j.grid), kTitulos);
+        QCOMPARE(j.grid->columnWidth(0), twipsParaPixels(1000));
+        QCOMPARE(j.grid->columnWidth(2), twipsParaPixels(5000));
+
+        // Reference: its lines by year and month, the "Ok" layout.
+        j.filtra(j.combo, "5");
+        QCOMPARE(j.refs(), (QList<int>{5, 5, 5, 5}));
+        QCOMPARE(j.grid->valor(0, 4).toInt(), 6);
+        QCOMPARE(j.grid->linhaActual(), 3);
+        QCOMPARE(titulos(j.grid), kTitulos);
+        QCOMPARE(j.grid->columnWidth(0), twipsParaPixels(2000));
+        QCOMPARE(j.grid->columnWidth(6), twipsParaPixels(2000));
+        QCOMPARE(j.grid->columnWidth(8), twipsParaPixels(3000));
+        QCOMPARE(j.grid->columnWidth(18), twipsParaPixels(1000));
+        // A resize brings "Referencia" back to 1000 twips.
+        j.w->resize(j.w->width() + 40, j.w->height() + 20);
+        QTRY_COMPARE(j.grid->columnWidth(0), twipsParaPixels(1000));
+
+        // Enter in the combo runs the search; Enter in a text box does nothing.
+        j.combo->setFocus();
+        j.combo->setText("2");
+        QTest::keyClick(j.combo, Qt::Key_Return);
+        QCOMPARE(j.refs(), (QList<int>{2, 2}));
+        QCOMPARE(j.w->paramsGrelha(), (QVariantList{2, "0001"}));
+
+        // Description anywhere in Descr, literally and with case; the company only.
+        j.filtra(j.descr, "50%");
+        QCOMPARE(j.refs(), (QList<int>{2, 2}));
+        j.filtra(j.descr, "O'Neil");
+        QCOMPARE(j.refs(), (QList<int>{2, 2}));
+        j.filtra(j.descr, "automóvel");
+        QCOMPARE(j.refs(), (QList<int>{1, 1, 1}));
+        j.filtra(j.descr, "_");
+        QCOMPARE(j.refs(), QList<int>{});
+        QCOMPARE(j.grid->linhaActual(), -1);
+        j.filtra(j.descr, "seguro");
+        QCOMPARE(j.refs(), QList<int>{});
+        j.filtra(j.descr, "Renda");
+        QCOMPARE(j.refs(), (QList<int>{2, 2, 4}));
+        const QString porDescricao = j.w->sqlGrelha();
+        j.descr->setFocus();
+        j.descr->setText("Avença");
+        QTest::keyClick(j.descr, Qt::Key_Return);
+        QCOMPARE(j.refs(), (QList<int>{2, 2, 4}));
+        QCOMPARE(j.w->paramsGrelha().value(0).toString(), QStringLiteral("%Renda%"));
+
+        // Document number only at the start of Ndoc, literally.
+        j.filtra(j.ndoc, "A_");
+        QCOMPARE(j.refs(), (QList<int>{2, 2}));
+        j.filtra(j.ndoc, "FT1");
+        QCOMPARE(j.refs(), (QList<int>{1, 1, 1, 3}));
+        j.filtra(j.ndoc, "T1");
+        QCOMPARE(j.refs(), QList<int>{});
+
+        // Year and month compare for equality.
+        j.filtra(j.ano, "2023");
+        QCOMPARE(j.refs(), (QList<int>{2, 2}));
+        j.filtra(j.mes, "12");
+        QCOMPARE(j.refs(), (QList<int>{2, 7}));
+        j.filtra(j.mes, "1");
+        QCOMPARE(j.refs(), (QList<int>{1}));
+        QVERIFY(a.msgs.mostradas.isEmpty());
+
+        // Anything but a whole number is refused with a message; the list and its query stay.
+        const QString porMes = j.w->sqlGrelha();
+        const struct {
+            QWidget *filtro;
+            QString texto, mensagem;
+        } recusados[] = {{j.combo, "12a", "A referência tem de ser um número inteiro."},
+                         {j.combo, "1 or 1=1", "A referência tem de ser um número inteiro."},
+                         {j.ano, "20x4", "O ano tem de ser um número inteiro."},
+                         {j.mes, "1.", "O mês tem de ser um número inteiro."}};
+        for (const auto &r : recusados) {
+            a.msgs.limpa();
+            j.filtra(r.filtro, r.texto);
+            QCOMPARE(a.msgs.textos(), QStringList{r.mensagem});
+            QCOMPARE(j.refs(), (QList<int>{1}));
+            QCOMPARE(j.w->sqlGrelha(), porMes);
+        }
+        a.msgs.limpa();
+
+        // "Ok" with every filter empty shows the whole list again.
+        j.mes->setFocus();
+        j.mes->clear();
+        QTest::mouseClick(j.ok, Qt::LeftButton);
+        QCOMPARE(j.refs().size(), 16);
+        QCOMPARE(j.w->sqlGrelha(), inteira);
+        QVERIFY(porDescricao != inteira);
+        QVERIFY(a.msgs.mostradas.isEmpty());
+
+        // "Sair" closes and deletes the window.
+        QTest::mouseClick(j.sair, Qt::LeftButton);
+        QTRY_VERIFY(j.w.isNull());
+    }
+
+    void filtrosExclusivosEDuasJanelas()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(preenche(a.db()));
+        QVERIFY(a.entra("0001", 2024, 12));
+        Janela j = abre(a.sessao);
+        QVERIFY(j.encontrou());
+
+        // The filter receiving the focus keeps its value and empties the other four.
+        QWidget *filtros[] = {j.combo, j.ano, j.mes, j.descr, j.ndoc};
+        auto texto = [&](QWidget *f) { return f == j.combo ? j.combo->text() : static_cast<QLineEdit *>(f)->text(); };
+        for (QWidget *alvo : filtros) {
+            j.grid->setFocus();
+            j.combo->setText("3");
+            j.ano->setText("2024");
+            j.mes->setText("5");
+            j.descr->setText("Renda");
+            j.ndoc->setText("FT");
+            const QString antes = texto(alvo);
+            alvo->setFocus(Qt::TabFocusReason);
+            for (QWidget *f : filtros)
+                QCOMPARE(texto(f), f == alvo ? antes : QString());
+        }
+
+        // Tab order, from the grid; tabbing from the combo to the year empties the combo.
+        j.grid->setFocus();
+        j.combo->setText("3");
+        const QList<QWidget *> ordem = {j.combo, j.ano, j.mes, j.ok, j.sair, j.descr, j.ndoc, j.apagar, j.exportar};
+        for (QWidget *seguinte : ordem) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), seguinte);
+            if (seguinte == j.ano)
+                QCOMPARE(j.combo->text(), QString());
+        }
+
+        // A second list keeps its own filters, result, chosen reference and query.
+        j.filtra(j.combo, "1");
+        j.clica(1);
+        QCOMPARE(j.w->refEscolhida().toInt(), 1);
+        Janela k = abre(a.sessao);
+        QVERIFY(k.encontrou());
+        QCOMPARE(k.refs().size(), 16);
+        QCOMPARE(k.w->refEscolhida(), QVariant(QString()));
+        k.filtra(k.descr, "Renda");
+        k.clica(2);
+        QCOMPARE(k.w->refEscolhida().toInt(), 4);
+        QCOMPARE(j.w->refEscolhida().toInt(), 1);
+        QCOMPARE(j.combo->text(), QStringLiteral("1"));
+        QCOMPARE(j.refs(), (QList<int>{1, 1, 1}));
+        QCOMPARE(j.w->paramsGrelha(), (QVariantList{1, "0001"}));
+        QCOMPARE(k.w->paramsGrelha().value(0).toString(), QStringLiteral("%Renda%"));
+        QVERIFY(j.w->sqlGrelha() != k.w->sqlGrelha());
+
+        // A click on an empty grid keeps the reference chosen before, and "Apagar" still acts on it.
+        j.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(j.w));
+        j.filtra(j.descr, "nada disto");
+        QVERIFY(!j.grid->temLinhas());
+        QTest::mouseClick(j.grid->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        QCOMPARE(j.w->refEscolhida().toInt(), 1);
+        a.msgs.responde(Mensagens::Resposta::Nao);
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(a.msgs.textos(), QStringList{"Deseja Apagar Molvaralização?"});
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 1"), 3);
+        delete k.w;
+        delete j.w;
+    }
+
+    void apagaLinhasAbertas()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(preenche(a.db()));
+        QVERIFY(a.entra("0001", 2024, 12));
+        MensagensComGancho msgs;
+        a.sessao.msg = &msgs;
+        Janela j = abre(a.sessao);
+        QVERIFY(j.encontrou());
+
+        // No row chosen yet.
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(msgs.textos(), QStringList{"Escolha uma Linha!"});
+        QCOMPARE(msgs.mostradas[0].titulo, tituloAplicacao());
+        QVERIFY(msgs.mostradas[0].botoes == Mensagens::Botoes::Ok);
+        QVERIFY(msgs.mostradas[0].icone == Mensagens::Icone::Nenhum);
+
+        // Every line integrated.
+        msgs.limpa();
+        j.clica(j.linhaDaRef(3));
+        QCOMPARE(j.w->refEscolhida().toInt(), 3);
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(msgs.textos(), QStringList{kTodasIntegradas});
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 3"), 1);
+
+        // A mix: the long question; No changes nothing, Yes deletes the open lines of every month.
+        j.filtra(j.ano, "2024");
+        const QString ultimaProcura = j.w->sqlGrelha();
+        msgs.limpa();
+        j.clica(j.linhaDaRef(5));
+        QCOMPARE(j.w->refEscolhida().toInt(), 5);
+        msgs.responde(Mensagens::Resposta::Nao);
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(msgs.textos(), QStringList{kLonga});
+        QCOMPARE(msgs.mostradas[0].titulo, QStringLiteral("Apagar"));
+        QVERIFY(msgs.mostradas[0].botoes == Mensagens::Botoes::SimNao);
+        QVERIFY(msgs.mostradas[0].icone == Mensagens::Icone::Exclamacao);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 5"), 4);
+        msgs.limpa();
+        msgs.responde(Mensagens::Resposta::Sim);
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(msgs.textos(), QStringList{kLonga});
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 5"), 2);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 5 AND TTCTB = '1'"), 2);
+        // The whole list again in reference order, the resize layout; filters, choice and query stay.
+        QCOMPARE(j.refs(), (QList<int>{1, 1, 1, 2, 2, 3, 4, 5, 5, 6, 6, 7, 7, 7}));
+        QCOMPARE(j.grid->linhaActual(), 13);
+        QCOMPARE(titulos(j.grid), kTitulos);
+        QCOMPARE(j.grid->columnWidth(0), twipsParaPixels(1000));
+        QCOMPARE(j.w->sqlGrelha(), ultimaProcura);
+        QCOMPARE(j.ano->text(), QStringLiteral("2024"));
+        QCOMPARE(j.w->refEscolhida().toInt(), 5);
+        // Again: only integrated lines are left.
+        msgs.limpa();
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(msgs.textos(), QStringList{kTodasIntegradas});
+
+        // A Null TTCTB is open: it is counted and deleted, as is any value other than "1".
+        msgs.limpa();
+        j.clica(j.linhaDaRef(6));
+        msgs.responde(Mensagens::Resposta::Sim);
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(msgs.textos(), QStringList{"Deseja Apagar Molvaralização?"});
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 6"), 0);
+        msgs.limpa();
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(msgs.textos(), QStringList{kTodasIntegradas});
+
+        // Another connection integrates a line between the question and the deletion: it stays.
+        QSqlDatabase outra = QSqlDatabase::cloneDatabase(a.db(), "outra-ligacao");
+        QVERIFY2(outra.open(), qPrintable(textoErro(outra.lastError())));
+        bool integrou = false;
+        msgs.aoPerguntar = [&] { integrou = corre(outra, "UPDATE Molvar SET TTCTB = '1' WHERE Ref = 7 AND Mes = 11"); };
+        msgs.limpa();
+        j.clica(j.linhaDaRef(7));
+        msgs.responde(Mensagens::Resposta::Sim);
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QVERIFY(integrou);
+        QCOMPARE(msgs.textos(), QStringList{"Deseja Apagar Molvaralização?"});
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 7"), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 7 AND Mes = 11 AND TTCTB = '1'"), 1);
+        QCOMPARE(j.refs(), (QList<int>{1, 1, 1, 2, 2, 3, 4, 5, 5, 7}));
+        msgs.aoPerguntar = nullptr;
+        outra.close();
+        outra = QSqlDatabase();
+        QSqlDatabase::removeDatabase("outra-ligacao");
+        // The reference list follows the deletion.
+        QCOMPARE(j.combo->findRow("6"), -1);
+        QVERIFY(j.combo->findRow("7") >= 0);
+
+        // The other company was never touched.
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE CodFirma = '0002'"), 1);
+        QCOMPARE(msgs.semRespostas, 0);
+        delete j.w;
+    }
+
+    void exportaALista()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(preenche(a.db()));
+        QVERIFY(a.entra("0001", 2024, 12));
+        Janela j = abre(a.sessao);
+        QVERIFY(j.encontrou());
+
+        // Right after opening, the whole list.
+        QTest::mouseClick(j.exportar, Qt::LeftButton);
+        QCOMPARE(a.sessao.gExpRegistos, 16);
+        QCOMPARE(a.sessao.gExpTipo, 2);
+        QCOMPARE(a.sessao.gTipoExp, QStringLiteral("X"));
+        QCOMPARE(a.sessao.gExpFicheiro, QStringLiteral("0001ExportApagContab.xls"));
+
+        // After a search, the search's query, whatever row is current.
+        j.filtra(j.descr, "automóvel");
+        j.clica(0);
+        QTest::mouseClick(j.exportar, Qt::LeftButton);
+        QVERIFY(a.msgs.mostradas.isEmpty());
+        QCOMPARE(a.sessao.gExpSql, j.w->sqlGrelha());
+        QCOMPARE(a.sessao.gExpParams, j.w->paramsGrelha());
+        QCOMPARE(a.sessao.gExpRegistos, 3);
+        QCOMPARE(a.sessao.gExpCaminho, appFolder() + "/0001ExportApagContab.xlsx");
+
+        LeitorXlsx x;
+        QString erro;
+        QVERIFY2(x.abre(a.sessao.gExpCaminho, &erro), qPrintable(erro));
+        QCOMPARE(x.valor(1, "A1").toString(), QStringLiteral("Firma: Firma Um, Lda"));
+        QCOMPARE(x.valor(1, "A2").toString(), QStringLiteral("Linhas por Integrar na Contabilidade em Formato Excel"));
+        QCOMPARE(x.valor(1, "A4").toString().toLower(), QStringLiteral("ref"));
+        QCOMPARE(x.valor(1, "C4").toString(), QStringLiteral("Descrição"));
+        QCOMPARE(x.valor(1, "D4").toString().toLower(), QStringLiteral("valor"));
+        QCOMPARE(x.valor(1, "S4").toString().toLower(), QStringLiteral("conexport"));
+        for (int l = 5; l <= 7; ++l) {
+            QCOMPARE(x.valor(1, QStringLiteral("A%1").arg(l)).toInt(), 1);
+            QCOMPARE(x.valor(1, QStringLiteral("C%1").arg(l)).toString(), QStringLiteral("Seguro automóvel"));
+            QCOMPARE(x.valor(1, QStringLiteral("E%1").arg(l)).toInt(), l - 4);
+        }
+        // 100,00 over three months: 33,33 33,33 33,34, and the total row sums the amounts.
+        QCOMPARE(qRound(x.valor(1, "D7").toDouble() * 100), 3334);
+        QCOMPARE(x.valor(1, "C8").toString(), QStringLiteral("Soma:"));
+        QCOMPARE(x.formula(1, "D8"), QStringLiteral("SUM(D5:D7)"));
+        QCOMPARE(qRound(x.valor(1, "D8").toDouble() * 100), 10000);
+        QCOMPARE(x.ultimaLinha(1), 8);
+
+        // The file name takes the company code without blanks around it.
+        a.sessao.gCodFirma = QStringLiteral(" 0001 ");
+        QTest::mouseClick(j.exportar, Qt::LeftButton);
+        QCOMPARE(a.sessao.gExpFicheiro, QStringLiteral("0001ExportApagContab.xls"));
+        QCOMPARE(a.sessao.gExpCaminho, appFolder() + "/0001ExportApagContab.xlsx");
+        QCOMPARE(a.sessao.gExpRegistos, 3);
+        delete j.w;
+    }
+
+    void falhasDaBase()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(preenche(a.db()));
+        QVERIFY(a.entra("0001", 2024, 12));
+        Janela j = abre(a.sessao);
+        QVERIFY(j.encontrou());
+        j.clica(0);
+        QCOMPARE(j.w->refEscolhida().toInt(), 1);
+
+        QVERIFY(corre(a.db(), "ALTER TABLE Molvar RENAME TO MolvarFora"));
+        j.filtra(j.descr, "Renda");
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível ler a lista de molvaralizações.\n\n")));
+        QVERIFY(a.msgs.ultimo().size() > 55);
+        QVERIFY(!j.grid->temLinhas());
+        QCOMPARE(j.w->paramsGrelha(), QVariantList{"0001"});
+        a.msgs.limpa();
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível contar as linhas da molvaralização.")));
+        QVERIFY(a.msgs.mostradas[0].botoes == Mensagens::Botoes::Ok);
+
+        // A window opened now reports both reads and has nothing to export.
+        a.msgs.limpa();
+        Janela k = abre(a.sessao);
+        QCOMPARE(a.msgs.mostradas.size(), 2);
+        QVERIFY(a.msgs.textos()[0].startsWith(QStringLiteral("Não foi possível ler as referências")));
+        QTest::mouseClick(k.exportar, Qt::LeftButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("Não há lista para exportar."));
+
+        // Once the table is back, both windows work again.
+        QVERIFY(corre(a.db(), "ALTER TABLE MolvarFora RENAME TO Molvar"));
+        a.msgs.limpa();
+        QTest::mouseClick(j.ok, Qt::LeftButton);
+        QCOMPARE(j.refs(), (QList<int>{2, 2, 4}));
+        k.filtra(k.ano, "2023");
+        QCOMPARE(k.refs(), (QList<int>{2, 2}));
+        QVERIFY(a.msgs.mostradas.isEmpty());
+        delete k.w;
+        delete j.w;
+    }
+};
+
+QTEST_MAIN(TstReports)
+#include "tst_reports.moc"
