@@ -1,0 +1,19 @@
+#include "session/arranque.h"
+
+#include "session/mdiform1.h"
+#include "session/molvarentrada.h"
+
+Molvarentrada *iniciaPrograma(Session &s)
+{
+    auto *entrada = new Molvarentrada(s);
+    entrada->setAttribute(Qt::WA_DeleteOnClose);
+    // The main window is shown before the start-up window closes, so the program never
+    // finds itself without a window in between.
+    QObject::connect(entrada, &Molvarentrada::entrou, [&s] {
+        auto *principal = new MDIForm1(s);
+        principal->setAttribute(Qt::WA_DeleteOnClose);
+        principal->show();
+    });
+    entrada->show();
+    return entrada;
+}

@@ -1,0 +1,186 @@
+#include "session/main_confsql.h"
+
+#include "core/connection.h"
+#include "core/inifile.h"
+#include "core/mensagens.h"
+#include "core/session.h"
+#include "session/janelas.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kConfig = QStringLiteral("Configuracoes");
+
+QString comSeparador(QString pasta)
+{
+    if (!pasta.isEmpty() && !pasta.endsWith(QLatin1Char('/')))
+        pasta += QLatin1Char('/');
+    return pasta;
+}
+} // namespace
+
+MainConfSql::MainConfSql(Session &s, QWidget *parent)
+    : QDialog(parent)
+    , m_s(s)
+{
+    setObjectName(QStringLiteral("main_confsql"));
+    setWindowTitle(QStringLiteral("Configurações"));
+
+    Ligacao1 = new QLineEdit(ligacaoDaSeccao(QStringLiteral("DATABASE1")), this);
+    Ligacao1->setObjectName(QStringLiteral("Ligacao1"));
+    Ligacao1->setMinimumWidth(420);
+    Ligacao2 = new QLineEdit(ligacaoDaSeccao(QStringLiteral("DATABASE2")), this);
+    Ligacao2->setObjectName(QStringLiteral("Ligacao2"));
+
+    Analitica = new QComboBox(this);
+    Analitica->setObjectName(QStringLiteral("Analitica"));
+    Analitica->addItems({QStringLiteral("sim"), QStringLiteral("não")});
+    Analitica->setCurrentIndex(s.gAnaliticaAtiva ? 0 : 1);
+    TipoImp = new QComboBox(this);
+    TipoImp->setObjectName(QStringLiteral("TipoImp"));
+    TipoImp->addItem(QStringLiteral("S - Base de dados externa"), QStringLiteral("S"));
+    TipoImp->addItem(QStringLiteral("X - Folha Excel"), QStringLiteral("X"));
+    TipoImp->setCurrentIndex(s.gTipoImp == QLatin1String("X") ? 1 : 0);
+    IxlsPath = new QLineEdit(s.gIxlsPath, this);
+    IxlsPath->setObjectName(QStringLiteral("IxlsPath"));
+    ImpXls = new QLineEdit(s.gImpXls, this);
+    ImpXls->setObjectName(QStringLiteral("ImpXls"));
+    Procurar = new QPushButton(QStringLiteral("..."), this);
+    Procurar->setObjectName(QStringLiteral("Procurar"));
+    Command11 = new QPushButton(QStringLiteral("Formato"), this);
+    Command11->setObjectName(QStringLiteral("Command11"));
+    Command11->setEnabled(janelasRegistadas().fabricas.contains(QStringLiteral("Modelos_Txt")));
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setDefault(true);
+    CancelButton = new QPushButton(QStringLiteral("Cancelar"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+
+    auto *ligacoes = new QGroupBox(QStringLiteral("Ligações SQL"), this);
+    auto *fl = new QFormLayout(ligacoes);
+    fl->addRow(QStringLiteral("Base de dados do programa:"), Ligacao1);
+    fl->addRow(QStringLiteral("Base de dados da aplicação externa:"), Ligacao2);
+
+    auto *importacao = new QGroupBox(QStringLiteral("Importação e analítica"), this);
+    auto *fi = new QFormLayout(importacao);
+    fi->addRow(QStringLiteral("Módulo de centros de custo:"), Analitica);
+    fi->addRow(QStringLiteral("Importar planos de:"), TipoImp);
+    auto *pasta = new QHBoxLayout;
+    pasta->addWidget(IxlsPath);
+    pasta->addWidget(Procurar);
+    fi->addRow(QStringLiteral("Pasta da folha a importar:"), pasta);
+    fi->addRow(QStringLiteral("Folha a importar:"), ImpXls);
+
+    auto *botoes = new QHBoxLayout;
+    botoes->addWidget(Command11);
+    botoes->addStretch();
+    botoes->addWidget(OKButton);
+    botoes->addWidget(CancelButton);
+    auto *l = new QVBoxLayout(this);
+    l->addWidget(ligacoes);
+    l->addWidget(importacao);
+    l->addLayout(botoes);
+
+    connect(Procurar, &QPushButton::clicked, this, &MainConfSql::procuraFolha);
+    connect(Command11, &QPushButton::clicked, this, &MainConfSql::abreModelos);
+    connect(OKButton, &QPushButton::clicked, this, &MainConfSql::grava);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void MainConfSql::procuraFolha()
+{
+    const QString inicio = IxlsPath->text().isEmpty() ? QDir::homePath() : IxlsPath->text();
+    const QString f = QFileDialog::getOpenFileName(this, QStringLiteral("Folha a importar"), inicio,
+                                                   QStringLiteral("Folhas Excel (*.xlsx);;Todos os ficheiros (*)"));
+    if (f.isEmpty())
+        return;
+    const QFileInfo fi(f);
+    IxlsPath->setText(comSeparador(fi.absolutePath()));
+    ImpXls->setText(fi.fileName());
+}
+
+void MainConfSql::abreModelos()
+{
+    const FabricaJanela fabrica = janelasRegistadas().fabricas.value(QStringLiteral("Modelos_Txt"));
+    if (!fabrica)
+        return;
+    QWidget *w = fabrica(m_s);
+    if (!w)
+        return;
+    w->setParent(this, w->windowFlags() | Qt::Dialog);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    if (auto *d = qobject_cast<QDialog *>(w)) {
+        d->open();
+    } else {
+        w->setWindowModality(Qt::WindowModal);
+        w->show();
+    }
+}
+
+void MainConfSql::grava()
+{
+    const QString l1 = Ligacao1->text().trimmed();
+    const QString l2 = Ligacao2->text().trimmed();
+    const DadosLigacao d1 = DadosLigacao::interpreta(l1);
+    if (!d1.erro.isEmpty()) {
+        m_s.msg->informa(QStringLiteral("A ligação à base de dados do programa não é válida:\n\n") + d1.erro);
+        Ligacao1->setFocus();
+        return;
+    }
+    if (!l2.isEmpty()) {
+        const DadosLigacao d2 = DadosLigacao::interpreta(l2);
+        if (!d2.erro.isEmpty()) {
+            m_s.msg->informa(QStringLiteral("A ligação à base de dados da aplicação externa não é válida:\n\n") + d2.erro);
+            Ligacao2->setFocus();
+            return;
+        }
+    }
+    const QString tipoImp = TipoImp->currentData().toString();
+    const QString pasta = comSeparador(IxlsPath->text().trimmed());
+    const QString folha = ImpXls->text().trimmed();
+    const QString analitica = Analitica->currentText();
+
+    // Each string goes whole into Connect_sql; the other three keys that the file may
+    // split it into are emptied, so the concatenation is exactly what was typed.
+    const struct {
+        QString seccao, chave, valor;
+    } chaves[] = {
+        {QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql"), l1},
+        {QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql1"), QString()},
+        {QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql2"), QString()},
+        {QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql3"), QString()},
+        {QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql"), l2},
+        {QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql1"), QString()},
+        {QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql2"), QString()},
+        {QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql3"), QString()},
+        {kConfig, QStringLiteral("analitica"), analitica},
+        {kConfig, QStringLiteral("TipoImp"), tipoImp},
+        {kConfig, QStringLiteral("IxlsPath"), pasta},
+        {kConfig, QStringLiteral("ImpXls"), folha},
+    };
+    for (const auto &c : chaves) {
+        QString erro;
+        if (!GravaIni(c.seccao, c.chave, c.valor, &erro)) {
+            m_s.msg->informa(QStringLiteral("Não foi possível gravar as configurações:\n\n") + erro);
+            return;
+        }
+    }
+    m_s.gLigacao1 = ligacaoDaSeccao(QStringLiteral("DATABASE1"));
+    m_s.gLigacao2 = ligacaoDaSeccao(QStringLiteral("DATABASE2"));
+    m_s.gAnaliticaAtiva = analitica == QLatin1String("sim");
+    m_s.gImportaExcel = true;
+    m_s.gTipoImp = tipoImp;
+    m_s.gIxlsPath = pasta;
+    m_s.gImpXls = folha;
+    accept();
+    emit gravado();
+}

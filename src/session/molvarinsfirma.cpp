@@ -1,0 +1,92 @@
+#include "session/molvarinsfirma.h"
+
+#include "core/connection.h"
+#include "core/mensagens.h"
+#include "core/session.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QVBoxLayout>
+
+MolvarInsFirma::MolvarInsFirma(Session &s, QWidget *parent)
+    : QDialog(parent)
+    , m_s(s)
+{
+    setObjectName(QStringLiteral("MolvarInsFirma"));
+    setWindowTitle(QStringLiteral("Criar Firma"));
+
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text2 = new QLineEdit(this);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text2->setMaxLength(50);
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setDefault(true);
+    CancelButton = new QPushButton(QStringLiteral("Cancelar"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+
+    auto *campos = new QFormLayout;
+    campos->addRow(QStringLiteral("Código:"), Text1);
+    campos->addRow(QStringLiteral("Nome:"), Text2);
+    auto *botoes = new QHBoxLayout;
+    botoes->addStretch();
+    botoes->addWidget(OKButton);
+    botoes->addWidget(CancelButton);
+    auto *l = new QVBoxLayout(this);
+    l->addLayout(campos);
+    l->addLayout(botoes);
+
+    connect(OKButton, &QPushButton::clicked, this, &MolvarInsFirma::insere);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void MolvarInsFirma::insere()
+{
+    const QString codigo = Text1->text().trimmed();
+    const QString nome = Text2->text().trimmed();
+    if (codigo.isEmpty()) {
+        m_s.msg->informa(QStringLiteral("Indique o código da firma!"));
+        Text1->setFocus();
+        return;
+    }
+    if (codigo.size() > 4) {
+        m_s.msg->informa(QStringLiteral("O código da firma tem no máximo 4 caracteres!"));
+        Text1->setFocus();
+        return;
+    }
+    if (nome.isEmpty()) {
+        m_s.msg->informa(QStringLiteral("Indique o nome da firma!"));
+        Text2->setFocus();
+        return;
+    }
+    QString erro;
+    QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
+    if (!db.isValid()) {
+        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível criar a firma."), erro);
+        return;
+    }
+    const QVariant existe = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = ?"), {codigo}, &erro);
+    if (!existe.isValid()) {
+        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível criar a firma."), erro);
+        return;
+    }
+    if (existe.toInt() > 0) {
+        m_s.msg->informa(QStringLiteral("A firma \"%1\" já existe!").arg(codigo));
+        Text1->setFocus();
+        return;
+    }
+    QSqlQuery q(db);
+    if (!executa(q,
+                 QStringLiteral("INSERT INTO ParamFirma (CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC) "
+                                "VALUES (?, ?, ?, 0, ?, 0, ?, 0)"),
+                 {codigo, nome, QString(), QString(), QString()}, &erro)) {
+        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível criar a firma."), erro);
+        return;
+    }
+    accept();
+    emit firmaCriada(codigo);
+}

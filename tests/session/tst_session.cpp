@@ -1,0 +1,516 @@
+#include "core/connection.h"
+#include "core/datacombo.h"
+#include "core/inifile.h"
+#include "core/senha.h"
+#include "session/arranque.h"
+#include "session/janelas.h"
+#include "session/main_confsql.h"
+#include "session/mdiform1.h"
+#include "session/molvarentrada.h"
+#include "session/molvarinsfirma.h"
+#include "session/paramfirmadlg.h"
+#include "support/ambiente.h"
+#include "support/fixtures.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace {
+void escreve(QLineEdit *campo, const QString &texto)
+{
+    campo->clear();
+    QTest::keyClicks(campo, texto);
+}
+
+void clica(QPushButton *b)
+{
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void apagaPendentes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+template <typename T>
+T *abertoEm(QWidget *pai)
+{
+    apagaPendentes();
+    for (T *d : pai->findChildren<T *>())
+        if (d->isVisible())
+            return d;
+    return nullptr;
+}
+
+MDIForm1 *janelaPrincipal()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *m = qobject_cast<MDIForm1 *>(w); m && m->isVisible())
+            return m;
+    return nullptr;
+}
+
+// Saves a picture of a window for the README when MOLVAR_CAPTURAS names a folder.
+void captura(QWidget *w, const QString &nome)
+{
+    const QString pasta = qEnvironmentVariable("MOLVAR_CAPTURAS");
+    if (pasta.isEmpty() || Ambiente::usaPostgres())
+        return;
+    w->grab().save(QDir(pasta).filePath(nome));
+}
+
+bool temItem(QWidget *w, const char *nome)
+{
+    return w->findChild<QAction *>(QString::fromLatin1(nome)) != nullptr;
+}
+} // namespace
+
+class TstSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { MOLVAR_REQUER_BASE(); }
+
+    void instalacaoFirmaEntradaESaida()
+    {
+        Ambiente a(false);
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+
+        // A fresh install: no database, so only its installation is offered.
+        QPointer<Molvarentrada> e = iniciaPrograma(a.sessao);
+        QVERIFY(e->isVisible());
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Configure as Ligações SQL ou Instale Base de Dados!")));
+        QVERIFY(e->instalar_bd->isEnabled());
+        QVERIFY(!e->criar_firma->isEnabled());
+        QVERIFY(!e->Validar->isEnabled());
+        QCOMPARE(e->instalar_bd->text(), QStringLiteral("Instalar Base de Dados"));
+        QCOMPARE(e->criar_firma->text(), QStringLiteral("Criar Firma"));
+
+        e->instalar_bd->trigger();
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("Base de Dados Criada!"));
+        QVERIFY(!e->instalar_bd->isEnabled());
+        QVERIFY(e->criar_firma->isEnabled());
+        QVERIFY(e->Validar->isEnabled());
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM EUsers"), 1);
+        QCOMPARE(e->DataCombo1->rowCount(), 0);
+
+        // Company codes that cannot be: each refused with its message, nothing written.
+        e->criar_firma->trigger();
+        MolvarInsFirma *ins = abertoEm<MolvarInsFirma>(e);
+        QVERIFY(ins);
+        a.msgs.limpa();
+        escreve(ins->Text2, QStringLiteral("Firma Um, Lda"));
+        clica(ins->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("Indique o código da firma!"));
+        escreve(ins->Text1, QStringLiteral("12345"));
+        clica(ins->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("O código da firma tem no máximo 4 caracteres!"));
+        QVERIFY(ins->isVisible());
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma"), 0);
+
+        // A good one: the company is listed and its parameters are asked for at once.
+        escreve(ins->Text1, QStringLiteral("F01"));
+        clica(ins->OKButton);
+        QCOMPARE(a.msgs.mostradas.size(), 2);
+        QVERIFY(!ins->isVisible());
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = ? AND Designacao = ? AND SNC = 0 AND Planos_Ext = 0",
+                       {"F01", "Firma Um, Lda"}),
+                 1);
+        QCOMPARE(e->DataCombo1->rowCount(), 1);
+        QCOMPARE(e->DataCombo1->text(), QStringLiteral("F01"));
+        QCOMPARE(e->NomeFirma->text(), QStringLiteral("Firma Um, Lda"));
+
+        ParamFirmaDlg *par = abertoEm<ParamFirmaDlg>(e);
+        QVERIFY(par);
+        QCOMPARE(par->objectName(), QStringLiteral("Param_Firma"));
+        QCOMPARE(par->Designacao->text(), QStringLiteral("Firma Um, Lda"));
+        par->PlanosExt->setChecked(true);
+        clica(par->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("Escolha a aplicação externa onde estão os planos!"));
+        par->TipoLig->setCurrentIndex(par->TipoLig->findData(QStringLiteral("S")));
+        escreve(par->EmpCtb, QStringLiteral("12345"));
+        clica(par->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("O código da firma na aplicação externa tem no máximo 4 caracteres!"));
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE Planos_Ext = 0"), 1);
+        escreve(par->EmpCtb, QStringLiteral("E7"));
+        par->AnaExt->setChecked(true);
+        escreve(par->Analitica, QStringLiteral("6*7"));
+        clica(par->OKButton);
+        QVERIFY(!par->isVisible());
+        QCOMPARE(conta(a.db(),
+                       "SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = ? AND Planos_Ext = 1 AND Tipo_Lig = ? AND EmpCtb = ? "
+                       "AND Ana_Ext = 1 AND Analitica = ? AND SNC = 0",
+                       {"F01", "S", "E7", "6*7"}),
+                 1);
+
+        // The same code again is refused.
+        e->criar_firma->trigger();
+        ins = abertoEm<MolvarInsFirma>(e);
+        QVERIFY(ins);
+        escreve(ins->Text1, QStringLiteral("F01"));
+        escreve(ins->Text2, QStringLiteral("Outra"));
+        clica(ins->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A firma \"F01\" já existe!"));
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma"), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE Designacao = ?", {"Firma Um, Lda"}), 1);
+        clica(ins->CancelButton);
+
+        // Wrong password, unknown user, a date that is not a date: refused, nothing set.
+        QSignalSpy entrou(e.data(), &Molvarentrada::entrou);
+        escreve(e->Utilizador, QStringLiteral("admin"));
+        escreve(e->Senha, QStringLiteral("Admin"));
+        escreve(e->DTPicker1, QStringLiteral("15-03-2024"));
+        clica(e->Validar);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("Utilizador ou Senha Inválidos!"));
+        QVERIFY(e->Senha->text().isEmpty());
+        escreve(e->Utilizador, QStringLiteral("ninguem"));
+        escreve(e->Senha, QStringLiteral("admin"));
+        clica(e->Validar);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("Utilizador ou Senha Inválidos!"));
+        escreve(e->Utilizador, QStringLiteral("admin"));
+        escreve(e->Senha, QStringLiteral("admin"));
+        escreve(e->DTPicker1, QStringLiteral("31-02-2024"));
+        clica(e->Validar);
+        QVERIFY(a.msgs.ultimo().contains(QStringLiteral("não é uma data válida")));
+        escreve(e->DTPicker1, QStringLiteral("2024-03-15"));
+        clica(e->Validar);
+        QVERIFY(a.msgs.ultimo().contains(QStringLiteral("não é uma data válida")));
+        QCOMPARE(entrou.count(), 0);
+        QVERIFY(a.sessao.gCodFirma.isEmpty());
+        QCOMPARE(a.sessao.gAno, 0);
+        QVERIFY(e->isVisible());
+        captura(e, QStringLiteral("molvarentrada.png"));
+
+        // The right password: the session is set and the main window takes over.
+        a.msgs.limpa();
+        escreve(e->DTPicker1, QStringLiteral("15-03-2024"));
+        clica(e->Validar);
+        QCOMPARE(entrou.count(), 1);
+        QVERIFY(a.msgs.textos().isEmpty());
+        QCOMPARE(a.sessao.gCodFirma, QStringLiteral("F01"));
+        QCOMPARE(a.sessao.gNomeFirma, QStringLiteral("Firma Um, Lda"));
+        QCOMPARE(a.sessao.gAno, 2024);
+        QCOMPARE(a.sessao.gMes, 3);
+        QCOMPARE(a.sessao.gDataProc, QStringLiteral("15-03-2024"));
+        QCOMPARE(a.sessao.gLogin, QStringLiteral("admin"));
+        QCOMPARE(a.sessao.gNomeUtilizador, QStringLiteral("Administrador"));
+        QVERIFY(a.sessao.gAdmin);
+        QVERIFY(a.sessao.gPlanosExt);
+        QCOMPARE(a.sessao.gTipoLig, QStringLiteral("S"));
+        QCOMPARE(a.sessao.gEmpCtb, QStringLiteral("E7"));
+        QVERIFY(a.sessao.gAnaExt);
+        QCOMPARE(a.sessao.gAnalitica, QStringLiteral("6*7"));
+        QVERIFY(!a.sessao.gSnc);
+        apagaPendentes();
+        QVERIFY(e.isNull());
+
+        QPointer<MDIForm1> m = janelaPrincipal();
+        QVERIFY(m);
+        QCOMPARE(m->StatusFirma->text(), QStringLiteral("F01"));
+        QCOMPARE(m->StatusNome->text(), QStringLiteral("Firma Um, Lda"));
+        QCOMPARE(m->StatusData->text(), QStringLiteral("15-03-2024"));
+        captura(m, QStringLiteral("mdiform1.png"));
+
+        // Leaving remembers the company and date in the single row.
+        SQL_OK(a.db(), "INSERT INTO MolvarLastUse (CodFirma, LastUse) VALUES ('XX', '01-01-2000')");
+        m->findChild<QAction *>(QStringLiteral("mnu_sair"))->trigger();
+        apagaPendentes();
+        QVERIFY(m.isNull());
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MolvarLastUse"), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MolvarLastUse WHERE CodFirma = ? AND LastUse = ?", {"F01", "15-03-2024"}), 1);
+
+        // The next start offers them.
+        a.msgs.limpa();
+        Molvarentrada outra(a.sessao);
+        QVERIFY(a.msgs.textos().isEmpty());
+        QCOMPARE(outra.DataCombo1->text(), QStringLiteral("F01"));
+        QCOMPARE(outra.NomeFirma->text(), QStringLiteral("Firma Um, Lda"));
+        QCOMPARE(outra.DTPicker1->text(), QStringLiteral("15-03-2024"));
+        QVERIFY(!outra.instalar_bd->isEnabled());
+    }
+
+    void senhasGuardadasComoResumo()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaFirma(a.db(), "0001", "Alfa"));
+        SQL_OK(a.db(), "INSERT INTO EUsers (Login, passw, Nome, Admin) VALUES (?, ?, ?, 0)", "ana", hashSenha("Segr3do'"), "Ana Sousa");
+        // A password kept as typed is not a hash: it never opens the door.
+        SQL_OK(a.db(), "INSERT INTO EUsers (Login, passw, Nome, Admin) VALUES (?, ?, ?, 0)", "rui", "simples", "Rui");
+
+        Molvarentrada e(a.sessao);
+        e.show();
+        QSignalSpy entrou(&e, &Molvarentrada::entrou);
+        e.DataCombo1->setText(QStringLiteral("0001"));
+        escreve(e.DTPicker1, QStringLiteral("1-7-2025"));
+        const QList<QPair<QString, QString>> recusados = {
+            {"rui", "simples"}, {"ana", "segr3do'"}, {"ana' OR '1'='1", "x"}, {"ana", "' OR '1'='1"}, {"ANA", "Segr3do'"}};
+        for (const auto &[login, senha] : recusados) {
+            a.msgs.limpa();
+            escreve(e.Utilizador, login);
+            escreve(e.Senha, senha);
+            clica(e.Validar);
+            QCOMPARE(a.msgs.ultimo(), QStringLiteral("Utilizador ou Senha Inválidos!"));
+        }
+        QCOMPARE(entrou.count(), 0);
+        escreve(e.Utilizador, QStringLiteral("ana"));
+        escreve(e.Senha, QStringLiteral("Segr3do'"));
+        clica(e.Validar);
+        QCOMPARE(entrou.count(), 1);
+        QCOMPARE(a.sessao.gLogin, QStringLiteral("ana"));
+        QCOMPARE(a.sessao.gNomeUtilizador, QStringLiteral("Ana Sousa"));
+        QVERIFY(!a.sessao.gAdmin);
+        QCOMPARE(a.sessao.gDataProc, QStringLiteral("01-07-2025"));
+        QCOMPARE(a.sessao.gMes, 7);
+    }
+
+    void guardasDosMenusSemDados()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        a.sessao.gAnaliticaAtiva = true;
+        MDIForm1 m(a.sessao);
+        QCOMPARE(m.objectName(), QStringLiteral("MDIForm1"));
+        QCOMPARE(m.mdiArea->objectName(), QStringLiteral("mdiArea"));
+        QVERIFY(a.msgs.textos().isEmpty());
+
+        const Janelas &j = janelasRegistadas();
+        // Each item is offered exactly when what it opens exists.
+        QCOMPARE(temItem(&m, "nova_poc"), j.fabricas.contains("New_Poc"));
+        QCOMPARE(temItem(&m, "apaga_poc"), j.fabricas.contains("Del_cPoc"));
+        QCOMPARE(temItem(&m, "cons_poc"), j.fabricas.contains("ConsultPoc"));
+        QCOMPARE(temItem(&m, "novo_analit"), j.fabricas.contains("New_Analit"));
+        QCOMPARE(temItem(&m, "apaga_analit"), j.fabricas.contains("Del_Analit"));
+        QCOMPARE(temItem(&m, "cons_analit"), j.fabricas.contains("ConsultAnalit"));
+        QCOMPARE(temItem(&m, "mnu_manut_list"), j.fabricas.contains("ConsultTable"));
+        QCOMPARE(temItem(&m, "tot_cpoc"), j.fabricas.contains("Tot_conta"));
+        QCOMPARE(temItem(&m, "mnu_import"), j.rotinas.contains("ImportaPlanos"));
+        QCOMPARE(temItem(&m, "conv_snc"), j.rotinas.contains("ConverteSnc"));
+        QAction *config = m.findChild<QAction *>(QStringLiteral("config_sql_connect"));
+        QVERIFY(config);
+        QCOMPARE(config->text(), QStringLiteral("&Configurações "));
+        QCOMPARE(m.findChild<QAction *>(QStringLiteral("mnu_sair"))->text(), QStringLiteral("&Sair"));
+        QMenu *planos = m.findChild<QMenu *>(QStringLiteral("mnu_planos"));
+        QVERIFY(planos);
+        QCOMPARE(planos->menuAction()->isVisible(), temItem(&m, "nova_poc") || temItem(&m, "cons_poc") || temItem(&m, "apaga_poc")
+                     || temItem(&m, "novo_analit") || temItem(&m, "apaga_analit") || temItem(&m, "cons_analit")
+                     || temItem(&m, "mnu_import"));
+
+        // No company or date: every guarded item stops at the guard.
+        const QList<QPair<QString, void (MDIForm1::*)()>> guardados = {
+            {"nova_poc", &MDIForm1::novaPoc},       {"apaga_poc", &MDIForm1::apagaPoc},     {"cons_poc", &MDIForm1::consPoc},
+            {"novo_analit", &MDIForm1::novoAnalit}, {"apaga_analit", &MDIForm1::apagaAnalit}, {"cons_analit", &MDIForm1::consAnalit},
+            {"mnu_import", &MDIForm1::mnuImport},   {"mnu_manut_list", &MDIForm1::mnuManutList}, {"tot_cpoc", &MDIForm1::totCpoc}};
+        for (const auto &[nome, metodo] : guardados) {
+            a.msgs.limpa();
+            if (QAction *acao = m.findChild<QAction *>(nome))
+                acao->trigger();
+            else
+                (m.*metodo)();
+            QCOMPARE(a.msgs.textos(), QStringList{QStringLiteral("Dados iniciais não inicializados!")});
+            QCOMPARE(a.msgs.mostradas.first().titulo, QStringLiteral("Aviso"));
+            QCOMPARE(m.mdiArea->subWindowList().size(), 0);
+        }
+        // A year without a month is not enough either.
+        a.sessao.gCodFirma = QStringLiteral("0001");
+        a.sessao.gAno = 2024;
+        a.msgs.limpa();
+        m.consPoc();
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("Dados iniciais não inicializados!"));
+    }
+
+    void planosNaAplicacaoExterna()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaFirma(a.db(), "EXT", "Externa", {true, "A", "9", false, "6", false}));
+        QVERIFY(a.entra("EXT", 2024, 5));
+        a.sessao.gAnaliticaAtiva = true;
+        MDIForm1 m(a.sessao);
+        QCOMPARE(m.StatusFirma->text(), QStringLiteral("EXT"));
+        QCOMPARE(m.StatusNome->text(), QStringLiteral("Externa"));
+        QCOMPARE(m.StatusData->text(), QStringLiteral("01-05-2024"));
+
+        const QList<QPair<void (MDIForm1::*)(), QString>> casos = {
+            {&MDIForm1::novaPoc, QStringLiteral("Abra Planos Na Aplicação Externa!")},
+            {&MDIForm1::apagaPoc, QStringLiteral("Apague Planos Na Aplicação Externa!")},
+            {&MDIForm1::novoAnalit, QStringLiteral("Abra Analitica Na Aplicação Externa!")},
+            {&MDIForm1::apagaAnalit, QStringLiteral("Apague Analitica Na Aplicação Externa!")}};
+        for (const auto &[metodo, texto] : casos) {
+            a.msgs.limpa();
+            (m.*metodo)();
+            QCOMPARE(a.msgs.textos(), QStringList{texto});
+            QCOMPARE(a.msgs.mostradas.first().botoes, Mensagens::Botoes::Ok);
+            QCOMPARE(a.msgs.mostradas.first().icone, Mensagens::Icone::Nenhum);
+        }
+        QCOMPARE(m.mdiArea->subWindowList().size(), 0);
+
+        // Without the cost-centre module the cost-centre items do nothing at all;
+        // without cost centres in use, neither does their consultation.
+        a.sessao.gAnaliticaAtiva = false;
+        a.msgs.limpa();
+        m.novoAnalit();
+        m.apagaAnalit();
+        m.consAnalit();
+        QVERIFY(a.msgs.textos().isEmpty());
+        QCOMPARE(m.mdiArea->subWindowList().size(), 0);
+
+        // With the charts at home no outside-package message is shown.
+        a.sessao.gPlanosExt = false;
+        a.msgs.limpa();
+        m.novaPoc();
+        m.apagaPoc();
+        for (const QString &t : a.msgs.textos())
+            QVERIFY2(!t.contains(QStringLiteral("Aplicação Externa")), qPrintable(t));
+        const Janelas &j = janelasRegistadas();
+        const int esperadas = (j.fabricas.contains("New_Poc") ? 1 : 0) + (j.fabricas.contains("Del_cPoc") ? 1 : 0);
+        QCOMPARE(m.mdiArea->subWindowList().size(), esperadas);
+        // A single-instance window is brought forward, not opened twice.
+        m.novaPoc();
+        QCOMPARE(m.mdiArea->subWindowList().size(), esperadas);
+    }
+
+    void configuracoesGuardadasELidasNoArranque()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaFirma(a.db(), "0001", "Alfa"));
+        QVERIFY(a.entra("0001", 2024, 1));
+        // Nothing saved yet: the module is off and no import source is chosen.
+        QVERIFY(!a.sessao.gAnaliticaAtiva);
+        QVERIFY(a.sessao.gTipoImp.isEmpty());
+
+        MDIForm1 m(a.sessao);
+        m.show();
+        m.findChild<QAction *>(QStringLiteral("config_sql_connect"))->trigger();
+        MainConfSql *c = abertoEm<MainConfSql>(&m);
+        QVERIFY(c);
+        QCOMPARE(c->objectName(), QStringLiteral("main_confsql"));
+        QCOMPARE(c->Ligacao1->text(), a.sessao.gLigacao1);
+        QCOMPARE(c->Command11->text(), QStringLiteral("Formato"));
+        QCOMPARE(c->Command11->isEnabled(), janelasRegistadas().fabricas.contains("Modelos_Txt"));
+
+        // A connection string that names no known driver is refused; nothing is written.
+        const QString antes = a.sessao.gLigacao1;
+        escreve(c->Ligacao1, QStringLiteral("Driver=Access;Database=x.mdb;"));
+        c->Analitica->setCurrentText(QStringLiteral("sim"));
+        clica(c->OKButton);
+        QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("A ligação à base de dados do programa não é válida")));
+        QVERIFY(c->isVisible());
+        QCOMPARE(ligacaoDaSeccao("DATABASE1"), antes);
+        QVERIFY(LeIni("Configuracoes", "analitica").isEmpty());
+        QVERIFY(!a.sessao.gAnaliticaAtiva);
+
+        const QString externa = a.criaBaseExterna("A");
+        escreve(c->Ligacao1, antes);
+        escreve(c->Ligacao2, externa);
+        c->TipoImp->setCurrentIndex(c->TipoImp->findData(QStringLiteral("X")));
+        escreve(c->IxlsPath, QStringLiteral("/dados/folhas"));
+        escreve(c->ImpXls, QStringLiteral("planos.xlsx"));
+        a.msgs.limpa();
+        clica(c->OKButton);
+        QVERIFY(a.msgs.textos().isEmpty());
+        QVERIFY(!c->isVisible());
+        QVERIFY(a.sessao.gAnaliticaAtiva);
+        QVERIFY(a.sessao.gImportaExcel);
+        QCOMPARE(a.sessao.gTipoImp, QStringLiteral("X"));
+        QCOMPARE(a.sessao.gIxlsPath, QStringLiteral("/dados/folhas/"));
+        QCOMPARE(a.sessao.gImpXls, QStringLiteral("planos.xlsx"));
+        QCOMPARE(a.sessao.gLigacao1, antes);
+        QCOMPARE(a.sessao.gLigacao2, externa);
+        QCOMPARE(LeIni("DATABASE2", "Connect_sql"), externa);
+
+        // The saved choice holds at the next start.
+        Session nova;
+        nova.carregaConfiguracao();
+        QVERIFY(nova.gAnaliticaAtiva);
+        QVERIFY(nova.gImportaExcel);
+        QCOMPARE(nova.gTipoImp, QStringLiteral("X"));
+        QCOMPARE(nova.gIxlsPath, QStringLiteral("/dados/folhas/"));
+        QCOMPARE(nova.gImpXls, QStringLiteral("planos.xlsx"));
+        QCOMPARE(nova.gLigacao1, antes);
+        QCOMPARE(nova.gLigacao2, externa);
+
+        // Switching the module off is remembered just the same.
+        m.configSqlConnect();
+        c = abertoEm<MainConfSql>(&m);
+        QVERIFY(c);
+        QCOMPARE(c->Analitica->currentText(), QStringLiteral("sim"));
+        QCOMPARE(c->TipoImp->currentData().toString(), QStringLiteral("X"));
+        c->Analitica->setCurrentText(QStringLiteral("não"));
+        c->TipoImp->setCurrentIndex(c->TipoImp->findData(QStringLiteral("S")));
+        clica(c->OKButton);
+        Session outra;
+        outra.carregaConfiguracao();
+        QVERIFY(!outra.gAnaliticaAtiva);
+        QCOMPARE(outra.gTipoImp, QStringLiteral("S"));
+
+        // The import reads the outside database: the main window opens it at load, and
+        // says so when it is not there.
+        a.msgs.limpa();
+        {
+            MDIForm1 comExterna(a.sessao);
+            QVERIFY(a.msgs.textos().isEmpty());
+        }
+        QVERIFY(GravaIni("DATABASE2", "Connect_sql", "Driver=SQLite;Database=falta.db;"));
+        a.sessao.carregaConfiguracao();
+        {
+            MDIForm1 semExterna(a.sessao);
+            QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível abrir a base de dados da aplicação externa.")));
+            QVERIFY(a.msgs.ultimo().contains(QStringLiteral("não existe")));
+        }
+    }
+
+    void baseInexistenteNasConfiguracoes()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaFirma(a.db(), "0001", "Alfa"));
+        const QString original = a.sessao.gLigacao1;
+        Molvarentrada e(a.sessao);
+        e.show();
+        QVERIFY(e.Validar->isEnabled());
+        QCOMPARE(e.DataCombo1->rowCount(), 1);
+
+        // Through the start-up window's settings: a database that is not there.
+        e.config_sql->trigger();
+        MainConfSql *c = abertoEm<MainConfSql>(&e);
+        QVERIFY(c);
+        escreve(c->Ligacao1, QStringLiteral("Driver=SQLite;Database=nao_existe.db;"));
+        a.msgs.limpa();
+        clica(c->OKButton);
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Configure as Ligações SQL ou Instale Base de Dados!")));
+        QVERIFY(a.msgs.ultimo().contains(QStringLiteral("não existe")));
+        QVERIFY(!QFile::exists(QDir(a.pasta()).filePath(QStringLiteral("nao_existe.db"))));
+        QVERIFY(!e.Validar->isEnabled());
+        QVERIFY(!e.criar_firma->isEnabled());
+        QVERIFY(e.instalar_bd->isEnabled());
+        QCOMPARE(e.DataCombo1->rowCount(), 0);
+
+        // The same at a fresh start with that settings file: nothing is created.
+        a.msgs.limpa();
+        Molvarentrada outra(a.sessao);
+        QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Configure as Ligações SQL ou Instale Base de Dados!")));
+        QVERIFY(!outra.Validar->isEnabled());
+        QVERIFY(!QFile::exists(QDir(a.pasta()).filePath(QStringLiteral("nao_existe.db"))));
+        // The database the program had is untouched.
+        QCOMPARE(conta(abreLigacao(original), "SELECT COUNT(*) FROM ParamFirma"), 1);
+    }
+};
+
+QTEST_MAIN(TstSession)
+#include "tst_session.moc"
