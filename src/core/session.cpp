@@ -9,7 +9,8 @@ void Session::carregaConfiguracao()
     gLigacao1 = ligacaoDaSeccao(QStringLiteral("DATABASE1"));
     gLigacao2 = ligacaoDaSeccao(QStringLiteral("DATABASE2"));
     const QString abrir = LeIni(config, QStringLiteral("AbrirFolhas"), QStringLiteral("sim")).trimmed().toLower();
-    abrirFolhas = abrir != QStringLiteral("não") && abrir != QStringLiteral("nao") && qEnvironmentVariableIsEmpty("MOLVAR_NO_OPEN");
+    abrirFolhas
+        = abrir != QStringLiteral("não") && abrir != QStringLiteral("nao") && qEnvironmentVariableIsEmpty("MOLVAR_NO_OPEN");
 
     // What the settings dialog saved holds from one run to the next.
     gAnaliticaAtiva = LeIni(config, QStringLiteral("analitica")).trimmed().toLower() == QLatin1String("sim");

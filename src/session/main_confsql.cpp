@@ -43,7 +43,7 @@ MainConfSql::MainConfSql(Session &s, QWidget *parent)
 
     Analitica = new QComboBox(this);
     Analitica->setObjectName(QStringLiteral("Analitica"));
-    Analitica->addItems({QStringLiteral("sim"), QStringLiteral("não")});
+    Analitica->addItems({ QStringLiteral("sim"), QStringLiteral("não") });
     Analitica->setCurrentIndex(s.gAnaliticaAtiva ? 0 : 1);
     TipoImp = new QComboBox(this);
     TipoImp->setObjectName(QStringLiteral("TipoImp"));
@@ -99,8 +99,8 @@ MainConfSql::MainConfSql(Session &s, QWidget *parent)
 void MainConfSql::procuraFolha()
 {
     const QString inicio = IxlsPath->text().isEmpty() ? QDir::homePath() : IxlsPath->text();
-    const QString f = QFileDialog::getOpenFileName(this, QStringLiteral("Folha a importar"), inicio,
-                                                   QStringLiteral("Folhas Excel (*.xlsx);;Todos os ficheiros (*)"));
+    const QString f = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Folha a importar"), inicio, QStringLiteral("Folhas Excel (*.xlsx);;Todos os ficheiros (*)"));
     if (f.isEmpty())
         return;
     const QFileInfo fi(f);
@@ -154,18 +154,18 @@ void MainConfSql::grava()
     const struct {
         QString seccao, chave, valor;
     } chaves[] = {
-        {QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql"), l1},
-        {QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql1"), QString()},
-        {QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql2"), QString()},
-        {QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql3"), QString()},
-        {QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql"), l2},
-        {QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql1"), QString()},
-        {QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql2"), QString()},
-        {QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql3"), QString()},
-        {kConfig, QStringLiteral("analitica"), analitica},
-        {kConfig, QStringLiteral("TipoImp"), tipoImp},
-        {kConfig, QStringLiteral("IxlsPath"), pasta},
-        {kConfig, QStringLiteral("ImpXls"), folha},
+        { QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql"), l1 },
+        { QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql1"), QString() },
+        { QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql2"), QString() },
+        { QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql3"), QString() },
+        { QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql"), l2 },
+        { QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql1"), QString() },
+        { QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql2"), QString() },
+        { QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql3"), QString() },
+        { kConfig, QStringLiteral("analitica"), analitica },
+        { kConfig, QStringLiteral("TipoImp"), tipoImp },
+        { kConfig, QStringLiteral("IxlsPath"), pasta },
+        { kConfig, QStringLiteral("ImpXls"), folha },
     };
     for (const auto &c : chaves) {
         QString erro;

@@ -16,14 +16,14 @@ class MainConfSql : public QDialog
 public:
     explicit MainConfSql(Session &s, QWidget *parent = nullptr);
 
-    QLineEdit *Ligacao1;      // DATABASE1
-    QLineEdit *Ligacao2;      // DATABASE2
-    QComboBox *Analitica;     // "sim" / "não"
-    QComboBox *TipoImp;       // "S" outside database, "X" workbook (item data)
-    QLineEdit *IxlsPath;      // folder of the import workbook
-    QLineEdit *ImpXls;        // file name of the import workbook
+    QLineEdit *Ligacao1; // DATABASE1
+    QLineEdit *Ligacao2; // DATABASE2
+    QComboBox *Analitica; // "sim" / "não"
+    QComboBox *TipoImp; // "S" outside database, "X" workbook (item data)
+    QLineEdit *IxlsPath; // folder of the import workbook
+    QLineEdit *ImpXls; // file name of the import workbook
     QPushButton *Procurar;
-    QPushButton *Command11;   // "Formato": the export-model editor
+    QPushButton *Command11; // "Formato": the export-model editor
     QPushButton *OKButton;
     QPushButton *CancelButton;
 

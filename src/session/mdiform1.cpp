@@ -39,6 +39,10 @@ MDIForm1::MDIForm1(Session &s, QWidget *parent)
     StatusNome->setObjectName(QStringLiteral("StatusNome"));
     StatusData = new QLabel(barra);
     StatusData->setObjectName(QStringLiteral("StatusData"));
+    for (QLabel *painel : { StatusFirma, StatusNome, StatusData }) {
+        painel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        painel->setMinimumWidth(80);
+    }
     barra->addWidget(StatusFirma);
     barra->addWidget(StatusNome, 1);
     barra->addPermanentWidget(StatusData);
@@ -97,7 +101,7 @@ void MDIForm1::criaMenus()
     QMenu *acerca = menuBar()->addMenu(QStringLiteral("&Acerca"));
     acerca->setObjectName(QStringLiteral("mnu_acerca"));
 
-    for (QMenu *m : {contas, analitica, iniciar, manutencao, exportacao, planos, diversos, acerca}) {
+    for (QMenu *m : { contas, analitica, iniciar, manutencao, exportacao, planos, diversos, acerca }) {
         bool temItens = false;
         for (QAction *a : m->actions())
             temItens = temItens || (!a->isSeparator() && a->isVisible());
@@ -274,8 +278,8 @@ void MDIForm1::gravaUltimaSessao()
         Transacao t(db);
         QSqlQuery q(db);
         ok = t.iniciada(&erro) && executa(q, QStringLiteral("DELETE FROM MolvarLastUse"), {}, &erro)
-            && executa(q, QStringLiteral("INSERT INTO MolvarLastUse (CodFirma, LastUse) VALUES (?, ?)"), {m_s.gCodFirma, m_s.gDataProc},
-                       &erro)
+            && executa(q, QStringLiteral("INSERT INTO MolvarLastUse (CodFirma, LastUse) VALUES (?, ?)"),
+                { m_s.gCodFirma, m_s.gDataProc }, &erro)
             && t.confirma(&erro);
     }
     if (!ok)

@@ -20,9 +20,9 @@ public:
     explicit MDIForm1(Session &s, QWidget *parent = nullptr);
 
     QMdiArea *mdiArea;
-    QLabel *StatusFirma;   // company code
-    QLabel *StatusNome;    // company name
-    QLabel *StatusData;    // processing date
+    QLabel *StatusFirma; // company code
+    QLabel *StatusNome; // company name
+    QLabel *StatusData; // processing date
 
     // One per menu item: the guard and messages, then the window or routine it serves.
     void novaPoc();

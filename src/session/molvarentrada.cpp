@@ -160,9 +160,9 @@ void Molvarentrada::FirmaRefresca()
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     if (!db.isValid()
         || !DataCombo1->setRowSource(db,
-                                     QStringLiteral("SELECT RTRIM(CodFirma) AS \"CodFirma\", Designacao AS \"Designacao\" "
-                                                    "FROM ParamFirma ORDER BY CodFirma"),
-                                     {}, QStringLiteral("CodFirma"), QString(), &erro)) {
+            QStringLiteral("SELECT RTRIM(CodFirma) AS \"CodFirma\", Designacao AS \"Designacao\" "
+                           "FROM ParamFirma ORDER BY CodFirma"),
+            {}, QStringLiteral("CodFirma"), QString(), &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler a lista de firmas."), erro);
         return;
     }
@@ -252,7 +252,8 @@ void Molvarentrada::valida()
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     QSqlQuery u(db);
-    if (!db.isValid() || !executa(u, QStringLiteral("SELECT Login, passw, Nome, Admin FROM EUsers WHERE Login = ?"), {login}, &erro)) {
+    if (!db.isValid()
+        || !executa(u, QStringLiteral("SELECT Login, passw, Nome, Admin FROM EUsers WHERE Login = ?"), { login }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível validar o utilizador."), erro);
         return;
     }
@@ -266,9 +267,9 @@ void Molvarentrada::valida()
 
     QSqlQuery f(db);
     if (!executa(f,
-                 QStringLiteral("SELECT CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC "
-                                "FROM ParamFirma WHERE CodFirma = ?"),
-                 {codigo}, &erro)) {
+            QStringLiteral("SELECT CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC "
+                           "FROM ParamFirma WHERE CodFirma = ?"),
+            { codigo }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os parâmetros da firma."), erro);
         return;
     }

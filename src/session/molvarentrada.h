@@ -26,9 +26,9 @@ public:
 
     QLineEdit *Utilizador;
     QLineEdit *Senha;
-    DataCombo *DataCombo1;   // company code
+    DataCombo *DataCombo1; // company code
     QLabel *NomeFirma;
-    QLineEdit *DTPicker1;    // processing date, dd-mm-yyyy
+    QLineEdit *DTPicker1; // processing date, dd-mm-yyyy
     QPushButton *Validar;
     QPushButton *Sair;
 

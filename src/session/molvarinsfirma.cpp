@@ -69,7 +69,8 @@ void MolvarInsFirma::insere()
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível criar a firma."), erro);
         return;
     }
-    const QVariant existe = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = ?"), {codigo}, &erro);
+    const QVariant existe
+        = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = ?"), { codigo }, &erro);
     if (!existe.isValid()) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível criar a firma."), erro);
         return;
@@ -81,9 +82,9 @@ void MolvarInsFirma::insere()
     }
     QSqlQuery q(db);
     if (!executa(q,
-                 QStringLiteral("INSERT INTO ParamFirma (CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC) "
-                                "VALUES (?, ?, ?, 0, ?, 0, ?, 0)"),
-                 {codigo, nome, QString(), QString(), QString()}, &erro)) {
+            QStringLiteral("INSERT INTO ParamFirma (CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC) "
+                           "VALUES (?, ?, ?, 0, ?, 0, ?, 0)"),
+            { codigo, nome, QString(), QString(), QString() }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível criar a firma."), erro);
         return;
     }

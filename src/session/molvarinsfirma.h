@@ -14,8 +14,8 @@ class MolvarInsFirma : public QDialog
 public:
     explicit MolvarInsFirma(Session &s, QWidget *parent = nullptr);
 
-    QLineEdit *Text1;        // code, up to 4 characters
-    QLineEdit *Text2;        // name
+    QLineEdit *Text1; // code, up to 4 characters
+    QLineEdit *Text2; // name
     QPushButton *OKButton;
     QPushButton *CancelButton;
 

@@ -77,8 +77,9 @@ void ParamFirmaDlg::carrega()
     QSqlQuery q(db);
     if (!db.isValid()
         || !executa(q,
-                    QStringLiteral("SELECT Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig FROM ParamFirma WHERE CodFirma = ?"),
-                    {m_codFirma}, &erro)) {
+            QStringLiteral(
+                "SELECT Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig FROM ParamFirma WHERE CodFirma = ?"),
+            { m_codFirma }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os parâmetros da firma."), erro);
         return;
     }
@@ -125,10 +126,9 @@ void ParamFirmaDlg::grava()
     QSqlQuery q(db);
     if (!db.isValid()
         || !executa(q,
-                    QStringLiteral("UPDATE ParamFirma SET Designacao = ?, Analitica = ?, Planos_Ext = ?, EmpCtb = ?, Ana_Ext = ?, "
-                                   "Tipo_Lig = ? WHERE CodFirma = ?"),
-                    {nome, analitica, PlanosExt->isChecked() ? 1 : 0, empCtb, AnaExt->isChecked() ? 1 : 0, tipo, m_codFirma},
-                    &erro)) {
+            QStringLiteral("UPDATE ParamFirma SET Designacao = ?, Analitica = ?, Planos_Ext = ?, EmpCtb = ?, Ana_Ext = ?, "
+                           "Tipo_Lig = ? WHERE CodFirma = ?"),
+            { nome, analitica, PlanosExt->isChecked() ? 1 : 0, empCtb, AnaExt->isChecked() ? 1 : 0, tipo, m_codFirma }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível gravar os parâmetros da firma."), erro);
         return;
     }

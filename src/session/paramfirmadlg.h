@@ -23,11 +23,11 @@ public:
 
     QLabel *CodFirma;
     QLineEdit *Designacao;
-    QCheckBox *PlanosExt;   // Planos_Ext
-    QComboBox *TipoLig;     // Tipo_Lig, the letter as item data
+    QCheckBox *PlanosExt; // Planos_Ext
+    QComboBox *TipoLig; // Tipo_Lig, the letter as item data
     QLineEdit *EmpCtb;
-    QCheckBox *AnaExt;      // Ana_Ext
-    QLineEdit *Analitica;   // account prefixes separated by "*"
+    QCheckBox *AnaExt; // Ana_Ext
+    QLineEdit *Analitica; // account prefixes separated by "*"
     QPushButton *OKButton;
     QPushButton *CancelButton;
 

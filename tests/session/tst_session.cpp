@@ -44,8 +44,7 @@ void apagaPendentes()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-template <typename T>
-T *abertoEm(QWidget *pai)
+template <typename T> T *abertoEm(QWidget *pai)
 {
     apagaPendentes();
     for (T *d : pai->findChildren<T *>())
@@ -126,9 +125,10 @@ private slots:
         clica(ins->OKButton);
         QCOMPARE(a.msgs.mostradas.size(), 2);
         QVERIFY(!ins->isVisible());
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = ? AND Designacao = ? AND SNC = 0 AND Planos_Ext = 0",
-                       {"F01", "Firma Um, Lda"}),
-                 1);
+        QCOMPARE(
+            conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = ? AND Designacao = ? AND SNC = 0 AND Planos_Ext = 0",
+                { "F01", "Firma Um, Lda" }),
+            1);
         QCOMPARE(e->DataCombo1->rowCount(), 1);
         QCOMPARE(e->DataCombo1->text(), QStringLiteral("F01"));
         QCOMPARE(e->NomeFirma->text(), QStringLiteral("Firma Um, Lda"));
@@ -151,10 +151,10 @@ private slots:
         clica(par->OKButton);
         QVERIFY(!par->isVisible());
         QCOMPARE(conta(a.db(),
-                       "SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = ? AND Planos_Ext = 1 AND Tipo_Lig = ? AND EmpCtb = ? "
-                       "AND Ana_Ext = 1 AND Analitica = ? AND SNC = 0",
-                       {"F01", "S", "E7", "6*7"}),
-                 1);
+                     "SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = ? AND Planos_Ext = 1 AND Tipo_Lig = ? AND EmpCtb = ? "
+                     "AND Ana_Ext = 1 AND Analitica = ? AND SNC = 0",
+                     { "F01", "S", "E7", "6*7" }),
+            1);
 
         // The same code again is refused.
         e->criar_firma->trigger();
@@ -165,7 +165,7 @@ private slots:
         clica(ins->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("A firma \"F01\" já existe!"));
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma"), 1);
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE Designacao = ?", {"Firma Um, Lda"}), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE Designacao = ?", { "Firma Um, Lda" }), 1);
         clica(ins->CancelButton);
 
         // Wrong password, unknown user, a date that is not a date: refused, nothing set.
@@ -192,11 +192,11 @@ private slots:
         QVERIFY(a.sessao.gCodFirma.isEmpty());
         QCOMPARE(a.sessao.gAno, 0);
         QVERIFY(e->isVisible());
-        captura(e, QStringLiteral("molvarentrada.png"));
 
         // The right password: the session is set and the main window takes over.
         a.msgs.limpa();
         escreve(e->DTPicker1, QStringLiteral("15-03-2024"));
+        captura(e, QStringLiteral("molvarentrada.png"));
         clica(e->Validar);
         QCOMPARE(entrou.count(), 1);
         QVERIFY(a.msgs.textos().isEmpty());
@@ -230,7 +230,8 @@ private slots:
         apagaPendentes();
         QVERIFY(m.isNull());
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MolvarLastUse"), 1);
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MolvarLastUse WHERE CodFirma = ? AND LastUse = ?", {"F01", "15-03-2024"}), 1);
+        QCOMPARE(
+            conta(a.db(), "SELECT COUNT(*) FROM MolvarLastUse WHERE CodFirma = ? AND LastUse = ?", { "F01", "15-03-2024" }), 1);
 
         // The next start offers them.
         a.msgs.limpa();
@@ -247,7 +248,8 @@ private slots:
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         QVERIFY(criaFirma(a.db(), "0001", "Alfa"));
-        SQL_OK(a.db(), "INSERT INTO EUsers (Login, passw, Nome, Admin) VALUES (?, ?, ?, 0)", "ana", hashSenha("Segr3do'"), "Ana Sousa");
+        SQL_OK(a.db(), "INSERT INTO EUsers (Login, passw, Nome, Admin) VALUES (?, ?, ?, 0)", "ana", hashSenha("Segr3do'"),
+            "Ana Sousa");
         // A password kept as typed is not a hash: it never opens the door.
         SQL_OK(a.db(), "INSERT INTO EUsers (Login, passw, Nome, Admin) VALUES (?, ?, ?, 0)", "rui", "simples", "Rui");
 
@@ -256,8 +258,8 @@ private slots:
         QSignalSpy entrou(&e, &Molvarentrada::entrou);
         e.DataCombo1->setText(QStringLiteral("0001"));
         escreve(e.DTPicker1, QStringLiteral("1-7-2025"));
-        const QList<QPair<QString, QString>> recusados = {
-            {"rui", "simples"}, {"ana", "segr3do'"}, {"ana' OR '1'='1", "x"}, {"ana", "' OR '1'='1"}, {"ANA", "Segr3do'"}};
+        const QList<QPair<QString, QString>> recusados = { { "rui", "simples" }, { "ana", "segr3do'" }, { "ana' OR '1'='1", "x" },
+            { "ana", "' OR '1'='1" }, { "ANA", "Segr3do'" } };
         for (const auto &[login, senha] : recusados) {
             a.msgs.limpa();
             escreve(e.Utilizador, login);
@@ -305,22 +307,23 @@ private slots:
         QCOMPARE(m.findChild<QAction *>(QStringLiteral("mnu_sair"))->text(), QStringLiteral("&Sair"));
         QMenu *planos = m.findChild<QMenu *>(QStringLiteral("mnu_planos"));
         QVERIFY(planos);
-        QCOMPARE(planos->menuAction()->isVisible(), temItem(&m, "nova_poc") || temItem(&m, "cons_poc") || temItem(&m, "apaga_poc")
-                     || temItem(&m, "novo_analit") || temItem(&m, "apaga_analit") || temItem(&m, "cons_analit")
-                     || temItem(&m, "mnu_import"));
+        QCOMPARE(planos->menuAction()->isVisible(),
+            temItem(&m, "nova_poc") || temItem(&m, "cons_poc") || temItem(&m, "apaga_poc") || temItem(&m, "novo_analit")
+                || temItem(&m, "apaga_analit") || temItem(&m, "cons_analit") || temItem(&m, "mnu_import"));
 
         // No company or date: every guarded item stops at the guard.
-        const QList<QPair<QString, void (MDIForm1::*)()>> guardados = {
-            {"nova_poc", &MDIForm1::novaPoc},       {"apaga_poc", &MDIForm1::apagaPoc},     {"cons_poc", &MDIForm1::consPoc},
-            {"novo_analit", &MDIForm1::novoAnalit}, {"apaga_analit", &MDIForm1::apagaAnalit}, {"cons_analit", &MDIForm1::consAnalit},
-            {"mnu_import", &MDIForm1::mnuImport},   {"mnu_manut_list", &MDIForm1::mnuManutList}, {"tot_cpoc", &MDIForm1::totCpoc}};
+        const QList<QPair<QString, void (MDIForm1::*)()>> guardados
+            = { { "nova_poc", &MDIForm1::novaPoc }, { "apaga_poc", &MDIForm1::apagaPoc }, { "cons_poc", &MDIForm1::consPoc },
+                  { "novo_analit", &MDIForm1::novoAnalit }, { "apaga_analit", &MDIForm1::apagaAnalit },
+                  { "cons_analit", &MDIForm1::consAnalit }, { "mnu_import", &MDIForm1::mnuImport },
+                  { "mnu_manut_list", &MDIForm1::mnuManutList }, { "tot_cpoc", &MDIForm1::totCpoc } };
         for (const auto &[nome, metodo] : guardados) {
             a.msgs.limpa();
             if (QAction *acao = m.findChild<QAction *>(nome))
                 acao->trigger();
             else
                 (m.*metodo)();
-            QCOMPARE(a.msgs.textos(), QStringList{QStringLiteral("Dados iniciais não inicializados!")});
+            QCOMPARE(a.msgs.textos(), QStringList { QStringLiteral("Dados iniciais não inicializados!") });
             QCOMPARE(a.msgs.mostradas.first().titulo, QStringLiteral("Aviso"));
             QCOMPARE(m.mdiArea->subWindowList().size(), 0);
         }
@@ -336,7 +339,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
-        QVERIFY(criaFirma(a.db(), "EXT", "Externa", {true, "A", "9", false, "6", false}));
+        QVERIFY(criaFirma(a.db(), "EXT", "Externa", { true, "A", "9", false, "6", false }));
         QVERIFY(a.entra("EXT", 2024, 5));
         a.sessao.gAnaliticaAtiva = true;
         MDIForm1 m(a.sessao);
@@ -344,15 +347,15 @@ private slots:
         QCOMPARE(m.StatusNome->text(), QStringLiteral("Externa"));
         QCOMPARE(m.StatusData->text(), QStringLiteral("01-05-2024"));
 
-        const QList<QPair<void (MDIForm1::*)(), QString>> casos = {
-            {&MDIForm1::novaPoc, QStringLiteral("Abra Planos Na Aplicação Externa!")},
-            {&MDIForm1::apagaPoc, QStringLiteral("Apague Planos Na Aplicação Externa!")},
-            {&MDIForm1::novoAnalit, QStringLiteral("Abra Analitica Na Aplicação Externa!")},
-            {&MDIForm1::apagaAnalit, QStringLiteral("Apague Analitica Na Aplicação Externa!")}};
+        const QList<QPair<void (MDIForm1::*)(), QString>> casos
+            = { { &MDIForm1::novaPoc, QStringLiteral("Abra Planos Na Aplicação Externa!") },
+                  { &MDIForm1::apagaPoc, QStringLiteral("Apague Planos Na Aplicação Externa!") },
+                  { &MDIForm1::novoAnalit, QStringLiteral("Abra Analitica Na Aplicação Externa!") },
+                  { &MDIForm1::apagaAnalit, QStringLiteral("Apague Analitica Na Aplicação Externa!") } };
         for (const auto &[metodo, texto] : casos) {
             a.msgs.limpa();
             (m.*metodo)();
-            QCOMPARE(a.msgs.textos(), QStringList{texto});
+            QCOMPARE(a.msgs.textos(), QStringList { texto });
             QCOMPARE(a.msgs.mostradas.first().botoes, Mensagens::Botoes::Ok);
             QCOMPARE(a.msgs.mostradas.first().icone, Mensagens::Icone::Nenhum);
         }
