@@ -120,7 +120,7 @@ ConsultTable::ConsultTable(Session &s, QWidget *parent)
     Command1 = new QPushButton(QStringLiteral("Sair"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     // No button answers Enter or Esc by itself.
-    for (QPushButton *b : {Command5, Command2, Command3, Command1}) {
+    for (QPushButton *b : { Command5, Command2, Command3, Command1 }) {
         b->setAutoDefault(false);
         b->setDefault(false);
     }
@@ -160,13 +160,13 @@ ConsultTable::ConsultTable(Session &s, QWidget *parent)
 
 QList<ColunaGrelha> ConsultTable::layoutRedimensionado()
 {
-    return {{QStringLiteral("Referencia"), 1000}, {QStringLiteral("CodFirma"), 1000}, {QStringLiteral("Descrição"), 5000},
-            {QStringLiteral("Valor"), 1000},      {QStringLiteral("Mês"), 1000},      {QStringLiteral("Ano"), 1000},
-            {QStringLiteral("CCusto"), 2000},     {QStringLiteral("Ndoc"), 1000},     {QStringLiteral("Conta Deb"), 3000},
-            {QStringLiteral("Conta Cre"), 3000},  {QStringLiteral("Int.Contab."), 1000}, {QStringLiteral("Moeda"), 1000},
-            {QStringLiteral("Valor Ori."), 1000}, {QStringLiteral("Data Int."), 1000}, {QStringLiteral("Linha Deb"), 1000},
-            {QStringLiteral("Linha Cred"), 1000}, {QStringLiteral("Diario"), 1000},   {QStringLiteral("Num Diario"), 1000},
-            {QStringLiteral("Cont. Export."), 1000}};
+    return { { QStringLiteral("Referencia"), 1000 }, { QStringLiteral("CodFirma"), 1000 }, { QStringLiteral("Descrição"), 5000 },
+        { QStringLiteral("Valor"), 1000 }, { QStringLiteral("Mês"), 1000 }, { QStringLiteral("Ano"), 1000 },
+        { QStringLiteral("CCusto"), 2000 }, { QStringLiteral("Ndoc"), 1000 }, { QStringLiteral("Conta Deb"), 3000 },
+        { QStringLiteral("Conta Cre"), 3000 }, { QStringLiteral("Int.Contab."), 1000 }, { QStringLiteral("Moeda"), 1000 },
+        { QStringLiteral("Valor Ori."), 1000 }, { QStringLiteral("Data Int."), 1000 }, { QStringLiteral("Linha Deb"), 1000 },
+        { QStringLiteral("Linha Cred"), 1000 }, { QStringLiteral("Diario"), 1000 }, { QStringLiteral("Num Diario"), 1000 },
+        { QStringLiteral("Cont. Export."), 1000 } };
 }
 
 QList<ColunaGrelha> ConsultTable::layoutOk()
@@ -194,7 +194,7 @@ void ConsultTable::carrega()
     mesInic1->clear();
     carregaReferencias();
     const QString sql = kCabeca + QStringLiteral("CodFirma = ?") + kOrdem;
-    const QVariantList params{m_s.gCodFirma};
+    const QVariantList params { m_s.gCodFirma };
     if (mostraLista(sql, params)) {
         m_sqlGrelha = sql;
         m_paramsGrelha = params;
@@ -207,7 +207,7 @@ bool ConsultTable::carregaReferencias()
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     if (db.isValid()
         && DataCombo1->setRowSource(db, QStringLiteral("SELECT DISTINCT Ref FROM Molvar WHERE CodFirma = ? order by ref"),
-                                    {m_s.gCodFirma}, QStringLiteral("Ref"), QString(), &erro))
+            { m_s.gCodFirma }, QStringLiteral("Ref"), QString(), &erro))
         return true;
     if (m_s.msg)
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler as referências das molvaralizações."), erro);
@@ -242,29 +242,29 @@ void ConsultTable::procura()
         if (!inteiro(ref, &n))
             return recusa(QStringLiteral("A referência tem de ser um número inteiro."));
         condicao = QStringLiteral("Ref = ? and CodFirma = ? order by ano,mes,analitica");
-        params = {n, m_s.gCodFirma};
+        params = { n, m_s.gCodFirma };
     } else if (!Text1->text().isEmpty()) {
         condicao = QStringLiteral("descr like ? escape '!' and CodFirma = ?") + kOrdem;
-        params = {QStringLiteral("%") + escapaLike(Text1->text()) + QStringLiteral("%"), m_s.gCodFirma};
+        params = { QStringLiteral("%") + escapaLike(Text1->text()) + QStringLiteral("%"), m_s.gCodFirma };
     } else if (!Text2->text().isEmpty()) {
         condicao = QStringLiteral("ndoc like ? escape '!' and CodFirma = ?") + kOrdem;
-        params = {escapaLike(Text2->text()) + QStringLiteral("%"), m_s.gCodFirma};
+        params = { escapaLike(Text2->text()) + QStringLiteral("%"), m_s.gCodFirma };
     } else if (!anoInic1->text().isEmpty()) {
         int n = 0;
         if (!inteiro(anoInic1->text(), &n))
             return recusa(QStringLiteral("O ano tem de ser um número inteiro."));
         condicao = QStringLiteral("ano = ? and CodFirma = ?") + kOrdem;
-        params = {n, m_s.gCodFirma};
+        params = { n, m_s.gCodFirma };
     } else if (!mesInic1->text().isEmpty()) {
         int n = 0;
         if (!inteiro(mesInic1->text(), &n))
             return recusa(QStringLiteral("O mês tem de ser um número inteiro."));
         condicao = QStringLiteral("mes = ? and CodFirma = ?") + kOrdem;
-        params = {n, m_s.gCodFirma};
+        params = { n, m_s.gCodFirma };
     } else {
         // No filter: the company's whole list again.
         condicao = QStringLiteral("CodFirma = ?") + kOrdem;
-        params = {m_s.gCodFirma};
+        params = { m_s.gCodFirma };
     }
     const QString sql = kCabeca + condicao;
     if (!mostraLista(sql, params))
@@ -281,13 +281,13 @@ void ConsultTable::apaga()
             m_s.msg->informa(QStringLiteral("Escolha uma Linha!"));
         return;
     }
-    const QVariantList chave{m_s.gCodFirma, m_refEscolhida.toInt()};
+    const QVariantList chave { m_s.gCodFirma, m_refEscolhida.toInt() };
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     QVariant integradas, todas;
     if (db.isValid()) {
-        integradas = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE CodFirma = ? and Ref = ? and ttctb = '1'"), chave,
-                                &erro);
+        integradas = valorUnico(
+            db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE CodFirma = ? and Ref = ? and ttctb = '1'"), chave, &erro);
         if (integradas.isValid())
             todas = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE CodFirma = ? and Ref = ?"), chave, &erro);
     }
@@ -305,9 +305,10 @@ void ConsultTable::apaga()
     }
     const QString pergunta = nIntegradas == 0
         ? QStringLiteral("Deseja Apagar Molvaralização?")
-        : QStringLiteral("Algumas Linhas Já Estão Integradas na Contabilidade. Aconselhamos que Antes de Eliminar as Restantes Exporte "
-                         "a Referência em Questão para Proceder á Regularização no Programa de Contabilidade. Deseja Apagar Já as "
-                         "Linhas Restantes?");
+        : QStringLiteral(
+            "Algumas Linhas Já Estão Integradas na Contabilidade. Aconselhamos que Antes de Eliminar as Restantes Exporte "
+            "a Referência em Questão para Proceder á Regularização no Programa de Contabilidade. Deseja Apagar Já as "
+            "Linhas Restantes?");
     if (!m_s.msg || !m_s.msg->perguntaSimNao(pergunta, QStringLiteral("Apagar"), Mensagens::Icone::Exclamacao))
         return;
 
@@ -321,7 +322,7 @@ void ConsultTable::apaga()
 
     // The whole list again, whatever filter gave the list before; the last query stays the one to export.
     carregaReferencias();
-    if (mostraLista(kCabeca + QStringLiteral("CodFirma = ?") + kOrdem, {m_s.gCodFirma}))
+    if (mostraLista(kCabeca + QStringLiteral("CodFirma = ?") + kOrdem, { m_s.gCodFirma }))
         DataGrid1->aplicaLayout(layoutRedimensionado());
 }
 

@@ -9,6 +9,8 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -17,9 +19,9 @@
 
 namespace {
 
-const QStringList kTitulos = {"Referencia", "CodFirma",  "Descrição",  "Valor",     "Mês",    "Ano",        "CCusto",
-                              "Ndoc",       "Conta Deb", "Conta Cre",  "Int.Contab.", "Moeda", "Valor Ori.", "Data Int.",
-                              "Linha Deb",  "Linha Cred", "Diario",    "Num Diario", "Cont. Export."};
+const QStringList kTitulos
+    = { "Referencia", "CodFirma", "Descrição", "Valor", "Mês", "Ano", "CCusto", "Ndoc", "Conta Deb", "Conta Cre", "Int.Contab.",
+          "Moeda", "Valor Ori.", "Data Int.", "Linha Deb", "Linha Cred", "Diario", "Num Diario", "Cont. Export." };
 const QString kLonga = QStringLiteral(
     "Algumas Linhas Já Estão Integradas na Contabilidade. Aconselhamos que Antes de Eliminar as Restantes Exporte a Referência "
     "em Questão para Proceder á Regularização no Programa de Contabilidade. Deseja Apagar Já as Linhas Restantes?");
@@ -42,16 +44,16 @@ public:
 bool preenche(QSqlDatabase db)
 {
     return criaFirma(db, "0001", "Firma Um, Lda") && criaFirma(db, "0002", "Firma Dois")
-        && criaMolvaralizacao(db, {"0001", 1, "Seguro automóvel", "FT1", 10000, 3, 2024, 1, "6261", "2721", "", "0"})
-        && criaMolvaralizacao(db, {"0001", 2, "Renda 50% O'Neil", "A_1", 5000, 2, 2023, 11, "6262", "2721", "CC1", "0"})
-        && criaMolvaralizacao(db, {"0001", 3, "Avença", "FT10", 3000, 1, 2024, 3, "6263", "2721", "", "1"})
-        && criaMolvaralizacao(db, {"0001", 4, "Renda 50 O Neil", "AB1", 2000, 1, 2024, 5, "6262", "2721", "", "0"})
-        && criaMolvaralizacao(db, {"0001", 5, "Licença", "L5", 4000, 4, 2024, 6, "6264", "2721", "", "0"})
+        && criaMolvaralizacao(db, { "0001", 1, "Seguro automóvel", "FT1", 10000, 3, 2024, 1, "6261", "2721", "", "0" })
+        && criaMolvaralizacao(db, { "0001", 2, "Renda 50% O'Neil", "A_1", 5000, 2, 2023, 11, "6262", "2721", "CC1", "0" })
+        && criaMolvaralizacao(db, { "0001", 3, "Avença", "FT10", 3000, 1, 2024, 3, "6263", "2721", "", "1" })
+        && criaMolvaralizacao(db, { "0001", 4, "Renda 50 O Neil", "AB1", 2000, 1, 2024, 5, "6262", "2721", "", "0" })
+        && criaMolvaralizacao(db, { "0001", 5, "Licença", "L5", 4000, 4, 2024, 6, "6264", "2721", "", "0" })
         && corre(db, "UPDATE Molvar SET TTCTB = '1' WHERE Ref = 5 AND Mes IN (6, 7)")
-        && criaMolvaralizacao(db, {"0001", 6, "Sem estado", "N6", 2000, 2, 2024, 8, "6265", "2721", "", QString()})
+        && criaMolvaralizacao(db, { "0001", 6, "Sem estado", "N6", 2000, 2, 2024, 8, "6265", "2721", "", QString() })
         && corre(db, "UPDATE Molvar SET TTCTB = '2' WHERE Ref = 6 AND Mes = 9")
-        && criaMolvaralizacao(db, {"0001", 7, "Manutenção", "M7", 3000, 3, 2024, 10, "6266", "2721", "", "0"})
-        && criaMolvaralizacao(db, {"0002", 12, "Seguro automóvel", "FT1", 9900, 1, 2024, 1, "6261", "2721", "", "0"});
+        && criaMolvaralizacao(db, { "0001", 7, "Manutenção", "M7", 3000, 3, 2024, 10, "6266", "2721", "", "0" })
+        && criaMolvaralizacao(db, { "0002", 12, "Seguro automóvel", "FT1", 9900, 1, 2024, 1, "6261", "2721", "", "0" });
 }
 
 struct Janela {
@@ -148,11 +150,11 @@ private slots:
         QCOMPARE(j.combo->rowCount(), 7);
         for (int i = 0; i < 7; ++i)
             QCOMPARE(j.combo->itemText(i), QString::number(i + 1));
-        QCOMPARE(j.refs(), (QList<int>{1, 1, 1, 2, 2, 3, 4, 5, 5, 5, 5, 6, 6, 7, 7, 7}));
+        QCOMPARE(j.refs(), (QList<int> { 1, 1, 1, 2, 2, 3, 4, 5, 5, 5, 5, 6, 6, 7, 7, 7 }));
         QCOMPARE(j.grid->model()->columnCount(), 19);
         QCOMPARE(j.grid->linhaActual(), 15);
         QCOMPARE(j.w->refEscolhida(), QVariant(QString()));
-        QCOMPARE(j.w->paramsGrelha(), QVariantList{"0001"});
+        QCOMPARE(j.w->paramsGrelha(), QVariantList { "0001" });
         const QString inteira = j.w->sqlGrelha();
         // The resize at show applies the resize layout.
         QCOMPARE(titulos(j.grid), kTitulos);
@@ -161,7 +163,7 @@ private slots:
 
         // Reference: its lines by year and month, the "Ok" layout.
         j.filtra(j.combo, "5");
-        QCOMPARE(j.refs(), (QList<int>{5, 5, 5, 5}));
+        QCOMPARE(j.refs(), (QList<int> { 5, 5, 5, 5 }));
         QCOMPARE(j.grid->valor(0, 4).toInt(), 6);
         QCOMPARE(j.grid->linhaActual(), 3);
         QCOMPARE(titulos(j.grid), kTitulos);
@@ -177,45 +179,45 @@ private slots:
         j.combo->setFocus();
         j.combo->setText("2");
         QTest::keyClick(j.combo, Qt::Key_Return);
-        QCOMPARE(j.refs(), (QList<int>{2, 2}));
-        QCOMPARE(j.w->paramsGrelha(), (QVariantList{2, "0001"}));
+        QCOMPARE(j.refs(), (QList<int> { 2, 2 }));
+        QCOMPARE(j.w->paramsGrelha(), (QVariantList { 2, "0001" }));
 
         // Description anywhere in Descr, literally and with case; the company only.
         j.filtra(j.descr, "50%");
-        QCOMPARE(j.refs(), (QList<int>{2, 2}));
+        QCOMPARE(j.refs(), (QList<int> { 2, 2 }));
         j.filtra(j.descr, "O'Neil");
-        QCOMPARE(j.refs(), (QList<int>{2, 2}));
+        QCOMPARE(j.refs(), (QList<int> { 2, 2 }));
         j.filtra(j.descr, "automóvel");
-        QCOMPARE(j.refs(), (QList<int>{1, 1, 1}));
+        QCOMPARE(j.refs(), (QList<int> { 1, 1, 1 }));
         j.filtra(j.descr, "_");
-        QCOMPARE(j.refs(), QList<int>{});
+        QCOMPARE(j.refs(), QList<int> {});
         QCOMPARE(j.grid->linhaActual(), -1);
         j.filtra(j.descr, "seguro");
-        QCOMPARE(j.refs(), QList<int>{});
+        QCOMPARE(j.refs(), QList<int> {});
         j.filtra(j.descr, "Renda");
-        QCOMPARE(j.refs(), (QList<int>{2, 2, 4}));
+        QCOMPARE(j.refs(), (QList<int> { 2, 2, 4 }));
         const QString porDescricao = j.w->sqlGrelha();
         j.descr->setFocus();
         j.descr->setText("Avença");
         QTest::keyClick(j.descr, Qt::Key_Return);
-        QCOMPARE(j.refs(), (QList<int>{2, 2, 4}));
+        QCOMPARE(j.refs(), (QList<int> { 2, 2, 4 }));
         QCOMPARE(j.w->paramsGrelha().value(0).toString(), QStringLiteral("%Renda%"));
 
         // Document number only at the start of Ndoc, literally.
         j.filtra(j.ndoc, "A_");
-        QCOMPARE(j.refs(), (QList<int>{2, 2}));
+        QCOMPARE(j.refs(), (QList<int> { 2, 2 }));
         j.filtra(j.ndoc, "FT1");
-        QCOMPARE(j.refs(), (QList<int>{1, 1, 1, 3}));
+        QCOMPARE(j.refs(), (QList<int> { 1, 1, 1, 3 }));
         j.filtra(j.ndoc, "T1");
-        QCOMPARE(j.refs(), QList<int>{});
+        QCOMPARE(j.refs(), QList<int> {});
 
         // Year and month compare for equality.
         j.filtra(j.ano, "2023");
-        QCOMPARE(j.refs(), (QList<int>{2, 2}));
+        QCOMPARE(j.refs(), (QList<int> { 2, 2 }));
         j.filtra(j.mes, "12");
-        QCOMPARE(j.refs(), (QList<int>{2, 7}));
+        QCOMPARE(j.refs(), (QList<int> { 2, 7 }));
         j.filtra(j.mes, "1");
-        QCOMPARE(j.refs(), (QList<int>{1}));
+        QCOMPARE(j.refs(), (QList<int> { 1 }));
         QVERIFY(a.msgs.mostradas.isEmpty());
 
         // Anything but a whole number is refused with a message; the list and its query stay.
@@ -223,15 +225,14 @@ private slots:
         const struct {
             QWidget *filtro;
             QString texto, mensagem;
-        } recusados[] = {{j.combo, "12a", "A referência tem de ser um número inteiro."},
-                         {j.combo, "1 or 1=1", "A referência tem de ser um número inteiro."},
-                         {j.ano, "20x4", "O ano tem de ser um número inteiro."},
-                         {j.mes, "1.", "O mês tem de ser um número inteiro."}};
+        } recusados[] = { { j.combo, "12a", "A referência tem de ser um número inteiro." },
+            { j.combo, "1 or 1=1", "A referência tem de ser um número inteiro." },
+            { j.ano, "20x4", "O ano tem de ser um número inteiro." }, { j.mes, "1.", "O mês tem de ser um número inteiro." } };
         for (const auto &r : recusados) {
             a.msgs.limpa();
             j.filtra(r.filtro, r.texto);
-            QCOMPARE(a.msgs.textos(), QStringList{r.mensagem});
-            QCOMPARE(j.refs(), (QList<int>{1}));
+            QCOMPARE(a.msgs.textos(), QStringList { r.mensagem });
+            QCOMPARE(j.refs(), (QList<int> { 1 }));
             QCOMPARE(j.w->sqlGrelha(), porMes);
         }
         a.msgs.limpa();
@@ -245,9 +246,21 @@ private slots:
         QVERIFY(porDescricao != inteira);
         QVERIFY(a.msgs.mostradas.isEmpty());
 
-        // "Sair" closes and deletes the window.
+        // "Sair" closes and deletes the window, standalone or as a child of the main window.
         QTest::mouseClick(j.sair, Qt::LeftButton);
         QTRY_VERIFY(j.w.isNull());
+        QMdiArea area;
+        QPointer<ConsultTable> filha = new ConsultTable(a.sessao);
+        QPointer<QMdiSubWindow> sub = area.addSubWindow(filha);
+        area.resize(1000, 700);
+        area.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        QCOMPARE(sub->pos(), QPoint(0, 0));
+        QCOMPARE(sub->windowTitle(), QStringLiteral("Consulta"));
+        QTest::mouseClick(filha->findChild<QPushButton *>("Command1"), Qt::LeftButton);
+        QTRY_VERIFY(filha.isNull());
+        QTRY_VERIFY(sub.isNull());
+        QVERIFY(area.subWindowList().isEmpty());
     }
 
     void filtrosExclusivosEDuasJanelas()
@@ -260,7 +273,7 @@ private slots:
         QVERIFY(j.encontrou());
 
         // The filter receiving the focus keeps its value and empties the other four.
-        QWidget *filtros[] = {j.combo, j.ano, j.mes, j.descr, j.ndoc};
+        QWidget *filtros[] = { j.combo, j.ano, j.mes, j.descr, j.ndoc };
         auto texto = [&](QWidget *f) { return f == j.combo ? j.combo->text() : static_cast<QLineEdit *>(f)->text(); };
         for (QWidget *alvo : filtros) {
             j.grid->setFocus();
@@ -278,7 +291,7 @@ private slots:
         // Tab order, from the grid; tabbing from the combo to the year empties the combo.
         j.grid->setFocus();
         j.combo->setText("3");
-        const QList<QWidget *> ordem = {j.combo, j.ano, j.mes, j.ok, j.sair, j.descr, j.ndoc, j.apagar, j.exportar};
+        const QList<QWidget *> ordem = { j.combo, j.ano, j.mes, j.ok, j.sair, j.descr, j.ndoc, j.apagar, j.exportar };
         for (QWidget *seguinte : ordem) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), seguinte);
@@ -299,8 +312,8 @@ private slots:
         QCOMPARE(k.w->refEscolhida().toInt(), 4);
         QCOMPARE(j.w->refEscolhida().toInt(), 1);
         QCOMPARE(j.combo->text(), QStringLiteral("1"));
-        QCOMPARE(j.refs(), (QList<int>{1, 1, 1}));
-        QCOMPARE(j.w->paramsGrelha(), (QVariantList{1, "0001"}));
+        QCOMPARE(j.refs(), (QList<int> { 1, 1, 1 }));
+        QCOMPARE(j.w->paramsGrelha(), (QVariantList { 1, "0001" }));
         QCOMPARE(k.w->paramsGrelha().value(0).toString(), QStringLiteral("%Renda%"));
         QVERIFY(j.w->sqlGrelha() != k.w->sqlGrelha());
 
@@ -313,7 +326,7 @@ private slots:
         QCOMPARE(j.w->refEscolhida().toInt(), 1);
         a.msgs.responde(Mensagens::Resposta::Nao);
         QTest::mouseClick(j.apagar, Qt::LeftButton);
-        QCOMPARE(a.msgs.textos(), QStringList{"Deseja Apagar Molvaralização?"});
+        QCOMPARE(a.msgs.textos(), QStringList { "Deseja Apagar Molvaralização?" });
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 1"), 3);
         delete k.w;
         delete j.w;
@@ -332,7 +345,7 @@ private slots:
 
         // No row chosen yet.
         QTest::mouseClick(j.apagar, Qt::LeftButton);
-        QCOMPARE(msgs.textos(), QStringList{"Escolha uma Linha!"});
+        QCOMPARE(msgs.textos(), QStringList { "Escolha uma Linha!" });
         QCOMPARE(msgs.mostradas[0].titulo, tituloAplicacao());
         QVERIFY(msgs.mostradas[0].botoes == Mensagens::Botoes::Ok);
         QVERIFY(msgs.mostradas[0].icone == Mensagens::Icone::Nenhum);
@@ -342,7 +355,7 @@ private slots:
         j.clica(j.linhaDaRef(3));
         QCOMPARE(j.w->refEscolhida().toInt(), 3);
         QTest::mouseClick(j.apagar, Qt::LeftButton);
-        QCOMPARE(msgs.textos(), QStringList{kTodasIntegradas});
+        QCOMPARE(msgs.textos(), QStringList { kTodasIntegradas });
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 3"), 1);
 
         // A mix: the long question; No changes nothing, Yes deletes the open lines of every month.
@@ -353,7 +366,7 @@ private slots:
         QCOMPARE(j.w->refEscolhida().toInt(), 5);
         msgs.responde(Mensagens::Resposta::Nao);
         QTest::mouseClick(j.apagar, Qt::LeftButton);
-        QCOMPARE(msgs.textos(), QStringList{kLonga});
+        QCOMPARE(msgs.textos(), QStringList { kLonga });
         QCOMPARE(msgs.mostradas[0].titulo, QStringLiteral("Apagar"));
         QVERIFY(msgs.mostradas[0].botoes == Mensagens::Botoes::SimNao);
         QVERIFY(msgs.mostradas[0].icone == Mensagens::Icone::Exclamacao);
@@ -361,11 +374,11 @@ private slots:
         msgs.limpa();
         msgs.responde(Mensagens::Resposta::Sim);
         QTest::mouseClick(j.apagar, Qt::LeftButton);
-        QCOMPARE(msgs.textos(), QStringList{kLonga});
+        QCOMPARE(msgs.textos(), QStringList { kLonga });
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 5"), 2);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 5 AND TTCTB = '1'"), 2);
         // The whole list again in reference order, the resize layout; filters, choice and query stay.
-        QCOMPARE(j.refs(), (QList<int>{1, 1, 1, 2, 2, 3, 4, 5, 5, 6, 6, 7, 7, 7}));
+        QCOMPARE(j.refs(), (QList<int> { 1, 1, 1, 2, 2, 3, 4, 5, 5, 6, 6, 7, 7, 7 }));
         QCOMPARE(j.grid->linhaActual(), 13);
         QCOMPARE(titulos(j.grid), kTitulos);
         QCOMPARE(j.grid->columnWidth(0), twipsParaPixels(1000));
@@ -375,18 +388,18 @@ private slots:
         // Again: only integrated lines are left.
         msgs.limpa();
         QTest::mouseClick(j.apagar, Qt::LeftButton);
-        QCOMPARE(msgs.textos(), QStringList{kTodasIntegradas});
+        QCOMPARE(msgs.textos(), QStringList { kTodasIntegradas });
 
         // A Null TTCTB is open: it is counted and deleted, as is any value other than "1".
         msgs.limpa();
         j.clica(j.linhaDaRef(6));
         msgs.responde(Mensagens::Resposta::Sim);
         QTest::mouseClick(j.apagar, Qt::LeftButton);
-        QCOMPARE(msgs.textos(), QStringList{"Deseja Apagar Molvaralização?"});
+        QCOMPARE(msgs.textos(), QStringList { "Deseja Apagar Molvaralização?" });
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 6"), 0);
         msgs.limpa();
         QTest::mouseClick(j.apagar, Qt::LeftButton);
-        QCOMPARE(msgs.textos(), QStringList{kTodasIntegradas});
+        QCOMPARE(msgs.textos(), QStringList { kTodasIntegradas });
 
         // Another connection integrates a line between the question and the deletion: it stays.
         QSqlDatabase outra = QSqlDatabase::cloneDatabase(a.db(), "outra-ligacao");
@@ -398,10 +411,10 @@ private slots:
         msgs.responde(Mensagens::Resposta::Sim);
         QTest::mouseClick(j.apagar, Qt::LeftButton);
         QVERIFY(integrou);
-        QCOMPARE(msgs.textos(), QStringList{"Deseja Apagar Molvaralização?"});
+        QCOMPARE(msgs.textos(), QStringList { "Deseja Apagar Molvaralização?" });
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 7"), 1);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 7 AND Mes = 11 AND TTCTB = '1'"), 1);
-        QCOMPARE(j.refs(), (QList<int>{1, 1, 1, 2, 2, 3, 4, 5, 5, 7}));
+        QCOMPARE(j.refs(), (QList<int> { 1, 1, 1, 2, 2, 3, 4, 5, 5, 7 }));
         msgs.aoPerguntar = nullptr;
         outra.close();
         outra = QSqlDatabase();
@@ -489,7 +502,7 @@ private slots:
         QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível ler a lista de molvaralizações.\n\n")));
         QVERIFY(a.msgs.ultimo().size() > 55);
         QVERIFY(!j.grid->temLinhas());
-        QCOMPARE(j.w->paramsGrelha(), QVariantList{"0001"});
+        QCOMPARE(j.w->paramsGrelha(), QVariantList { "0001" });
         a.msgs.limpa();
         QTest::mouseClick(j.apagar, Qt::LeftButton);
         QCOMPARE(a.msgs.mostradas.size(), 1);
@@ -508,9 +521,9 @@ private slots:
         QVERIFY(corre(a.db(), "ALTER TABLE MolvarFora RENAME TO Molvar"));
         a.msgs.limpa();
         QTest::mouseClick(j.ok, Qt::LeftButton);
-        QCOMPARE(j.refs(), (QList<int>{2, 2, 4}));
+        QCOMPARE(j.refs(), (QList<int> { 2, 2, 4 }));
         k.filtra(k.ano, "2023");
-        QCOMPARE(k.refs(), (QList<int>{2, 2}));
+        QCOMPARE(k.refs(), (QList<int> { 2, 2 }));
         QVERIFY(a.msgs.mostradas.isEmpty());
         delete k.w;
         delete j.w;
