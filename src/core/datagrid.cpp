@@ -1,6 +1,7 @@
 #include "core/datagrid.h"
 
 #include "core/connection.h"
+#include "core/money.h"
 
 #include <QHeaderView>
 #include <QLocale>
@@ -20,6 +21,14 @@ void ModeloGrelha::setColunaBooleana(int coluna, bool ligada)
         m_booleanas.remove(coluna);
 }
 
+void ModeloGrelha::setColunaMonetaria(int coluna, bool ligada)
+{
+    if (ligada)
+        m_monetarias.insert(coluna);
+    else
+        m_monetarias.remove(coluna);
+}
+
 QVariant ModeloGrelha::data(const QModelIndex &item, int role) const
 {
     const QVariant v = QSqlQueryModel::data(item, role == Qt::TextAlignmentRole ? Qt::DisplayRole : role);
@@ -37,6 +46,8 @@ QVariant ModeloGrelha::data(const QModelIndex &item, int role) const
         const bool verdade = !(s.isEmpty() || s == QLatin1String("0") || s == QLatin1String("false") || s == QLatin1String("f"));
         return verdade ? QStringLiteral("Sim") : QStringLiteral("Não");
     }
+    if (m_monetarias.contains(item.column()))
+        return formataCentimos(paraCentimos(v));
     if (v.typeId() == QMetaType::Double)
         return QLocale(QLocale::Portuguese, QLocale::Portugal).toString(v.toDouble(), 'f', 2);
     return v;
@@ -82,6 +93,12 @@ void DataGrid::aplicaLayout(const QList<ColunaGrelha> &colunas)
         m_modelo->setHeaderData(c, Qt::Horizontal, colunas[c].titulo);
         setColumnWidth(c, twipsParaPixels(colunas[c].larguraTwips));
     }
+}
+
+void DataGrid::setColunaMonetaria(int coluna, bool ligada)
+{
+    m_modelo->setColunaMonetaria(coluna, ligada);
+    viewport()->update();
 }
 
 void DataGrid::setColunaBooleana(int coluna, bool ligada)

@@ -24,10 +24,14 @@ public:
     using QSqlQueryModel::QSqlQueryModel;
     void setColunaBooleana(int coluna, bool ligada);
     bool colunaBooleana(int coluna) const { return m_booleanas.contains(coluna); }
+    // An amount column: always two decimals, whatever type the database returns
+    // (SQLite gives a whole amount back as an integer).
+    void setColunaMonetaria(int coluna, bool ligada);
     QVariant data(const QModelIndex &item, int role = Qt::DisplayRole) const override;
 
 private:
     QSet<int> m_booleanas;
+    QSet<int> m_monetarias;
 };
 
 class DataGrid : public QTableView
@@ -44,6 +48,7 @@ public:
     // Captions and widths of the first columns, in order; missing columns are ignored.
     void aplicaLayout(const QList<ColunaGrelha> &colunas);
     void setColunaBooleana(int coluna, bool ligada = true);
+    void setColunaMonetaria(int coluna, bool ligada = true);
 
     // Rows read so far (the view reads more as it scrolls); totalLinhas() reads them all.
     int linhasLidas() const;

@@ -112,6 +112,9 @@ ConsultTable::ConsultTable(Session &s, QWidget *parent)
     DataGrid1->viewport()->installEventFilter(this);
     // Tab leaves the grid for the filters instead of walking its cells.
     DataGrid1->setTabKeyNavigation(false);
+    // Valor and Valor_Ori always show their cents.
+    DataGrid1->setColunaMonetaria(3);
+    DataGrid1->setColunaMonetaria(12);
 
     Command2 = new QPushButton(QStringLiteral("Apagar"), this);
     Command2->setObjectName(QStringLiteral("Command2"));

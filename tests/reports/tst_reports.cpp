@@ -165,6 +165,9 @@ private slots:
         j.filtra(j.combo, "5");
         QCOMPARE(j.refs(), (QList<int> { 5, 5, 5, 5 }));
         QCOMPARE(j.grid->valor(0, 4).toInt(), 6);
+        // Amounts show their cents, even when the database hands back a whole number.
+        QCOMPARE(j.grid->texto(0, 3), QStringLiteral("10,00"));
+        QCOMPARE(j.grid->texto(0, 12), QStringLiteral("40,00"));
         QCOMPARE(j.grid->linhaActual(), 3);
         QCOMPARE(titulos(j.grid), kTitulos);
         QCOMPARE(j.grid->columnWidth(0), twipsParaPixels(2000));
