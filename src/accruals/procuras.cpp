@@ -44,7 +44,7 @@ Procuras::Procuras(Session &s, ProcurasDestino *destino, QWidget *parent)
     m_cancelar = new QPushButton(QStringLiteral("Cancelar"), this);
     m_cancelar->setObjectName(QStringLiteral("CancelButton"));
     // Enter in a box searches; it must not accept the dialog.
-    for (QPushButton *b : {m_procurar, m_ok, m_cancelar}) {
+    for (QPushButton *b : { m_procurar, m_ok, m_cancelar }) {
         b->setAutoDefault(false);
         b->setDefault(false);
     }
@@ -94,12 +94,12 @@ void Procuras::procura()
         m_grelha->limpa();
         return;
     }
-    QStringList colunas = {m_fonte.colunaCodigo, m_fonte.colunaDescricao};
-    QList<ColunaGrelha> layout = {{m_fonte.layout.value(m_fonte.origem == OrigemPlano::Sage ? 0 : 2).titulo, 2000},
-                                  {QStringLiteral("Descrição"), 5000}};
+    QStringList colunas = { m_fonte.colunaCodigo, m_fonte.colunaDescricao };
+    QList<ColunaGrelha> layout = { { m_fonte.layout.value(m_fonte.origem == OrigemPlano::Sage ? 0 : 2).titulo, 2000 },
+        { QStringLiteral("Descrição"), 5000 } };
     if (m_fonte.temLancadora()) {
         colunas << m_fonte.colunaLancadora;
-        layout << ColunaGrelha{m_fonte.layout.value(3).titulo, 1000};
+        layout << ColunaGrelha { m_fonte.layout.value(3).titulo, 1000 };
     } else if (m_fonte.colunasGrelha.size() > 2) {
         colunas << m_fonte.colunasGrelha.at(2);
         layout << m_fonte.layout.value(2);
@@ -116,15 +116,15 @@ void Procuras::procura()
     }
     QString erro;
     QSqlDatabase db = m_fonte.abre(&erro);
-    if (!db.isValid() || !m_grelha->setQuery(db, m_fonte.select(colunas, condicoes.join(QStringLiteral(" AND "))), m_fonte.valores(valores), &erro)) {
+    if (!db.isValid()
+        || !m_grelha->setQuery(
+            db, m_fonte.select(colunas, condicoes.join(QStringLiteral(" AND "))), m_fonte.valores(valores), &erro)) {
         m_grelha->limpa();
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler o %1.").arg(nomePlano(m_tipo)), erro);
         return;
     }
     m_grelha->aplicaLayout(layout);
     m_grelha->setColunaBooleana(2, m_fonte.temLancadora());
-    if (m_grelha->temLinhas())
-        m_grelha->setCurrentIndex(m_grelha->model()->index(0, 0));
 }
 
 void Procuras::aceita()

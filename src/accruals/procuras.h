@@ -22,7 +22,8 @@ public:
 
 // Search of an account (gModoProcura 4) or a cost centre (5) of the session's company and
 // year, by the beginning of its code or of its description. Shown modally; on acceptance
-// hands the chosen code to its destination and closes.
+// hands the chosen code to its destination and closes. Create it with new: it deletes
+// itself when closed.
 class Procuras : public QDialog
 {
     Q_OBJECT

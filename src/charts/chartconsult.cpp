@@ -88,7 +88,8 @@ void ChartConsult::carrega()
         return;
     }
     // The list needs the codes only; the grid shows the source's columns.
-    if (!m_combo->setRowSource(db, m_fonte.select({m_fonte.colunaCodigo}), m_fonte.valores(), m_fonte.colunaCodigo, QString(), &erro)
+    if (!m_combo->setRowSource(
+            db, m_fonte.select({ m_fonte.colunaCodigo }), m_fonte.valores(), m_fonte.colunaCodigo, QString(), &erro)
         || !m_grelha->setQuery(db, m_fonte.select(m_fonte.colunasGrelha), m_fonte.valores(), &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler o %1.").arg(nomePlano(m_tipo)), erro);
         return;
@@ -111,17 +112,17 @@ void ChartConsult::procura()
         return;
     }
     // The exact searches on the own layout keep the database's order, except SENDYS accounts.
-    const bool ordenaExacta = !(f.origem == OrigemPlano::Propria
-                                || (f.origem == OrigemPlano::Sendys && m_tipo == TipoPlano::CentrosCusto));
+    const bool ordenaExacta
+        = !(f.origem == OrigemPlano::Propria || (f.origem == OrigemPlano::Sendys && m_tipo == TipoPlano::CentrosCusto));
     const QString codigo = m_combo->text();
     const QString texto = m_desc->text();
     bool ok;
     if (!codigo.isEmpty())
-        ok = m_grelha->setQuery(db, f.select(f.colunasGrelha, f.colunaCodigo + QStringLiteral(" = ?"), ordenaExacta), f.valores({codigo}),
-                                &erro);
+        ok = m_grelha->setQuery(
+            db, f.select(f.colunasGrelha, f.colunaCodigo + QStringLiteral(" = ?"), ordenaExacta), f.valores({ codigo }), &erro);
     else if (!texto.isEmpty())
         ok = m_grelha->setQuery(db, f.select(f.colunasGrelha, condicaoLike(f.colunaDescricao), ordenaExacta),
-                                f.valores({padraoLike(texto, true)}), &erro);
+            f.valores({ padraoLike(texto, true) }), &erro);
     else
         ok = m_grelha->setQuery(db, f.select(f.colunasGrelha), f.valores(), &erro);
     if (!ok) {
@@ -137,8 +138,9 @@ void ChartConsult::aplicaLayout()
     if (!m_fonte.existe())
         return;
     m_grelha->aplicaLayout(m_fonte.layout);
-    if (m_fonte.colunaFlag >= 0)
-        m_grelha->setColunaBooleana(m_fonte.colunaFlag, true);
+    // A search may have changed the source: only its own flag column reads "Sim"/"Não".
+    for (int c = 0; c < m_fonte.layout.size(); ++c)
+        m_grelha->setColunaBooleana(c, c == m_fonte.colunaFlag);
 }
 
 void ChartConsult::resizeEvent(QResizeEvent *e)

@@ -69,8 +69,8 @@ void ChartDelete::carrega()
     QString erro;
     QSqlDatabase db = f.abre(&erro);
     if (!db.isValid()
-        || !m_combo->setRowSource(db, f.select({f.colunaCodigo, f.colunaDescricao}), f.valores(), f.colunaCodigo, f.colunaDescricao,
-                                  &erro)) {
+        || !m_combo->setRowSource(
+            db, f.select({ f.colunaCodigo, f.colunaDescricao }), f.valores(), f.colunaCodigo, f.colunaDescricao, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler o %1.").arg(nomePlano(m_tipo)), erro);
         return;
     }
@@ -140,7 +140,7 @@ void ChartDelete::apaga()
 {
     const bool contas = m_tipo == TipoPlano::Contas;
     if (!m_s.msg->perguntaSimNao(contas ? QStringLiteral("Deseja apagar conta?") : QStringLiteral("Deseja apagar ct.custo?"),
-                                 QStringLiteral("Apagar"), Mensagens::Icone::Exclamacao))
+            QStringLiteral("Apagar"), Mensagens::Icone::Exclamacao))
         return;
     if (!m_carregado)
         return;
@@ -149,11 +149,12 @@ void ChartDelete::apaga()
     QSqlDatabase db = f.abre(&erro);
     QSqlQuery q(db);
     if (!db.isValid()
-        || !executa(q, QStringLiteral("DELETE FROM %1 WHERE CodFirma = ? AND CodExercicio = ? AND %2 = ?").arg(f.tabela, f.colunaCodigo),
-                    f.valores({m_combo->text()}), &erro)) {
+        || !executa(q,
+            QStringLiteral("DELETE FROM %1 WHERE CodFirma = ? AND CodExercicio = ? AND %2 = ?").arg(f.tabela, f.colunaCodigo),
+            f.valores({ m_combo->text() }), &erro)) {
         m_s.msg->erroBaseDados(contas ? QStringLiteral("Não foi possível apagar a conta.")
                                       : QStringLiteral("Não foi possível apagar o centro de custo."),
-                               erro);
+            erro);
         return;
     }
     close();

@@ -121,12 +121,12 @@ void ChartNew::insere()
         return;
     }
     // Company and year as the form shows them.
-    const QVariantList chave = {m_firma->text(), m_ano->text(), codigo};
+    const QVariantList chave = { m_firma->text(), m_ano->text(), codigo };
     QSqlQuery q(db);
     if (!executa(q,
-                 QStringLiteral("SELECT %1, Designacao FROM %2 WHERE CodFirma = ? AND CodExercicio = ? AND %1 = ?")
-                     .arg(f.colunaCodigo, f.tabela),
-                 chave, &erro)) {
+            QStringLiteral("SELECT %1, Designacao FROM %2 WHERE CodFirma = ? AND CodExercicio = ? AND %1 = ?")
+                .arg(f.colunaCodigo, f.tabela),
+            chave, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível verificar se %1 já existe.").arg(coisa), erro);
         return;
     }
@@ -137,9 +137,9 @@ void ChartNew::insere()
     }
     QSqlQuery ins(db);
     if (!executa(ins,
-                 QStringLiteral("INSERT INTO %1 (%2, Designacao, %3, CodFirma, CodExercicio) VALUES (?, ?, ?, ?, ?)")
-                     .arg(f.tabela, f.colunaCodigo, f.colunaLancadora),
-                 {codigo, descricao, lancadora, m_firma->text(), m_ano->text()}, &erro)) {
+            QStringLiteral("INSERT INTO %1 (%2, Designacao, %3, CodFirma, CodExercicio) VALUES (?, ?, ?, ?, ?)")
+                .arg(f.tabela, f.colunaCodigo, f.colunaLancadora),
+            { codigo, descricao, lancadora, m_firma->text(), m_ano->text() }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível gravar %1.").arg(coisa), erro);
         return;
     }

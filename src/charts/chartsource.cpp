@@ -9,11 +9,9 @@ const QChar kEscape = QLatin1Char('!');
 QList<ColunaGrelha> layoutProprio(TipoPlano tipo)
 {
     // The cost-centre code column is captioned "Conta" too.
-    return {{QStringLiteral("CodFirma"), 1000},
-            {QStringLiteral("CodExercicio"), 1000},
-            {QStringLiteral("Conta"), 2000},
-            {tipo == TipoPlano::Contas ? QStringLiteral("Lançadora") : QStringLiteral("Lançador"), 1000},
-            {QStringLiteral("Descrição"), 5000}};
+    return { { QStringLiteral("CodFirma"), 1000 }, { QStringLiteral("CodExercicio"), 1000 }, { QStringLiteral("Conta"), 2000 },
+        { tipo == TipoPlano::Contas ? QStringLiteral("Lançadora") : QStringLiteral("Lançador"), 1000 },
+        { QStringLiteral("Descrição"), 5000 } };
 }
 
 void preencheProprio(FontePlano &f, const QString &firma, qint16 ano)
@@ -23,10 +21,11 @@ void preencheProprio(FontePlano &f, const QString &firma, qint16 ano)
     f.colunaCodigo = contas ? QStringLiteral("conta") : QStringLiteral("ccusto");
     f.colunaDescricao = QStringLiteral("designacao");
     f.colunaLancadora = contas ? QStringLiteral("lancadora") : QStringLiteral("lancador");
-    f.colunasGrelha = {QStringLiteral("codfirma"), QStringLiteral("codexercicio"), f.colunaCodigo, f.colunaLancadora, f.colunaDescricao};
+    f.colunasGrelha
+        = { QStringLiteral("codfirma"), QStringLiteral("codexercicio"), f.colunaCodigo, f.colunaLancadora, f.colunaDescricao };
     // CodExercicio is char(4): the year is bound as text (PostgreSQL refuses char = integer).
     f.filtro = QStringLiteral("CodFirma = ? AND CodExercicio = ?");
-    f.parametros = {firma, QString::number(ano)};
+    f.parametros = { firma, QString::number(ano) };
     f.layout = layoutProprio(f.tipo);
     f.colunaFlag = 3;
 }
@@ -84,15 +83,16 @@ FontePlano fontePlano(const Session &s, TipoPlano tipo)
         if (contas) {
             f.tabela = QStringLiteral("poc");
             f.colunaCodigo = QStringLiteral("conta");
-            f.colunasGrelha = {f.colunaCodigo, f.colunaDescricao};
+            f.colunasGrelha = { f.colunaCodigo, f.colunaDescricao };
             f.filtro = QStringLiteral("nivint = 0");
-            f.layout = {{QStringLiteral("Conta"), 2000}, {QStringLiteral("Descrição"), 5000}};
+            f.layout = { { QStringLiteral("Conta"), 2000 }, { QStringLiteral("Descrição"), 5000 } };
             f.tituloConsulta = QStringLiteral("Consulta ContasPoc SAGE");
         } else {
             f.tabela = QStringLiteral("ccusto");
             f.colunaCodigo = QStringLiteral("cod");
-            f.colunasGrelha = {f.colunaCodigo, f.colunaDescricao, QStringLiteral("enqcus")};
-            f.layout = {{QStringLiteral("Codigo"), 1000}, {QStringLiteral("Descrição"), 5000}, {QStringLiteral("EnqCus"), 1000}};
+            f.colunasGrelha = { f.colunaCodigo, f.colunaDescricao, QStringLiteral("enqcus") };
+            f.layout = { { QStringLiteral("Codigo"), 1000 }, { QStringLiteral("Descrição"), 5000 },
+                { QStringLiteral("EnqCus"), 1000 } };
             f.tituloConsulta = QStringLiteral("Consulta Centros de Custo SAGE");
         }
     } else if (s.gTipoLig == QLatin1String("T")) {
@@ -101,14 +101,17 @@ FontePlano fontePlano(const Session &s, TipoPlano tipo)
         f.tabela = contas ? QStringLiteral("planocontas") : QStringLiteral("planocentros");
         f.colunaCodigo = contas ? QStringLiteral("conta") : QStringLiteral("centro");
         f.colunaDescricao = QStringLiteral("descricao");
-        f.colunasGrelha = {f.colunaCodigo, f.colunaDescricao, QStringLiteral("tipoconta")};
+        f.colunasGrelha = { f.colunaCodigo, f.colunaDescricao, QStringLiteral("tipoconta") };
         f.filtro = QStringLiteral("ano = ?");
-        f.parametros = {QString::number(s.gAno)};
+        f.parametros = { QString::number(s.gAno) };
         if (contas)
-            f.layout = {{QStringLiteral("Conta"), 2000}, {QStringLiteral("Descrição"), 5000}, {QStringLiteral("Tipo Conta"), 2000}};
+            f.layout = { { QStringLiteral("Conta"), 2000 }, { QStringLiteral("Descrição"), 5000 },
+                { QStringLiteral("Tipo Conta"), 2000 } };
         else
-            f.layout = {{QStringLiteral("Centro"), 1000}, {QStringLiteral("Descrição"), 5000}, {QStringLiteral("Tipo Conta"), 1000}};
-        f.tituloConsulta = contas ? QStringLiteral("Consulta Contas PRIMAVERA") : QStringLiteral("Consulta Centros de Custo PRIMAVERA");
+            f.layout = { { QStringLiteral("Centro"), 1000 }, { QStringLiteral("Descrição"), 5000 },
+                { QStringLiteral("Tipo Conta"), 1000 } };
+        f.tituloConsulta
+            = contas ? QStringLiteral("Consulta Contas PRIMAVERA") : QStringLiteral("Consulta Centros de Custo PRIMAVERA");
     } else {
         f.ligacao.clear();
     }

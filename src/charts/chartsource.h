@@ -23,17 +23,17 @@ enum class OrigemPlano { Nenhuma, Propria, Sendys, Sage, Primavera };
 struct FontePlano {
     OrigemPlano origem = OrigemPlano::Nenhuma;
     TipoPlano tipo = TipoPlano::Contas;
-    QString ligacao;          // gLigacao1 or gLigacao2
+    QString ligacao; // gLigacao1 or gLigacao2
     QString tabela;
-    QString colunaCodigo;     // also the order
+    QString colunaCodigo; // also the order
     QString colunaDescricao;
-    QString colunaLancadora;  // own and SENDYS only
-    QStringList colunasGrelha;  // the consultation grid's columns, in order
-    QString filtro;           // conditions with one "?" per value of parametros; may be empty
+    QString colunaLancadora; // own and SENDYS only
+    QStringList colunasGrelha; // the consultation grid's columns, in order
+    QString filtro; // conditions with one "?" per value of parametros; may be empty
     QVariantList parametros;
-    QList<ColunaGrelha> layout;  // captions and widths (twips) of the consultation grid
-    int colunaFlag = -1;      // the grid column shown as "Sim"/"Não", or -1
-    QString tituloConsulta;   // caption of the consultation window; empty keeps "Consulta"
+    QList<ColunaGrelha> layout; // captions and widths (twips) of the consultation grid
+    int colunaFlag = -1; // the grid column shown as "Sim"/"Não", or -1
+    QString tituloConsulta; // caption of the consultation window; empty keeps "Consulta"
 
     bool existe() const { return origem != OrigemPlano::Nenhuma; }
     bool temLancadora() const { return !colunaLancadora.isEmpty(); }

@@ -18,8 +18,7 @@
 #include <QtTest>
 
 namespace {
-template <typename T>
-T *filho(QWidget *w, const char *nome)
+template <typename T> T *filho(QWidget *w, const char *nome)
 {
     T *c = w->findChild<T *>(QLatin1String(nome));
     if (!c)
@@ -58,8 +57,9 @@ QStringList coluna(DataGrid *g, int c)
 bool planoProprio(Ambiente &a)
 {
     QSqlDatabase db = a.db();
-    return criaFirma(db, "0001", "Firma Um") && criaFirma(db, "0002", "Firma Dois") && criaConta(db, "0001", 2024, "6221", "Trabalhos especializados")
-        && criaConta(db, "0001", 2024, "2111", "Clientes c/c") && criaConta(db, "0001", 2024, "6222", "Trabalhos externos", false)
+    return criaFirma(db, "0001", "Firma Um") && criaFirma(db, "0002", "Firma Dois")
+        && criaConta(db, "0001", 2024, "6221", "Trabalhos especializados") && criaConta(db, "0001", 2024, "2111", "Clientes c/c")
+        && criaConta(db, "0001", 2024, "6222", "Trabalhos externos", false)
         && criaConta(db, "0001", 2024, "6223", "trabalhos menores") && criaConta(db, "0001", 2024, "6811", "Desconto 50% total")
         && criaConta(db, "0001", 2024, "6812", "Desconto 50 e tal") && criaConta(db, "0001", 2024, "6813", "Juro a_b")
         && criaConta(db, "0001", 2024, "6814", "Juro axb") && criaConta(db, "0001", 2023, "6229", "Ano anterior")
@@ -86,22 +86,24 @@ private slots:
         FontePlano f = fontePlano(s, TipoPlano::Contas);
         QCOMPARE(f.origem, OrigemPlano::Propria);
         QCOMPARE(f.ligacao, QStringLiteral("L1"));
-        QCOMPARE(f.parametros, (QVariantList{"0001", "2024"}));
-        QCOMPARE(f.select({"conta"}), QStringLiteral("SELECT conta FROM planocontas WHERE CodFirma = ? AND CodExercicio = ? ORDER BY conta"));
+        QCOMPARE(f.parametros, (QVariantList { "0001", "2024" }));
+        QCOMPARE(f.select({ "conta" }),
+            QStringLiteral("SELECT conta FROM planocontas WHERE CodFirma = ? AND CodExercicio = ? ORDER BY conta"));
         s.gPlanosExt = true;
         s.gTipoLig = "A";
         f = fontePlano(s, TipoPlano::CentrosCusto);
         QCOMPARE(f.origem, OrigemPlano::Sendys);
         QCOMPARE(f.ligacao, QStringLiteral("L2"));
-        QCOMPARE(f.parametros, (QVariantList{"E01", "2024"}));
+        QCOMPARE(f.parametros, (QVariantList { "E01", "2024" }));
         // Deletion and creation always work on the own tables.
         QCOMPARE(fontePropria(s, TipoPlano::Contas).ligacao, QStringLiteral("L1"));
         s.gTipoLig = "S";
-        QCOMPARE(fontePlano(s, TipoPlano::Contas).select({"conta"}), QStringLiteral("SELECT conta FROM poc WHERE nivint = 0 ORDER BY conta"));
-        QCOMPARE(fontePlano(s, TipoPlano::CentrosCusto).select({"cod"}), QStringLiteral("SELECT cod FROM ccusto ORDER BY cod"));
+        QCOMPARE(fontePlano(s, TipoPlano::Contas).select({ "conta" }),
+            QStringLiteral("SELECT conta FROM poc WHERE nivint = 0 ORDER BY conta"));
+        QCOMPARE(fontePlano(s, TipoPlano::CentrosCusto).select({ "cod" }), QStringLiteral("SELECT cod FROM ccusto ORDER BY cod"));
         s.gTipoLig = "T";
-        QCOMPARE(fontePlano(s, TipoPlano::CentrosCusto).parametros, (QVariantList{"2024"}));
-        for (const char *letra : {"H", "a", "s", "", "AS"}) {
+        QCOMPARE(fontePlano(s, TipoPlano::CentrosCusto).parametros, (QVariantList { "2024" }));
+        for (const char *letra : { "H", "a", "s", "", "AS" }) {
             s.gTipoLig = letra;
             QVERIFY2(!fontePlano(s, TipoPlano::Contas).existe(), letra);
         }
@@ -181,14 +183,14 @@ private slots:
         filho<QLineEdit>(w, "ctpoc")->setText(" 6221");
         filho<QLineEdit>(w, "Desccpoc")->setText("Outra ");
         filho<QPushButton>(w, "InsertButton")->click();
-        QCOMPARE(a.msgs.textos(), QStringList{"A conta já foi aberta"});
+        QCOMPARE(a.msgs.textos(), QStringList { "A conta já foi aberta" });
         QCOMPARE(a.msgs.mostradas.last().titulo, tituloAplicacao());
         QVERIFY(!w.isNull());
         QCOMPARE(filho<QLineEdit>(w, "ctpoc")->text(), QStringLiteral("6221"));
         QCOMPARE(filho<QLineEdit>(w, "Desccpoc")->text(), QStringLiteral("Outra"));
         QCOMPARE(conta(a.db(), contas), 1);
         // Case tells codes apart; quotes and wildcards are plain text; "Não" gives flag 0.
-        for (const QString &c : {QStringLiteral("6221a"), QStringLiteral("6221A"), QStringLiteral("62'1%_")}) {
+        for (const QString &c : { QStringLiteral("6221a"), QStringLiteral("6221A"), QStringLiteral("62'1%_") }) {
             filho<QLineEdit>(w, "ctpoc")->setText(c);
             filho<QRadioButton>(w, "Option2")->setChecked(true);
             filho<QPushButton>(w, "InsertButton")->click();
@@ -197,7 +199,7 @@ private slots:
             filho<QLineEdit>(w, "Desccpoc")->setText("Outra");
         }
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Lancadora = 0"), 3);
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Conta = ?", {"62'1%_"}), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Conta = ?", { "62'1%_" }), 1);
         // "Cancelar" writes nothing.
         filho<QLineEdit>(w, "ctpoc")->setText("7000");
         filho<QPushButton>(w, "CancelButton")->click();
@@ -218,7 +220,7 @@ private slots:
         filho<QLineEdit>(w, "Desccpoc")->setText("Trabalhos");
         filho<QPushButton>(w, "InsertButton")->click();
         QTRY_VERIFY(w.isNull());
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Conta = ?", {"6221"}), 3);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Conta = ?", { "6221" }), 3);
         QCOMPARE(a.msgs.textos().size(), 1);
 
         // The cost-centre twin.
@@ -236,17 +238,18 @@ private slots:
         filho<QRadioButton>(w, "Option2")->setChecked(true);
         filho<QPushButton>(w, "InsertButton")->click();
         QTRY_VERIFY(w.isNull());
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoCCusto WHERE CCusto = 'CC01' AND Lancador = 0 AND Designacao = 'Loja'"), 1);
+        QCOMPARE(
+            conta(a.db(), "SELECT COUNT(*) FROM PlanoCCusto WHERE CCusto = 'CC01' AND Lancador = 0 AND Designacao = 'Loja'"), 1);
         w = novo(TipoPlano::CentrosCusto);
         filho<QLineEdit>(w, "Ccusto")->setText("CC01");
         filho<QLineEdit>(w, "Descanalit")->setText("Loja");
         filho<QPushButton>(w, "InsertButton")->click();
-        QCOMPARE(a.msgs.textos(), QStringList{"O Ct. Custo já foi aberto"});
+        QCOMPARE(a.msgs.textos(), QStringList { "O Ct. Custo já foi aberto" });
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoCCusto"), 1);
         delete w;
     }
 
-    void criacaoFalhaNaBase()
+    void falhasDaBasePropria()
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
@@ -262,6 +265,15 @@ private slots:
         QVERIFY(a.msgs.ultimo().contains("não existe"));
         QVERIFY(!w.isNull());
         delete w;
+
+        // The deletion dialog opens empty after saying why, and deletes nothing.
+        a.msgs.limpa();
+        QPointer<ChartDelete> d = new ChartDelete(a.sessao, TipoPlano::CentrosCusto);
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY(a.msgs.ultimo().startsWith("Não foi possível ler o plano de centros de custo."));
+        QCOMPARE(filho<DataCombo>(d, "DataCombo1")->rowCount(), 0);
+        filho<QPushButton>(d, "CancelButton")->click();
+        QTRY_VERIFY(d.isNull());
     }
 
     void apagamento()
@@ -272,7 +284,7 @@ private slots:
         QVERIFY(criaConta(a.db(), "0001", 2024, "6222", "Trabalhos externos")); // the same code twice
         QVERIFY(criaConta(a.db(), "0001", 2024, "62'9", "Aspas"));
         QVERIFY(criaConta(a.db(), "0001", 2023, "6222", "Outro ano"));
-        QVERIFY(criaMolvaralizacao(a.db(), {"0001", 1, "Seguro", "D1", 1200, 3, 2024, 1, "6222", "2721", "", "0"}));
+        QVERIFY(criaMolvaralizacao(a.db(), { "0001", 1, "Seguro", "D1", 1200, 3, 2024, 1, "6222", "2721", "", "0" }));
 
         QPointer<ChartDelete> w = new ChartDelete(a.sessao, TipoPlano::Contas);
         QCOMPARE(w->objectName(), QStringLiteral("Del_cPoc"));
@@ -345,7 +357,7 @@ private slots:
         a.msgs.responde(Mensagens::Resposta::Sim);
         filho<QPushButton>(w, "DelButton")->click();
         QTRY_VERIFY(w.isNull());
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Conta = ?", {"62'9"}), 0);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Conta = ?", { "62'9" }), 0);
 
         // A code not in the chart deletes nothing and closes; Esc closes without asking.
         const int antes = conta(a.db(), "SELECT COUNT(*) FROM PlanoContas");
@@ -392,7 +404,7 @@ private slots:
         a.msgs.responde(Mensagens::Resposta::Sim);
         filho<QPushButton>(w, "DelButton")->click();
         QTRY_VERIFY(w.isNull());
-        QCOMPARE(a.msgs.textos(), QStringList{"Deseja apagar conta?"});
+        QCOMPARE(a.msgs.textos(), QStringList { "Deseja apagar conta?" });
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas"), antes);
     }
 
@@ -415,22 +427,22 @@ private slots:
         QCOMPARE(desc->maxLength(), 30);
         QVERIFY(mostra(w));
         QCOMPARE(w->pos(), QPoint(0, 0));
-        const QStringList todas = {"2111", "6221", "6222", "6223", "6811", "6812", "6813", "6814"};
+        const QStringList todas = { "2111", "6221", "6222", "6223", "6811", "6812", "6813", "6814" };
         QCOMPARE(combo->rowCount(), 8);
         QCOMPARE(combo->text(), QString());
         QCOMPARE(coluna(grelha, 2), todas);
-        QCOMPARE(titulos(grelha), (QStringList{"CodFirma", "CodExercicio", "Conta", "Lançadora", "Descrição"}));
-        const int larguras[] = {1000, 1000, 2000, 1000, 5000};
+        QCOMPARE(titulos(grelha), (QStringList { "CodFirma", "CodExercicio", "Conta", "Lançadora", "Descrição" }));
+        const int larguras[] = { 1000, 1000, 2000, 1000, 5000 };
         for (int c = 0; c < 5; ++c)
             QCOMPARE(grelha->columnWidth(c), twipsParaPixels(larguras[c]));
-        QCOMPARE(coluna(grelha, 3).mid(1, 2), (QStringList{"Sim", "Não"}));
+        QCOMPARE(coluna(grelha, 3).mid(1, 2), (QStringList { "Sim", "Não" }));
         QCOMPARE(coluna(grelha, 1).first(), QStringLiteral("2024"));
 
         auto ok = [&] { filho<QPushButton>(w, "Command5")->click(); };
         // By code, exact; an unknown code gives an empty grid.
         combo->setText("6222");
         ok();
-        QCOMPARE(coluna(grelha, 4), QStringList{"Trabalhos externos"});
+        QCOMPARE(coluna(grelha, 4), QStringList { "Trabalhos externos" });
         QCOMPARE(grelha->texto(0, 3), QStringLiteral("Não"));
         combo->setEditText("622");
         ok();
@@ -446,10 +458,10 @@ private slots:
         QCOMPARE(coluna(grelha, 2).size(), 3);
         desc->setText("50%");
         ok();
-        QCOMPARE(coluna(grelha, 2), QStringList{"6811"});
+        QCOMPARE(coluna(grelha, 2), QStringList { "6811" });
         desc->setText("a_b");
         ok();
-        QCOMPARE(coluna(grelha, 2), QStringList{"6813"});
+        QCOMPARE(coluna(grelha, 2), QStringList { "6813" });
         desc->setText("Juro ");
         ok();
         QCOMPARE(coluna(grelha, 2).size(), 2);
@@ -458,18 +470,18 @@ private slots:
         QCOMPARE(grelha->totalLinhas(), 0);
         desc->setText("trab");
         ok();
-        QCOMPARE(coluna(grelha, 2), QStringList{"6223"});
+        QCOMPARE(coluna(grelha, 2), QStringList { "6223" });
         // Entering the combo empties the description; Enter in the combo searches.
         combo->setFocus();
         QTRY_COMPARE(desc->text(), QString());
         combo->setText("2111");
         QTest::keyClick(combo, Qt::Key_Return);
-        QCOMPARE(coluna(grelha, 2), QStringList{"2111"});
+        QCOMPARE(coluna(grelha, 2), QStringList { "2111" });
         // Enter in the description box does nothing.
         desc->setFocus();
         desc->setText("Trab");
         QTest::keyClick(desc, Qt::Key_Return);
-        QCOMPARE(coluna(grelha, 2), QStringList{"2111"});
+        QCOMPARE(coluna(grelha, 2), QStringList { "2111" });
         // Both empty: the whole chart again, in code order.
         desc->clear();
         ok();
@@ -490,9 +502,9 @@ private slots:
         QCOMPARE(filho<QLabel>(w, "Label1")->text(), QStringLiteral("Ct.Custo"));
         QVERIFY(w->findChild<QLineEdit *>("Descanalit"));
         grelha = filho<DataGrid>(w, "DataGrid1");
-        QCOMPARE(titulos(grelha), (QStringList{"CodFirma", "CodExercicio", "Conta", "Lançador", "Descrição"}));
-        QCOMPARE(coluna(grelha, 2), (QStringList{"CC01", "CC02"}));
-        QCOMPARE(coluna(grelha, 3), (QStringList{"Não", "Sim"}));
+        QCOMPARE(titulos(grelha), (QStringList { "CodFirma", "CodExercicio", "Conta", "Lançador", "Descrição" }));
+        QCOMPARE(coluna(grelha, 2), (QStringList { "CC01", "CC02" }));
+        QCOMPARE(coluna(grelha, 3), (QStringList { "Não", "Sim" }));
         QCOMPARE(filho<DataCombo>(w, "DataCombo1")->listField(), QStringLiteral("ccusto"));
         delete w;
     }
@@ -509,37 +521,41 @@ private slots:
             QString campoCentros;
         };
         const QList<Caso> casos = {
-            {"A", "Consulta Contas SENDYS", "Consulta Centros de Custo SENDYS",
-             {"CodFirma", "CodExercicio", "Conta", "Lançadora", "Descrição"},
-             {"CodFirma", "CodExercicio", "Conta", "Lançador", "Descrição"},
-             {"211", "311"}, {"C1"}, "ccusto"},
-            {"S", "Consulta ContasPoc SAGE", "Consulta Centros de Custo SAGE", {"Conta", "Descrição"},
-             {"Codigo", "Descrição", "EnqCus"}, {"211", "311"}, {"C1", "C2"}, "cod"},
-            {"T", "Consulta Contas PRIMAVERA", "Consulta Centros de Custo PRIMAVERA", {"Conta", "Descrição", "Tipo Conta"},
-             {"Centro", "Descrição", "Tipo Conta"}, {"211", "311"}, {"C1"}, "centro"},
+            { "A", "Consulta Contas SENDYS", "Consulta Centros de Custo SENDYS",
+                { "CodFirma", "CodExercicio", "Conta", "Lançadora", "Descrição" },
+                { "CodFirma", "CodExercicio", "Conta", "Lançador", "Descrição" }, { "211", "311" }, { "C1" }, "ccusto" },
+            { "S", "Consulta ContasPoc SAGE", "Consulta Centros de Custo SAGE", { "Conta", "Descrição" },
+                { "Codigo", "Descrição", "EnqCus" }, { "211", "311" }, { "C1", "C2" }, "cod" },
+            { "T", "Consulta Contas PRIMAVERA", "Consulta Centros de Custo PRIMAVERA", { "Conta", "Descrição", "Tipo Conta" },
+                { "Centro", "Descrição", "Tipo Conta" }, { "211", "311" }, { "C1" }, "centro" },
         };
-        QVERIFY(criaFirma(a.db(), "0001", "Firma Um", {true, "A", "E01", false, "", false}));
+        QVERIFY(criaFirma(a.db(), "0001", "Firma Um", { true, "A", "E01", false, "", false }));
         for (const Caso &c : casos) {
             a.msgs.limpa();
             a.criaBaseExterna(c.letra);
             QSqlDatabase ext = a.dbExterna();
             if (c.letra == "A") {
-                QVERIFY(corre(ext, "INSERT INTO PlanoContas (CodFirma, CodExercicio, Conta, Lancadora, Designacao) VALUES "
-                                   "('E01','2024','311','1','Compras'), ('E01','2024','211','0','Clientes'), "
-                                   "('0001','2024','999','1','Firma própria'), ('E01','2023','888','1','Ano anterior')"));
-                QVERIFY(corre(ext, "INSERT INTO PlanoCCusto (CodFirma, CodExercicio, CCusto, Lancador, Designacao) VALUES "
-                                   "('E01','2024','C1','1','Loja'), ('0001','2024','C9','1','Outra')"));
+                QVERIFY(corre(ext,
+                    "INSERT INTO PlanoContas (CodFirma, CodExercicio, Conta, Lancadora, Designacao) VALUES "
+                    "('E01','2024','311','1','Compras'), ('E01','2024','211','0','Clientes'), "
+                    "('0001','2024','999','1','Firma própria'), ('E01','2023','888','1','Ano anterior')"));
+                QVERIFY(corre(ext,
+                    "INSERT INTO PlanoCCusto (CodFirma, CodExercicio, CCusto, Lancador, Designacao) VALUES "
+                    "('E01','2024','C1','1','Loja'), ('0001','2024','C9','1','Outra')"));
             } else if (c.letra == "S") {
-                QVERIFY(corre(ext, "INSERT INTO poc (conta, descr, nivint) VALUES ('311','Compras',0), ('211','Clientes',0), "
-                                   "('21','Classe 2',1)"));
+                QVERIFY(corre(ext,
+                    "INSERT INTO poc (conta, descr, nivint) VALUES ('311','Compras',0), ('211','Clientes',0), "
+                    "('21','Classe 2',1)"));
                 QVERIFY(corre(ext, "INSERT INTO ccusto (cod, descr, enqcus) VALUES ('C2','Armazem','X'), ('C1','Loja','Y')"));
             } else {
-                QVERIFY(corre(ext, "INSERT INTO planocontas (conta, descricao, tipoconta, ano) VALUES ('311','Compras','M','2024'), "
-                                   "('211','Clientes','M','2024'), ('888','Ano anterior','M','2023')"));
-                QVERIFY(corre(ext, "INSERT INTO planocentros (centro, descricao, tipoconta, ano) VALUES ('C1','Loja','M','2024'), "
-                                   "('C8','Antigo','M','2023')"));
+                QVERIFY(corre(ext,
+                    "INSERT INTO planocontas (conta, descricao, tipoconta, ano) VALUES ('311','Compras','M','2024'), "
+                    "('211','Clientes','M','2024'), ('888','Ano anterior','M','2023')"));
+                QVERIFY(corre(ext,
+                    "INSERT INTO planocentros (centro, descricao, tipoconta, ano) VALUES ('C1','Loja','M','2024'), "
+                    "('C8','Antigo','M','2023')"));
             }
-            QVERIFY(corre(a.db(), "UPDATE ParamFirma SET Tipo_Lig = ? WHERE CodFirma = '0001'", {c.letra}));
+            QVERIFY(corre(a.db(), "UPDATE ParamFirma SET Tipo_Lig = ? WHERE CodFirma = '0001'", { c.letra }));
             QVERIFY(a.entra("0001", 2024, 6));
             // SAGE ignores the year.
             if (c.letra == "S")
@@ -554,16 +570,16 @@ private slots:
             QCOMPARE(filho<DataCombo>(w, "DataCombo1")->rowCount(), c.codContas.size());
             QCOMPARE(filho<DataCombo>(w, "DataCombo1")->listField(), QStringLiteral("conta"));
             if (c.letra == "A")
-                QCOMPARE(coluna(grelha, 3), (QStringList{"Não", "Sim"}));
+                QCOMPARE(coluna(grelha, 3), (QStringList { "Não", "Sim" }));
             if (c.letra == "S")
                 QCOMPARE(grelha->columnWidth(1), twipsParaPixels(5000));
             filho<DataCombo>(w, "DataCombo1")->setText("311");
             filho<QPushButton>(w, "Command5")->click();
-            QCOMPARE(coluna(grelha, colCodigo), QStringList{"311"});
+            QCOMPARE(coluna(grelha, colCodigo), QStringList { "311" });
             filho<DataCombo>(w, "DataCombo1")->setEditText("");
             filho<QLineEdit>(w, "Desccpoc")->setText("ient");
             filho<QPushButton>(w, "Command5")->click();
-            QCOMPARE(coluna(grelha, colCodigo), QStringList{"211"});
+            QCOMPARE(coluna(grelha, colCodigo), QStringList { "211" });
             QCOMPARE(titulos(grelha), c.colContas);
             delete w;
 
@@ -593,9 +609,9 @@ private slots:
         a.criaBaseExterna("S");
         a.sessao.gPlanosExt = true;
         // PHC and an unknown (lower-case) letter: nothing read, nothing said.
-        for (const char *letra : {"H", "a", "s"}) {
+        for (const char *letra : { "H", "a", "s" }) {
             a.sessao.gTipoLig = letra;
-            for (TipoPlano t : {TipoPlano::Contas, TipoPlano::CentrosCusto}) {
+            for (TipoPlano t : { TipoPlano::Contas, TipoPlano::CentrosCusto }) {
                 QPointer<ChartConsult> w = new ChartConsult(a.sessao, t);
                 QVERIFY(mostra(w));
                 QCOMPARE(w->windowTitle(), QStringLiteral("Consulta"));
