@@ -1,10 +1,22 @@
 #include "session/janelas.h"
 
+#include "charts/chartconsult.h"
+#include "charts/chartdelete.h"
+#include "charts/chartnew.h"
+#include "reports/consulttable.h"
+
 // Each entry maps a form name to a factory of a new, parentless window (the main window
 // makes it a child, the settings dialog shows it modally); routines receive the main window.
 void registaJanelas(Janelas &j)
 {
-    Q_UNUSED(j);
+    j.fabricas.insert(QStringLiteral("New_Poc"), [](Session &s) -> QWidget * { return new ChartNew(s, TipoPlano::Contas); });
+    j.fabricas.insert(QStringLiteral("New_Analit"), [](Session &s) -> QWidget * { return new ChartNew(s, TipoPlano::CentrosCusto); });
+    j.fabricas.insert(QStringLiteral("Del_cPoc"), [](Session &s) -> QWidget * { return new ChartDelete(s, TipoPlano::Contas); });
+    j.fabricas.insert(QStringLiteral("Del_Analit"), [](Session &s) -> QWidget * { return new ChartDelete(s, TipoPlano::CentrosCusto); });
+    j.fabricas.insert(QStringLiteral("ConsultPoc"), [](Session &s) -> QWidget * { return new ChartConsult(s, TipoPlano::Contas); });
+    j.fabricas.insert(QStringLiteral("ConsultAnalit"),
+                      [](Session &s) -> QWidget * { return new ChartConsult(s, TipoPlano::CentrosCusto); });
+    j.fabricas.insert(QStringLiteral("ConsultTable"), [](Session &s) -> QWidget * { return new ConsultTable(s); });
 }
 
 const Janelas &janelasRegistadas()
