@@ -143,6 +143,9 @@ QWidget *MDIForm1::abreJanela(const QString &formName, bool unica)
         return nullptr;
     QMdiSubWindow *sub = mdiArea->addSubWindow(w);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // A window that unloads itself must not leave its empty frame behind. Queued, so
+    // that a frame already being destroyed (which deletes the window) is left alone.
+    connect(w, &QObject::destroyed, sub, &QMdiSubWindow::close, Qt::QueuedConnection);
     sub->show();
     if (unica)
         m_unicas.insert(formName, sub);

@@ -1,5 +1,6 @@
 #include "core/connection.h"
 #include "core/datacombo.h"
+#include "core/datagrid.h"
 #include "core/inifile.h"
 #include "core/senha.h"
 #include "session/arranque.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -384,6 +386,63 @@ private slots:
         // A single-instance window is brought forward, not opened twice.
         m.novaPoc();
         QCOMPARE(m.mdiArea->subWindowList().size(), esperadas);
+    }
+
+    void menusAbremAsJanelasNaJanelaPrincipal()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaFirma(a.db(), "0001", "Firma Um", { false, "", "", true, "6", false }));
+        QVERIFY(criaConta(a.db(), "0001", 2024, "6221", "Trabalhos especializados"));
+        QVERIFY(criaMolvaralizacao(a.db(), { "0001", 1, "Seguro", "F1", 1200, 12, 2024, 1, "6261", "2721", "", "0" }));
+        QVERIFY(a.entra("0001", 2024, 5));
+        a.sessao.gAnaliticaAtiva = true;
+        MDIForm1 m(a.sessao);
+        m.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m));
+
+        auto abertas = [&m] {
+            QStringList r;
+            for (QMdiSubWindow *sub : m.mdiArea->subWindowList())
+                r << (sub->widget() ? sub->widget()->objectName() : QStringLiteral("(moldura vazia)"));
+            r.sort();
+            return r;
+        };
+        const char *itens[] = { "nova_poc", "apaga_poc", "cons_poc", "novo_analit", "apaga_analit", "cons_analit" };
+        for (const char *item : itens) {
+            QAction *acao = m.findChild<QAction *>(QString::fromLatin1(item));
+            QVERIFY2(acao, item);
+            acao->trigger();
+        }
+        QCOMPARE(abertas(), (QStringList { "ConsultAnalit", "ConsultPoc", "Del_Analit", "Del_cPoc", "New_Analit", "New_Poc" }));
+        QVERIFY2(a.msgs.textos().isEmpty(), qPrintable(a.msgs.textos().join('|')));
+        // The chart consultation shows the company's own chart.
+        QMdiSubWindow *consulta = nullptr;
+        for (QMdiSubWindow *sub : m.mdiArea->subWindowList())
+            if (sub->widget()->objectName() == QLatin1String("ConsultPoc"))
+                consulta = sub;
+        QVERIFY(consulta);
+        auto *grelha = consulta->widget()->findChild<DataGrid *>(QStringLiteral("DataGrid1"));
+        QVERIFY(grelha);
+        QCOMPARE(grelha->totalLinhas(), 1);
+        QCOMPARE(grelha->valor(0, 2).toString(), QStringLiteral("6221"));
+
+        // Single-instance windows are not opened twice; the accrual list opens anew at each click.
+        m.findChild<QAction *>(QStringLiteral("cons_poc"))->trigger();
+        QCOMPARE(m.mdiArea->subWindowList().size(), 6);
+        QAction *lista = m.findChild<QAction *>(QStringLiteral("mnu_manut_list"));
+        QVERIFY(lista);
+        lista->trigger();
+        lista->trigger();
+        QCOMPARE(abertas().count(QStringLiteral("ConsultTable")), 2);
+
+        // A window that closes itself leaves the main window able to open it again.
+        consulta->widget()->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        QTRY_COMPARE(abertas().count(QStringLiteral("ConsultPoc")), 0);
+        QTRY_COMPARE(abertas().count(QStringLiteral("(moldura vazia)")), 0);
+        m.findChild<QAction *>(QStringLiteral("cons_poc"))->trigger();
+        QCOMPARE(abertas().count(QStringLiteral("ConsultPoc")), 1);
+        m.mdiArea->closeAllSubWindows();
     }
 
     void configuracoesGuardadasELidasNoArranque()
