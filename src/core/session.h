@@ -55,6 +55,12 @@ struct Session {
     QString gExpCaminho;       // full path of the last workbook written
     bool abrirFolhas = true;   // open written workbooks in the spreadsheet program
 
+    // The export-model editor's windows talk through these.
+    QString gModelo;            // the model being coded, trimmed
+    QString gItemNome;          // trimmed designation of the chosen model item
+    qint16 gItemCodigo = 0;     // code of the chosen model item (0: the file name)
+    bool gAlteraModelo = false; // entered through "Alterar" (true) or "Novo" (false)
+
     Mensagens *msg = nullptr;
 
     // Builds gLigacao1 and gLigacao2 from the settings file, and reads the settings

@@ -1,0 +1,35 @@
+#include "models/listaopcoes.h"
+
+#include "core/datacombo.h"
+
+#include <QSqlRecord>
+
+bool preencheOpcoes(DataCombo *combo, QSqlDatabase db, int tipoMenu, QString *erro)
+{
+    if (!combo->setRowSource(db, QStringLiteral("SELECT * FROM menusmod where tipomenu=?"), {tipoMenu}, QStringLiteral("designacao"),
+                             QStringLiteral("codigo"), erro))
+        return false;
+    combo->setText(combo->rowCount() > 0 ? combo->row(0).value(QStringLiteral("designacao")).toString() : QString());
+    return true;
+}
+
+bool codigoDaOpcao(const DataCombo *combo, int *codigo, int *linha)
+{
+    const int r = combo->findRow(combo->text());
+    if (r < 0)
+        return false;
+    *codigo = combo->row(r).value(QStringLiteral("codigo")).toInt();
+    if (linha)
+        *linha = r;
+    return true;
+}
+
+QString designacaoDaOpcao(const DataCombo *combo, int codigo)
+{
+    for (int i = 0; i < combo->rowCount(); ++i) {
+        const QSqlRecord r = combo->row(i);
+        if (r.value(QStringLiteral("codigo")).toInt() == codigo)
+            return r.value(QStringLiteral("designacao")).toString().trimmed();
+    }
+    return {};
+}
