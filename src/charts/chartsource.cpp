@@ -4,8 +4,6 @@
 #include "core/session.h"
 
 namespace {
-const QChar kEscape = QLatin1Char('!');
-
 QList<ColunaGrelha> layoutProprio(TipoPlano tipo)
 {
     // The cost-centre code column is captioned "Conta" too.
@@ -121,24 +119,4 @@ FontePlano fontePlano(const Session &s, TipoPlano tipo)
 QString nomePlano(TipoPlano tipo)
 {
     return tipo == TipoPlano::Contas ? QStringLiteral("plano de contas") : QStringLiteral("plano de centros de custo");
-}
-
-QString condicaoLike(const QString &coluna)
-{
-    return coluna + QStringLiteral(" LIKE ? ESCAPE '") + kEscape + QLatin1Char('\'');
-}
-
-QString padraoLike(const QString &texto, bool contem)
-{
-    QString p;
-    p.reserve(texto.size() + 4);
-    if (contem)
-        p += QLatin1Char('%');
-    for (const QChar c : texto) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == kEscape)
-            p += kEscape;
-        p += c;
-    }
-    p += QLatin1Char('%');
-    return p;
 }

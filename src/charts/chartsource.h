@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/connection.h"
 #include "core/datagrid.h"
 
 #include <QSqlDatabase>
@@ -55,10 +56,3 @@ FontePlano fontePropria(const Session &s, TipoPlano tipo);
 
 // "plano de contas" / "plano de centros de custo", for messages.
 QString nomePlano(TipoPlano tipo);
-
-// A LIKE condition on a column whose pattern is built by padraoLike: the ESCAPE clause reads
-// the same on SQLite and PostgreSQL.
-QString condicaoLike(const QString &coluna);
-// The pattern that matches texts beginning with (or containing) texto, with "%", "_" and the
-// escape character itself taken literally.
-QString padraoLike(const QString &texto, bool contem);

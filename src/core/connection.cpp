@@ -202,3 +202,27 @@ QVariant valorUnico(QSqlDatabase db, const QString &sql, const QVariantList &par
         return {};
     return q.value(0);
 }
+
+namespace {
+const QChar kEscape = QLatin1Char('!');
+}
+
+QString condicaoLike(const QString &coluna)
+{
+    return coluna + QStringLiteral(" LIKE ? ESCAPE '") + kEscape + QLatin1Char('\'');
+}
+
+QString padraoLike(const QString &texto, bool contem)
+{
+    QString p;
+    p.reserve(texto.size() + 4);
+    if (contem)
+        p += QLatin1Char('%');
+    for (const QChar c : texto) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == kEscape)
+            p += kEscape;
+        p += c;
+    }
+    p += QLatin1Char('%');
+    return p;
+}

@@ -43,3 +43,10 @@ bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params = {}, 
 
 // The first column of the first row of a query (invalid when there is none or on failure).
 QVariant valorUnico(QSqlDatabase db, const QString &sql, const QVariantList &params = {}, QString *erro = nullptr);
+
+// A LIKE condition on a column whose pattern is built by padraoLike: the ESCAPE clause reads
+// the same on SQLite and PostgreSQL.
+QString condicaoLike(const QString &coluna);
+// The pattern that matches texts beginning with (or containing) texto, with "%", "_" and the
+// escape character itself taken literally.
+QString padraoLike(const QString &texto, bool contem);

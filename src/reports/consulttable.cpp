@@ -179,18 +179,6 @@ QList<ColunaGrelha> ConsultTable::layoutOk()
     return l;
 }
 
-QString ConsultTable::escapaLike(const QString &texto)
-{
-    QString r;
-    r.reserve(texto.size() + 4);
-    for (const QChar c : texto) {
-        if (c == u'!' || c == u'%' || c == u'_')
-            r += u'!';
-        r += c;
-    }
-    return r;
-}
-
 void ConsultTable::carrega()
 {
     anoInic1->clear();
@@ -247,11 +235,11 @@ void ConsultTable::procura()
         condicao = QStringLiteral("Ref = ? and CodFirma = ? order by ano,mes,analitica");
         params = { n, m_s.gCodFirma };
     } else if (!Text1->text().isEmpty()) {
-        condicao = QStringLiteral("descr like ? escape '!' and CodFirma = ?") + kOrdem;
-        params = { QStringLiteral("%") + escapaLike(Text1->text()) + QStringLiteral("%"), m_s.gCodFirma };
+        condicao = condicaoLike(QStringLiteral("descr")) + QStringLiteral(" and CodFirma = ?") + kOrdem;
+        params = { padraoLike(Text1->text(), true), m_s.gCodFirma };
     } else if (!Text2->text().isEmpty()) {
-        condicao = QStringLiteral("ndoc like ? escape '!' and CodFirma = ?") + kOrdem;
-        params = { escapaLike(Text2->text()) + QStringLiteral("%"), m_s.gCodFirma };
+        condicao = condicaoLike(QStringLiteral("ndoc")) + QStringLiteral(" and CodFirma = ?") + kOrdem;
+        params = { padraoLike(Text2->text(), false), m_s.gCodFirma };
     } else if (!anoInic1->text().isEmpty()) {
         int n = 0;
         if (!inteiro(anoInic1->text(), &n))

@@ -35,7 +35,6 @@ public:
     static QList<ColunaGrelha> layoutRedimensionado();
 
     // A LIKE pattern that matches the text literally; the statement says ESCAPE '!'.
-    static QString escapaLike(const QString &texto);
 
 protected:
     void resizeEvent(QResizeEvent *e) override;
