@@ -1,0 +1,60 @@
+#include "models/valorescaixa.h"
+
+#include <cmath>
+#include <limits>
+
+qint16 numeroDaCaixa(const QString &texto, bool *cabe)
+{
+    if (cabe)
+        *cabe = true;
+    int i = 0;
+    const int n = texto.size();
+    auto digitos = [&](QString &destino) {
+        const int inicio = i;
+        while (i < n && texto.at(i) >= QLatin1Char('0') && texto.at(i) <= QLatin1Char('9'))
+            destino += texto.at(i++);
+        return i - inicio;
+    };
+    while (i < n && (texto.at(i) == QLatin1Char(' ') || texto.at(i) == QLatin1Char('\t')))
+        ++i;
+    QString numero;
+    if (i < n && (texto.at(i) == QLatin1Char('+') || texto.at(i) == QLatin1Char('-')))
+        numero += texto.at(i++);
+    int algarismos = digitos(numero);
+    if (i < n && texto.at(i) == QLatin1Char('.')) {
+        numero += texto.at(i++);
+        algarismos += digitos(numero);
+    }
+    if (algarismos == 0)
+        return 0;
+    // An exponent counts only when digits follow it ("2e" is 2).
+    if (i < n && (texto.at(i) == QLatin1Char('e') || texto.at(i) == QLatin1Char('E'))) {
+        const int antes = i;
+        QString expoente = QStringLiteral("e");
+        ++i;
+        if (i < n && (texto.at(i) == QLatin1Char('+') || texto.at(i) == QLatin1Char('-')))
+            expoente += texto.at(i++);
+        if (digitos(expoente) > 0)
+            numero += expoente;
+        else
+            i = antes;
+    }
+    bool lido = false;
+    double valor = numero.toDouble(&lido);
+    // Every text built above is a valid number: a refusal is a magnitude beyond a double,
+    // too small (a negative exponent: 0) or too large.
+    if (!lido)
+        valor = numero.contains(QLatin1String("e-")) ? 0.0 : std::numeric_limits<double>::infinity();
+    valor = std::nearbyint(valor); // the default rounding: halves to even
+    if (!std::isfinite(valor) || valor < std::numeric_limits<qint16>::min() || valor > std::numeric_limits<qint16>::max()) {
+        if (cabe)
+            *cabe = false;
+        return 0;
+    }
+    return static_cast<qint16>(valor);
+}
+
+QString nomeModeloGuardado(const QString &nome)
+{
+    return nome.leftJustified(kTamanhoNomeModelo, QLatin1Char(' '));
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// Values typed into the boxes of the model editor.
+
+// The leading numeric part of a text (blanks before it, a sign, digits, a decimal point and an
+// exponent are taken; an empty or non-numeric text gives 0), rounded to the nearest integer
+// with halves to even. A value beyond a 16-bit integer gives 0 and *cabe = false.
+qint16 numeroDaCaixa(const QString &texto, bool *cabe = nullptr);
+
+// Model names are char(10): PostgreSQL pads them with blanks, SQLite keeps what it is given.
+// The editor stores and looks names up in this padded form on both databases, so a name read
+// back is the same text everywhere. A name longer than 10 characters is left as it is (it
+// then names no stored model).
+inline constexpr int kTamanhoNomeModelo = 10;
+QString nomeModeloGuardado(const QString &nome);
