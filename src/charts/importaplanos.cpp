@@ -1,0 +1,341 @@
+#include "charts/importaplanos.h"
+
+#include "charts/chartsource.h"
+#include "core/connection.h"
+#include "core/leitorxlsx.h"
+#include "core/mensagens.h"
+#include "core/session.h"
+#include "core/transacao.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlQuery>
+
+#include <cmath>
+
+namespace {
+
+struct LinhaPlano {
+    QString firma;
+    QString codigo;
+    int lancamento = 0;
+    QString designacao;
+    QString onde; // where the row came from, for messages
+};
+
+// The own table of one chart and the widths of its columns.
+struct Destino {
+    QString tabela;
+    QString colunaCodigo;
+    QString colunaFlag;
+    int larguraCodigo;
+};
+
+Destino destino(TipoPlano t)
+{
+    if (t == TipoPlano::Contas)
+        return {QStringLiteral("PlanoContas"), QStringLiteral("Conta"), QStringLiteral("Lancadora"), 22};
+    return {QStringLiteral("PlanoCCusto"), QStringLiteral("CCusto"), QStringLiteral("Lancador"), 16};
+}
+
+// The columns' widths, checked here so that both databases refuse the same rows.
+QString validaLinha(const LinhaPlano &l, TipoPlano t)
+{
+    const Destino d = destino(t);
+    if (l.firma.isEmpty() || l.firma.size() > 4)
+        return QStringLiteral("o código da firma \"%1\" deve ter de 1 a 4 caracteres").arg(l.firma);
+    if (l.codigo.isEmpty())
+        return QStringLiteral("falta o código");
+    if (l.codigo.size() > d.larguraCodigo)
+        return QStringLiteral("o código \"%1\" tem mais de %2 caracteres").arg(l.codigo).arg(d.larguraCodigo);
+    if (l.designacao.size() > 30)
+        return QStringLiteral("a descrição \"%1\" tem mais de 30 caracteres").arg(l.designacao);
+    return {};
+}
+
+// The hourglass while reading and writing; only where there is a screen to show it.
+class CursorEspera
+{
+public:
+    CursorEspera()
+        : m_gui(qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr)
+    {
+        if (m_gui)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~CursorEspera()
+    {
+        if (m_gui)
+            QApplication::restoreOverrideCursor();
+    }
+
+private:
+    bool m_gui;
+};
+
+// Adds the rows whose (company, code) the own table of the year lacks; a code repeated
+// further down the source is added once. Returns the rows added, or -1 with erro.
+int acrescenta(QSqlDatabase db, TipoPlano t, const QString &ano, const QList<LinhaPlano> &linhas, QString *erro)
+{
+    const Destino d = destino(t);
+    QSet<QString> presentes;
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!executa(q, QStringLiteral("SELECT CodFirma, %1 FROM %2 WHERE CodExercicio = ?").arg(d.colunaCodigo, d.tabela), {ano}, erro))
+            return -1;
+        while (q.next())
+            presentes.insert(q.value(0).toString().trimmed() + QChar(0) + q.value(1).toString());
+    }
+
+    // Several rows per statement: one round trip per batch, the same statement for full ones.
+    const int porLote = 200;
+    const QString cabeca = QStringLiteral("INSERT INTO %1 (CodFirma, CodExercicio, %2, %3, Designacao) VALUES ")
+                               .arg(d.tabela, d.colunaCodigo, d.colunaFlag);
+    auto texto = [&](int n) { return cabeca + QStringList(n, QStringLiteral("(?, ?, ?, ?, ?)")).join(QStringLiteral(", ")); };
+    QSqlQuery cheio(db);
+    bool preparado = false;
+    QVariantList lote;
+    int novas = 0, noLote = 0;
+    auto descarrega = [&](bool fim) {
+        if (noLote == 0)
+            return true;
+        if (!fim || noLote == porLote) {
+            if (!preparado && !(preparado = cheio.prepare(texto(porLote)))) {
+                *erro = textoErro(cheio.lastError());
+                return false;
+            }
+            for (int i = 0; i < lote.size(); ++i)
+                cheio.bindValue(i, lote[i]);
+            if (!cheio.exec()) {
+                *erro = textoErro(cheio.lastError());
+                return false;
+            }
+        } else {
+            QSqlQuery resto(db);
+            if (!executa(resto, texto(noLote), lote, erro))
+                return false;
+        }
+        lote.clear();
+        noLote = 0;
+        return true;
+    };
+    for (const LinhaPlano &l : linhas) {
+        const QString chave = l.firma + QChar(0) + l.codigo;
+        if (presentes.contains(chave))
+            continue;
+        presentes.insert(chave);
+        lote << l.firma << ano << l.codigo << l.lancamento << l.designacao;
+        ++novas;
+        if (++noLote == porLote && !descarrega(false))
+            return -1;
+    }
+    if (!descarrega(true))
+        return -1;
+    return novas;
+}
+
+// The rows of one chart in the outside database, in the own layout, of the session's
+// company and year.
+bool leExterna(QSqlDatabase ext, TipoPlano t, const Session &s, QList<LinhaPlano> *linhas, QString *erro)
+{
+    const Destino d = destino(t);
+    QSqlQuery q(ext);
+    q.setForwardOnly(true);
+    if (!executa(q,
+                 QStringLiteral("SELECT CodFirma, %1, %2, Designacao FROM %3 WHERE CodFirma = ? AND CodExercicio = ?")
+                     .arg(d.colunaCodigo, d.colunaFlag, d.tabela),
+                 {s.gCodFirma, QString::number(s.gAno)}, erro))
+        return false;
+    while (q.next()) {
+        LinhaPlano l;
+        l.firma = q.value(0).toString().trimmed();
+        l.codigo = q.value(1).toString();
+        // A missing flag is the column's default.
+        l.lancamento = q.value(2).isNull() ? 0 : (q.value(2).toInt() != 0 ? 1 : 0);
+        l.designacao = q.value(3).toString();
+        l.onde = QStringLiteral("base de dados externa, %1 \"%2\"").arg(d.tabela, l.codigo);
+        linhas->append(l);
+    }
+    return true;
+}
+
+// Sheet `folha` from row 2 down to the first row whose column A is empty.
+bool leFolha(const LeitorXlsx &x, int folha, TipoPlano t, QList<LinhaPlano> *linhas, QString *erro)
+{
+    for (int r = 2;; ++r) {
+        auto celula = [&](char coluna) { return textoCelulaPlano(x.valor(folha, QLatin1Char(coluna) + QString::number(r))); };
+        LinhaPlano l;
+        l.firma = celula('A');
+        if (l.firma.isEmpty())
+            return true;
+        l.codigo = celula('B');
+        const QString flag = celula('C');
+        l.designacao = celula('D');
+        l.onde = QStringLiteral("folha %1, linha %2").arg(folha).arg(r);
+        if (!indicadorLancamento(flag, &l.lancamento)) {
+            *erro = QStringLiteral("%1: o indicador de %2 \"%3\" não é válido (use 1 ou 0)")
+                        .arg(l.onde, t == TipoPlano::Contas ? QStringLiteral("conta lançadora") : QStringLiteral("centro lançador"), flag);
+            return false;
+        }
+        linhas->append(l);
+    }
+}
+
+bool valida(const QList<LinhaPlano> &linhas, TipoPlano t, QString *erro)
+{
+    for (const LinhaPlano &l : linhas) {
+        const QString e = validaLinha(l, t);
+        if (!e.isEmpty()) {
+            *erro = l.onde + QStringLiteral(": ") + e;
+            return false;
+        }
+    }
+    return true;
+}
+
+// The workbook actually read: the configured one, or for an old ".xls" name the same name
+// as ".xlsx". Empty, after its message, when there is none to read.
+QString ficheiroDoLivro(Session &s)
+{
+    QString pasta = s.gIxlsPath;
+    if (!pasta.isEmpty() && !pasta.endsWith(QLatin1Char('/')) && !pasta.endsWith(QLatin1Char('\\')))
+        pasta += QLatin1Char('/');
+    const QString caminho = pasta + s.gImpXls;
+    if (caminho.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive)) {
+        const QString novo = caminho + QLatin1Char('x');
+        if (QFileInfo(novo).isFile())
+            return novo;
+        if (QFileInfo(caminho).isFile())
+            s.msg->informa(QStringLiteral("O ficheiro %1 está no formato antigo do Excel (.xls), que não é lido: grave-o como %2")
+                               .arg(caminho, novo));
+        else
+            s.msg->informa(QStringLiteral("O ficheiro %1 não existe (nem %2)").arg(caminho, novo));
+        return {};
+    }
+    if (!QFileInfo(caminho).isFile()) {
+        s.msg->informa(QStringLiteral("O ficheiro ") + caminho + QStringLiteral(" não existe"));
+        return {};
+    }
+    return caminho;
+}
+
+void informaResultado(Session &s, int contas, int centros)
+{
+    QString t = QStringLiteral("Importação concluída.\nContas importadas: %1").arg(contas);
+    if (centros >= 0)
+        t += QStringLiteral("\nCentros de custo importados: %1").arg(centros);
+    s.msg->informa(t);
+}
+
+} // namespace
+
+QString textoCelulaPlano(const QVariant &v)
+{
+    if (!v.isValid() || v.isNull())
+        return {};
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    if (v.typeId() == QMetaType::Double) {
+        const double d = v.toDouble();
+        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15)
+            return QString::number(d, 'f', 0);
+        return QString::number(d, 'g', 15);
+    }
+    return v.toString().trimmed();
+}
+
+bool indicadorLancamento(const QString &texto, int *valor)
+{
+    const QString t = texto.trimmed().toLower();
+    bool numero = false;
+    const double d = t.toDouble(&numero);
+    if (numero) {
+        *valor = d != 0 ? 1 : 0;
+        return true;
+    }
+    if (t == QLatin1String("true") || t == QLatin1String("verdadeiro") || t == QLatin1String("sim")) {
+        *valor = 1;
+        return true;
+    }
+    if (t == QLatin1String("false") || t == QLatin1String("falso") || t == QStringLiteral("não") || t == QLatin1String("nao")) {
+        *valor = 0;
+        return true;
+    }
+    return false;
+}
+
+bool ImportaPlanos(Session &s, QWidget *pai)
+{
+    Q_UNUSED(pai);
+    if (!s.msg->perguntaOkCancelar(QStringLiteral("Confirma Importação"), QString(), Mensagens::Icone::Nenhum))
+        return false;
+
+    const bool externa = s.gTipoImp == QLatin1String("S");
+    const bool livro = s.gTipoImp == QLatin1String("X") && s.gImportaExcel;
+    if (!externa && !livro)
+        return false;
+
+    QList<LinhaPlano> contas, centros;
+    // Cost centres come from the outside database only with the module on; the workbook's
+    // second sheet is always read.
+    const bool leCentros = livro || s.gAnaliticaAtiva;
+    QString erro;
+    if (externa) {
+        CursorEspera cursor;
+        QSqlDatabase ext = abreLigacao(s.gLigacao2, &erro);
+        if (!ext.isValid() || !leExterna(ext, TipoPlano::Contas, s, &contas, &erro)
+            || (leCentros && !leExterna(ext, TipoPlano::CentrosCusto, s, &centros, &erro))) {
+            s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os planos da base de dados externa. Nada foi importado."), erro);
+            return false;
+        }
+    } else {
+        const QString caminho = ficheiroDoLivro(s);
+        if (caminho.isEmpty())
+            return false;
+        // The program path of the old check is never set in this program: it is not checked.
+        if (caminho.contains(QLatin1Char(' '))) {
+            s.msg->informa(QStringLiteral("O caminho e nome do ficheiro de origem não podem conter espaços"));
+            return false;
+        }
+        CursorEspera cursor;
+        LeitorXlsx x;
+        if (!x.abre(caminho, &erro)) {
+            s.msg->informa(QStringLiteral("Não foi possível ler o ficheiro %1: %2\nNada foi importado.").arg(caminho, erro));
+            return false;
+        }
+        if (x.numeroFolhas() < 2) {
+            s.msg->informa(QStringLiteral("O ficheiro %1 não tem a folha 2 (centros de custo).\nNada foi importado.").arg(caminho));
+            return false;
+        }
+        if (!leFolha(x, 1, TipoPlano::Contas, &contas, &erro) || !leFolha(x, 2, TipoPlano::CentrosCusto, &centros, &erro)) {
+            s.msg->informa(QStringLiteral("O ficheiro %1 não pode ser importado: %2.\nNada foi importado.").arg(caminho, erro));
+            return false;
+        }
+    }
+    if (!valida(contas, TipoPlano::Contas, &erro) || !valida(centros, TipoPlano::CentrosCusto, &erro)) {
+        s.msg->informa(QStringLiteral("Os planos não podem ser importados: %1.\nNada foi importado.").arg(erro));
+        return false;
+    }
+
+    QSqlDatabase db = abreLigacao(s.gLigacao1, &erro);
+    int novasContas = 0, novosCentros = 0;
+    {
+        CursorEspera cursor;
+        if (db.isValid()) {
+            Transacao t(db);
+            const QString ano = QString::number(s.gAno);
+            if (!t.iniciada(&erro) || (novasContas = acrescenta(db, TipoPlano::Contas, ano, contas, &erro)) < 0
+                || (leCentros && (novosCentros = acrescenta(db, TipoPlano::CentrosCusto, ano, centros, &erro)) < 0)
+                || !t.confirma(&erro))
+                db = QSqlDatabase();
+        }
+    }
+    if (!db.isValid()) {
+        s.msg->erroBaseDados(QStringLiteral("Erro na importação dos planos. Nada foi importado."), erro);
+        return false;
+    }
+    informaResultado(s, novasContas, leCentros ? novosCentros : -1);
+    return novasContas + novosCentros > 0;
+}

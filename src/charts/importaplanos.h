@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+class QWidget;
+struct Session;
+
+// Adds to the own PlanoContas and PlanoCCusto, for the processing year, the accounts and
+// cost centres missing there (per company, year and code), from the outside database
+// (gTipoImp "S") or from the import workbook (gTipoImp "X": sheet 1 accounts, sheet 2 cost
+// centres, columns A company, B code, C posting flag, D description, from row 2 down to the
+// first empty column A). All rows or none, in one transaction. True when rows were added.
+bool ImportaPlanos(Session &s, QWidget *pai);
+
+// A workbook cell as text, blanks trimmed: whole numbers without decimals.
+QString textoCelulaPlano(const QVariant &v);
+
+// The posting flag of a workbook row as 0 or 1: a number (any non-zero is 1), true/false,
+// sim/não. False when the text is none of these (an empty cell included).
+bool indicadorLancamento(const QString &texto, int *valor);

@@ -1,0 +1,224 @@
+#include "charts/contasnc.h"
+#include "charts/convertesnc.h"
+#include "core/connection.h"
+#include "core/espera.h"
+#include "core/mensagens.h"
+#include "support/ambiente.h"
+#include "support/fixtures.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace {
+QString b(int n)
+{
+    return QString(n, QLatin1Char(' '));
+}
+
+// Records what the wait window shows when the closing question comes.
+class MensagensEspia : public MensagensFalsas
+{
+public:
+    Resposta mostra(const QString &texto, const QString &titulo, Botoes botoes, Icone icone) override
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *e = qobject_cast<Espera *>(w); e && e->isVisible())
+                espera = QStringLiteral("%1|%2|%3/%4")
+                             .arg(e->windowTitle(), e->Label1->text())
+                             .arg(e->ProgressBar1->value())
+                             .arg(e->ProgressBar1->maximum());
+        return MensagensFalsas::mostra(texto, titulo, botoes, icone);
+    }
+    QString espera;
+};
+
+// "Chave-ignored" view of the accounts: "firma|deb|cre" per row, in key order.
+QStringList contas(QSqlDatabase db)
+{
+    QSqlQuery q(db);
+    QStringList r;
+    if (!executa(q, QStringLiteral("SELECT CodFirma, CPocDeb, CPocCre FROM Molvar ORDER BY Chave")))
+        return {QStringLiteral("erro")};
+    while (q.next())
+        r << QStringLiteral("%1|%2|%3")
+                 .arg(q.value(0).toString().trimmed(), q.value(1).isNull() ? QStringLiteral("NULL") : q.value(1).toString(),
+                      q.value(2).isNull() ? QStringLiteral("NULL") : q.value(2).toString());
+    return r;
+}
+
+bool linha(QSqlDatabase db, const QString &firma, const QVariant &deb, const QVariant &cre)
+{
+    return corre(db, "INSERT INTO Molvar (Ref, CodFirma, Descr, Mes, Ano, Valor, CPocDeb, CPocCre) VALUES (1, ?, 'x', 1, 2024, 10, ?, ?)",
+                 {firma, deb, cre});
+}
+
+int marcadas(QSqlDatabase db)
+{
+    return conta(db, "SELECT COUNT(*) FROM ParamFirma WHERE SNC = 1");
+}
+} // namespace
+
+class TstSnc : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { MOLVAR_REQUER_BASE(); }
+
+    // The rewrite of one stored value.
+    void regraDaConta()
+    {
+        const TabelaSnc t{{"221", "2711"}, {"22", "2311"}, {"6a", "7"}, {"2218", "27"}, {"9", QString(23, '1')}};
+        auto conv = [&](const QString &v) { return converteContaSnc(v, t); };
+        // The longest prefix wins; the suffix stays in characters 18 to 22.
+        QCOMPARE(conv("22111" + b(12) + "00001").valor, "271111" + b(11) + "00001");
+        QCOMPARE(conv("22111" + b(17)).valor, QStringLiteral("271111"));
+        QCOMPARE(conv("22999" + b(17)).valor, QStringLiteral("231199"));
+        QVERIFY(conv("22999").mudou);
+        // A value shorter than 22 characters has no suffix: its end is not repeated.
+        QCOMPARE(conv("22111").valor, QStringLiteral("271111"));
+        // An SNC code shorter than the prefix: the suffix stays in place, nothing of it in the account.
+        QCOMPARE(conv("22189" + b(12) + "00002").valor, "279" + b(14) + "00002");
+        // No prefix, an empty value, letter case, a leading blank of the table's codes.
+        for (const QString &v : {"41000" + b(17), QString(), b(22), QStringLiteral("6A1"), QStringLiteral("   ")}) {
+            const ContaSnc c = conv(v);
+            QVERIFY2(c.ok() && !c.mudou && c.valor == v, qPrintable(v));
+        }
+        QCOMPARE(conv("6a1").valor, QStringLiteral("71"));
+        // A new code that cannot be stored is an error, never cut.
+        QVERIFY(!conv("91").ok());
+        QVERIFY(conv("91").erro.contains("mais de 22 caracteres"));
+        QVERIFY(!conv("22111111111111111" "00001").ok());
+        QCOMPARE(tiraBrancos("\t 22 \t "), QStringLiteral("\t 22 \t"));
+    }
+
+    void conversao()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        MensagensEspia espia;
+        a.sessao.msg = &espia;
+        QSqlDatabase db = a.db();
+        QVERIFY(criaFirma(db, "0001", "Um"));
+        QVERIFY(criaFirma(db, "0002", "Dois"));
+        QVERIFY(a.entra("0001", 2024, 6));
+        a.criaBaseExterna("A");
+        for (const auto &[poc, snc] : {std::pair{"221", " 2711 "}, std::pair{"22", "2311"}, std::pair{"27", "28"}, std::pair{"6a", "7"},
+                                      std::pair{"22", "9999"}})
+            QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES (?, ?)", {poc, snc}));
+        QVERIFY(linha(db, "0001", "22111" + b(12) + "00001", "22999" + b(17)));
+        QVERIFY(linha(db, "0001", "22111", "41000"));
+        QVERIFY(linha(db, "0002", "6a1", QVariant()));
+        QVERIFY(linha(db, "0002", "6A1", "27"));
+        const QStringList antes = contas(db);
+        const QStringList depois{"0001|271111" + b(11) + "00001|231199", "0001|271111|41000", "0002|71|NULL", "0002|6A1|28"};
+        Session &s = a.sessao;
+
+        // No: nothing changes, no closing message.
+        espia.responde(Mensagens::Resposta::Nao);
+        QVERIFY(!ConverteSnc(s, nullptr));
+        QCOMPARE(espia.textos(), QStringList{"Deseja Concluir a Conversão SNC?"});
+        QCOMPARE(espia.mostradas[0].titulo, QStringLiteral("TarvikGest"));
+        QCOMPARE(espia.mostradas[0].botoes, Mensagens::Botoes::SimNao);
+        QCOMPARE(espia.mostradas[0].icone, Mensagens::Icone::Pergunta);
+        QCOMPARE(espia.espera, QStringLiteral("Conversão SNC|Tabela Molvar|4/4"));
+        QCOMPARE(contas(db), antes);
+        QCOMPARE(marcadas(db), 0);
+        QVERIFY(!s.gSnc);
+
+        // Yes: every row of every company, every company marked.
+        espia.limpa();
+        espia.responde(Mensagens::Resposta::Sim);
+        QVERIFY(ConverteSnc(s, nullptr));
+        QCOMPARE(espia.textos(), (QStringList{"Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!"}));
+        QCOMPARE(espia.mostradas[1].icone, Mensagens::Icone::Nenhum);
+        QCOMPARE(contas(db), depois);
+        QCOMPARE(marcadas(db), 2);
+        QVERIFY(s.gSnc);
+        QTRY_VERIFY(![] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (qobject_cast<Espera *>(w))
+                    return true;
+            return false;
+        }());
+
+        // Again, after a company created since: converted rows are not converted twice
+        // ("271111" would become "281111"), the new company's rows are.
+        QVERIFY(criaFirma(db, "0003", "Três"));
+        QVERIFY(linha(db, "0003", "2711", "22111"));
+        espia.limpa();
+        espia.responde(Mensagens::Resposta::Sim);
+        QVERIFY(ConverteSnc(s, nullptr));
+        QCOMPARE(espia.espera, QStringLiteral("Conversão SNC|Tabela Molvar|1/1"));
+        QCOMPARE(contas(db), depois + QStringList{"0003|2811|271111"});
+        QCOMPARE(marcadas(db), 3);
+        // Nothing left to convert: the question still comes, the flags stay.
+        espia.limpa();
+        espia.responde(Mensagens::Resposta::Sim);
+        QVERIFY(ConverteSnc(s, nullptr));
+        QCOMPARE(contas(db), depois + QStringList{"0003|2811|271111"});
+        QCOMPARE(espia.semRespostas, 0);
+    }
+
+    // Any error rolls everything back, before or after rows were rewritten.
+    void erros()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QSqlDatabase db = a.db();
+        QVERIFY(criaFirma(db, "0001", "Um"));
+        QVERIFY(criaFirma(db, "0002", "Dois"));
+        QVERIFY(a.entra("0001", 2024, 6));
+        a.criaBaseExterna("A");
+        QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('221', '2711'), ('9', ?)", {QString(23, '1')}));
+        // Many rows, so that the failing one comes after blocks already rewritten.
+        QVERIFY(corre(db, "INSERT INTO Molvar (Ref, CodFirma, Descr, Mes, Ano, Valor, CPocDeb, CPocCre) "
+                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 45000) "
+                          "SELECT i, CASE WHEN i % 2 = 0 THEN '0001' ELSE '0002' END, 'x', 1, 2024, 1, '221' || (i % 7), '41000' FROM n"));
+        QVERIFY(linha(db, "0002", "2210", "91"));
+        const QString convertidas = "SELECT COUNT(*) FROM Molvar WHERE CPocDeb LIKE '2711%'";
+
+        a.msgs.responde(Mensagens::Resposta::Sim);
+        QVERIFY(!ConverteSnc(a.sessao, nullptr));
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("\"91\""), qPrintable(a.msgs.ultimo()));
+        QCOMPARE(conta(db, convertidas), 0);
+        QCOMPARE(marcadas(db), 0);
+        QVERIFY(!a.sessao.gSnc);
+
+        // Without the offending rule every row is converted, across the blocks.
+        QVERIFY(corre(a.dbExterna(), "DELETE FROM SNC_Conv WHERE contapoc = '9'"));
+        a.msgs.limpa();
+        a.msgs.responde(Mensagens::Resposta::Sim);
+        QVERIFY(ConverteSnc(a.sessao, nullptr));
+        QCOMPARE(conta(db, convertidas), 45001);
+        QCOMPARE(conta(db, "SELECT COUNT(*) FROM Molvar WHERE CPocDeb LIKE '221%' OR CPocCre <> '41000' AND CPocCre <> '91'"), 0);
+        QCOMPARE(conta(db, "SELECT COUNT(*) FROM Molvar WHERE CPocDeb = '27114' AND CodFirma = '0001'"), 45000 / 7 / 2 + 1);
+        QCOMPARE(marcadas(db), 2);
+
+        // A missing conversion table: nothing written, the database's text shown.
+        QVERIFY(corre(db, "UPDATE ParamFirma SET SNC = 0"));
+        QVERIFY(corre(db, "UPDATE Molvar SET CPocDeb = '2210'"));
+        QVERIFY(corre(a.dbExterna(), "DROP TABLE SNC_Conv"));
+        a.msgs.limpa();
+        QVERIFY(!ConverteSnc(a.sessao, nullptr));
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("SNC_Conv"), qPrintable(a.msgs.ultimo()));
+        QCOMPARE(conta(db, convertidas), 0);
+        QCOMPARE(marcadas(db), 0);
+
+        // An empty Molvar is no error: the question comes and every company is marked.
+        QVERIFY(corre(a.dbExterna(), "CREATE TABLE SNC_Conv (contapoc varchar(22), contasnc varchar(22))"));
+        QVERIFY(corre(db, "DELETE FROM Molvar"));
+        a.msgs.limpa();
+        a.msgs.responde(Mensagens::Resposta::Sim);
+        QVERIFY(ConverteSnc(a.sessao, nullptr));
+        QCOMPARE(a.msgs.textos(), (QStringList{"Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!"}));
+        QCOMPARE(marcadas(db), 2);
+    }
+};
+
+QTEST_MAIN(TstSnc)
+#include "tst_snc.moc"
