@@ -1,0 +1,169 @@
+#include "models/registoitem.h"
+
+#include "core/connection.h"
+#include "core/transacao.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <cmath>
+
+namespace {
+const QString kSelect = QStringLiteral("SELECT * FROM modexptxtdet where modelo = ? and tipocod = ?");
+}
+
+bool RegistoItem::le(QSqlDatabase db, const QString &modelo, qint16 tipocod, QString *erro)
+{
+    m_modelo = modelo;
+    m_tipocod = tipocod;
+    m_existe = false;
+    m_valores.clear();
+    m_atribuidas.clear();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!executa(q, kSelect, {modelo, int(tipocod)}, erro))
+        return false;
+    if (!q.next())
+        return true;
+    const QSqlRecord r = q.record();
+    for (int i = 0; i < r.count(); ++i)
+        m_valores.insert(r.fieldName(i).toLower(), r.value(i));
+    m_existe = true;
+    return true;
+}
+
+bool RegistoItem::cria(QSqlDatabase db, QString *erro)
+{
+    QSqlQuery q(db);
+    if (!executa(q, QStringLiteral("INSERT INTO modexptxtdet (modelo, tipocod) VALUES (?, ?)"), {m_modelo, int(m_tipocod)}, erro))
+        return false;
+    m_existe = true;
+    m_valores.insert(QStringLiteral("modelo"), m_modelo);
+    m_valores.insert(QStringLiteral("tipocod"), int(m_tipocod));
+    return true;
+}
+
+QVariant RegistoItem::valor(const QString &coluna) const
+{
+    return m_valores.value(coluna.toLower());
+}
+
+void RegistoItem::atribui(const QString &coluna, const QVariant &v)
+{
+    const QString chave = coluna.toLower();
+    if (!m_valores.contains(chave) || !m_atribuidas.contains(coluna, Qt::CaseInsensitive))
+        m_atribuidas.append(coluna);
+    m_valores.insert(chave, v);
+}
+
+bool RegistoItem::grava(QSqlDatabase db, QString *erro)
+{
+    QStringList sets;
+    QVariantList valores;
+    for (const QString &c : m_atribuidas) {
+        sets << c + QStringLiteral(" = ?");
+        valores << valor(c);
+    }
+    if (sets.isEmpty()) {
+        sets << QStringLiteral("tipocod = ?");
+        valores << int(m_tipocod);
+    }
+    Transacao t(db);
+    if (!t.iniciada(erro))
+        return false;
+    QSqlQuery q(db);
+    if (!executa(q, QStringLiteral("UPDATE modexptxtdet SET ") + sets.join(QStringLiteral(", ")) +
+                        QStringLiteral(" WHERE modelo = ? and tipocod = ?"),
+                 valores + QVariantList{m_modelo, int(m_tipocod)}, erro))
+        return false;
+    if (q.numRowsAffected() == 0) {
+        // Deleted meanwhile (another window or user): write it again rather than lose the work.
+        QStringList colunas{QStringLiteral("modelo"), QStringLiteral("tipocod")};
+        QVariantList v{m_modelo, int(m_tipocod)};
+        for (const QString &c : m_atribuidas) {
+            colunas << c;
+            v << valor(c);
+        }
+        QStringList marcas;
+        for (int i = 0; i < colunas.size(); ++i)
+            marcas << QStringLiteral("?");
+        QSqlQuery ins(db);
+        if (!executa(ins, QStringLiteral("INSERT INTO modexptxtdet (") + colunas.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
+                              marcas.join(QStringLiteral(", ")) + QLatin1Char(')'),
+                     v, erro))
+            return false;
+    }
+    if (!t.confirma(erro))
+        return false;
+    m_existe = true;
+    m_atribuidas.clear();
+    return true;
+}
+
+bool RegistoItem::apaga(QSqlDatabase db, const QString &modelo, qint16 tipocod, QString *erro)
+{
+    QSqlQuery q(db);
+    return executa(q, QStringLiteral("delete FROM modexptxtdet where modelo = ? and tipocod = ?"), {modelo, int(tipocod)}, erro);
+}
+
+QVariant textoGravavel(const QString &t)
+{
+    return t.isNull() ? QVariant(QStringLiteral("")) : QVariant(t);
+}
+
+qint16 inteiro16(const QVariant &v)
+{
+    if (v.isNull())
+        return 0;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok || std::isnan(d))
+        return 0;
+    const double r = std::nearbyint(d);
+    if (r > 32767)
+        return 32767;
+    if (r < -32768)
+        return -32768;
+    return qint16(r);
+}
+
+qint16 numeroDigitado(const QString &texto)
+{
+    int i = 0;
+    const int n = texto.size();
+    while (i < n && (texto[i] == QLatin1Char(' ') || texto[i] == QLatin1Char('\t')))
+        ++i;
+    QString num;
+    if (i < n && (texto[i] == QLatin1Char('+') || texto[i] == QLatin1Char('-')))
+        num += texto[i++];
+    int algarismos = 0;
+    while (i < n && texto[i].isDigit() && texto[i].unicode() < 128) {
+        num += texto[i++];
+        ++algarismos;
+    }
+    if (i < n && texto[i] == QLatin1Char('.')) {
+        num += texto[i++];
+        while (i < n && texto[i].isDigit() && texto[i].unicode() < 128) {
+            num += texto[i++];
+            ++algarismos;
+        }
+    }
+    if (algarismos == 0)
+        return 0;
+    // An exponent counts only when digits follow it ("1e5" is 100000, "1e" is 1).
+    if (i + 1 < n && QStringLiteral("eEdD").contains(texto[i])) {
+        int j = i + 1;
+        QString exp = QStringLiteral("e");
+        if (j < n && (texto[j] == QLatin1Char('+') || texto[j] == QLatin1Char('-')))
+            exp += texto[j++];
+        int expAlg = 0;
+        while (j < n && texto[j].isDigit() && texto[j].unicode() < 128) {
+            exp += texto[j++];
+            ++expAlg;
+        }
+        if (expAlg > 0)
+            num += exp;
+    }
+    // The default rounding mode of nearbyint rounds halves to even.
+    return inteiro16(num.toDouble());
+}
