@@ -48,8 +48,8 @@ Del_Modelo::Del_Modelo(Session &s, QWidget *parent)
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     if (!db.isValid()
-        || !Modelo->setRowSource(db, QStringLiteral("SELECT * FROM modexptxt "), {}, QStringLiteral("modelo"), QStringLiteral("activo"),
-            &erro)) {
+        || !Modelo->setRowSource(
+            db, QStringLiteral("SELECT * FROM modexptxt "), {}, QStringLiteral("modelo"), QStringLiteral("activo"), &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os modelos."), erro);
         return;
     }
@@ -78,7 +78,8 @@ void Del_Modelo::apaga()
     const QString nome = Modelo->text();
     if (nome.isEmpty())
         return;
-    if (!m_s.msg->perguntaSimNao(QStringLiteral("Deseja apagar o modelo?"), QStringLiteral("Apagar"), Mensagens::Icone::Exclamacao))
+    if (!m_s.msg->perguntaSimNao(
+            QStringLiteral("Deseja apagar o modelo?"), QStringLiteral("Apagar"), Mensagens::Icone::Exclamacao))
         return;
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);

@@ -211,8 +211,8 @@ Alt_Modelo::Alt_Modelo(Session &s, QWidget *parent)
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     if (!db.isValid()
-        || !Modelo->setRowSource(db, QStringLiteral("SELECT * FROM modexptxt "), {}, QStringLiteral("modelo"), QStringLiteral("activo"),
-            &erro)) {
+        || !Modelo->setRowSource(
+            db, QStringLiteral("SELECT * FROM modexptxt "), {}, QStringLiteral("modelo"), QStringLiteral("activo"), &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os modelos."), erro);
     } else if (Modelo->rowCount() > 0) {
         mostraModelo(0);
@@ -284,7 +284,8 @@ bool Alt_Modelo::escreve(QSqlDatabase db, const QVariant &id, int tipoDetalhe)
     QSqlQuery q(db);
     QString erro;
     // The header found by the lookup; its name and Activo stay as they are.
-    if (!executa(q, QStringLiteral("UPDATE Modexptxt SET TipoDet = ?, NlinCab = ?, NlinIni = ?, NlinSep = ?, NlinFim = ? WHERE Id = ?"),
+    if (!executa(q,
+            QStringLiteral("UPDATE Modexptxt SET TipoDet = ?, NlinCab = ?, NlinIni = ?, NlinSep = ?, NlinFim = ? WHERE Id = ?"),
             QVariantList { tipoDetalhe } + contagens() + QVariantList { id }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível guardar o modelo."), erro);
         return false;

@@ -77,7 +77,8 @@ qint64 Sim_Modelo::proximoNumDiario()
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     QSqlQuery q(db);
     if (!db.isValid()
-        || !executa(q, QStringLiteral("select max(numdiario) as diamax from Molvar where CodFirma=?"), { m_s.gCodFirma }, &erro)) {
+        || !executa(
+            q, QStringLiteral("select max(numdiario) as diamax from Molvar where CodFirma=?"), { m_s.gCodFirma }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler o número do diário."), erro);
         return -1;
     }

@@ -56,5 +56,9 @@ qint16 numeroDaCaixa(const QString &texto, bool *cabe)
 
 QString nomeModeloGuardado(const QString &nome)
 {
-    return nome.leftJustified(kTamanhoNomeModelo, QLatin1Char(' '));
+    // Trailing blanks never count in a char(n) comparison.
+    qsizetype n = nome.size();
+    while (n > 0 && nome.at(n - 1) == QLatin1Char(' '))
+        --n;
+    return nome.left(n).leftJustified(kTamanhoNomeModelo, QLatin1Char(' '));
 }

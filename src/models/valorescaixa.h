@@ -12,7 +12,7 @@ qint16 numeroDaCaixa(const QString &texto, bool *cabe = nullptr);
 
 // Model names are char(10): PostgreSQL pads them with blanks, SQLite keeps what it is given.
 // The editor stores and looks names up in this padded form on both databases, so a name read
-// back is the same text everywhere. A name longer than 10 characters is left as it is (it
-// then names no stored model).
+// back is the same text everywhere. Trailing blanks do not count; a name longer than 10
+// characters is left as it is (it then names no stored model).
 inline constexpr int kTamanhoNomeModelo = 10;
 QString nomeModeloGuardado(const QString &nome);
