@@ -10,7 +10,7 @@ ListaOpcoes opcoesDoCombo(const DataCombo *combo)
     ListaOpcoes l;
     for (int i = 0; i < combo->rowCount(); ++i) {
         const QSqlRecord r = combo->row(i);
-        l.append({inteiro16(r.value(QStringLiteral("codigo"))), r.value(QStringLiteral("designacao")).toString()});
+        l.append({ inteiro16(r.value(QStringLiteral("codigo"))), r.value(QStringLiteral("designacao")).toString() });
     }
     return l;
 }
@@ -18,14 +18,22 @@ ListaOpcoes opcoesDoCombo(const DataCombo *combo)
 qint16 &codigoDoCampo(CampoLinha &c, ListaCampo l)
 {
     switch (l) {
-    case LConteudo: return c.Conteudo;
-    case LSinalDC: return c.SinalDC;
-    case LAlinhamento: return c.Alinhamento;
-    case LSimboloDecimal: return c.SimboloDecimal;
-    case LOrdemData: return c.OrdemData;
-    case LSeparadorData: return c.SeparadorData;
-    case LDigitosAno: return c.DigitosAno;
-    case LSinalNegativo: break;
+    case LConteudo:
+        return c.Conteudo;
+    case LSinalDC:
+        return c.SinalDC;
+    case LAlinhamento:
+        return c.Alinhamento;
+    case LSimboloDecimal:
+        return c.SimboloDecimal;
+    case LOrdemData:
+        return c.OrdemData;
+    case LSeparadorData:
+        return c.SeparadorData;
+    case LDigitosAno:
+        return c.DigitosAno;
+    case LSinalNegativo:
+        break;
     }
     return c.SinalNegativo;
 }
@@ -33,14 +41,22 @@ qint16 &codigoDoCampo(CampoLinha &c, ListaCampo l)
 QString &descricaoDoCampo(CampoLinha &c, ListaCampo l)
 {
     switch (l) {
-    case LConteudo: return c.DescConteudo;
-    case LSinalDC: return c.DescSinalDC;
-    case LAlinhamento: return c.DescAlinhamento;
-    case LSimboloDecimal: return c.DescSimboloDecimal;
-    case LOrdemData: return c.DescOrdemData;
-    case LSeparadorData: return c.DescSeparadorData;
-    case LDigitosAno: return c.DescDigitosAno;
-    case LSinalNegativo: break;
+    case LConteudo:
+        return c.DescConteudo;
+    case LSinalDC:
+        return c.DescSinalDC;
+    case LAlinhamento:
+        return c.DescAlinhamento;
+    case LSimboloDecimal:
+        return c.DescSimboloDecimal;
+    case LOrdemData:
+        return c.DescOrdemData;
+    case LSeparadorData:
+        return c.DescSeparadorData;
+    case LDigitosAno:
+        return c.DescDigitosAno;
+    case LSinalNegativo:
+        break;
     }
     return c.DescSinalNegativo;
 }

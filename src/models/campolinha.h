@@ -51,7 +51,7 @@ enum ListaCampo { LConteudo, LSinalDC, LAlinhamento, LSimboloDecimal, LOrdemData
 constexpr int kListasCampo = 8;
 using OpcoesLinha = std::array<ListaOpcoes, kListasCampo>;
 // The MenusMod list (tipomenu) behind each of them.
-constexpr std::array<int, kListasCampo> kTipoMenuCampo{6, 11, 7, 8, 9, 14, 10, 12};
+constexpr std::array<int, kListasCampo> kTipoMenuCampo { 6, 11, 7, 8, 9, 14, 10, 12 };
 
 // The code and the description members of a field that one list fills.
 qint16 &codigoDoCampo(CampoLinha &c, ListaCampo l);

@@ -39,8 +39,8 @@ QPushButton *botao(QWidget *pai, const char *nome, const char *texto)
     return b;
 }
 
-const char *const kNomesCombos[kListasCampo] = {"Lpcampo1", "Ltscampo1", "Lacampo1", "Ldcampo1",
-                                                "Lodcampo1", "Lsdcampo1", "Ladcampo1", "Ltvcampo1"};
+const char *const kNomesCombos[kListasCampo]
+    = { "Lpcampo1", "Ltscampo1", "Lacampo1", "Ldcampo1", "Lodcampo1", "Lsdcampo1", "Ladcampo1", "Ltvcampo1" };
 } // namespace
 
 Cod_det::Cod_det(Session &s, QWidget *parent)
@@ -123,10 +123,10 @@ void Cod_det::constroi()
     v->addStretch();
     v->addLayout(botoes);
 
-    QWidget *ordem[] = {m_Lcampos, m_Pcampo, m_combos[LConteudo], m_Ltcampo1, m_Ltccampo1, m_combos[LSinalDC],
-                        m_combos[LAlinhamento], m_combos[LSimboloDecimal], m_Lndcampo1, m_combos[LOrdemData],
-                        m_combos[LSeparadorData], m_combos[LDigitosAno], m_combos[LSinalNegativo], m_Lfcampo1,
-                        m_InsertButton, m_AnulaButton, m_CancelButton, m_ConfpnCommand};
+    QWidget *ordem[]
+        = { m_Lcampos, m_Pcampo, m_combos[LConteudo], m_Ltcampo1, m_Ltccampo1, m_combos[LSinalDC], m_combos[LAlinhamento],
+              m_combos[LSimboloDecimal], m_Lndcampo1, m_combos[LOrdemData], m_combos[LSeparadorData], m_combos[LDigitosAno],
+              m_combos[LSinalNegativo], m_Lfcampo1, m_InsertButton, m_AnulaButton, m_CancelButton, m_ConfpnCommand };
     for (size_t i = 1; i < std::size(ordem); ++i)
         setTabOrder(ordem[i - 1], ordem[i]);
 
@@ -139,7 +139,7 @@ void Cod_det::constroi()
 
 void Cod_det::carrega()
 {
-    m_campos = CamposLinha{};
+    m_campos = CamposLinha {};
     m_numCampos = 0;
     m_formActivo = false;
     setWindowTitle(QStringLiteral("Codificação do detalhe no modelo ") + m_s.gModelo);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "models/campolinha.h"
-#include "models/regraslinha.h"
 #include "models/registoitem.h"
+#include "models/regraslinha.h"
 
 #include <QDialog>
 
@@ -45,9 +45,8 @@ private:
     bool m_linhaGravada = false; // the row held a saved line when this window opened
 
     QLabel *m_Label1 = nullptr;
-    QLineEdit *m_Lcampos = nullptr, *m_Pcampo = nullptr, *m_Ltcampo1 = nullptr, *m_Ltccampo1 = nullptr,
-              *m_Lndcampo1 = nullptr, *m_Lfcampo1 = nullptr;
-    std::array<DataCombo *, kListasCampo> m_combos{};
-    QPushButton *m_InsertButton = nullptr, *m_AnulaButton = nullptr, *m_CancelButton = nullptr,
-                *m_ConfpnCommand = nullptr;
+    QLineEdit *m_Lcampos = nullptr, *m_Pcampo = nullptr, *m_Ltcampo1 = nullptr, *m_Ltccampo1 = nullptr, *m_Lndcampo1 = nullptr,
+              *m_Lfcampo1 = nullptr;
+    std::array<DataCombo *, kListasCampo> m_combos {};
+    QPushButton *m_InsertButton = nullptr, *m_AnulaButton = nullptr, *m_CancelButton = nullptr, *m_ConfpnCommand = nullptr;
 };

@@ -143,9 +143,8 @@ void Cod_nome::constroi()
     v->addStretch();
     v->addLayout(botoes);
 
-    QWidget *ordem[] = {m_Fnome, m_Fpnome, m_Ffnome, m_Pnome, m_Fpnome1, m_Ftnome1, m_Ffnome1, m_Fext, m_Fpext, m_Ffext,
-                        m_Pext, m_Fpext1, m_Ftext1, m_Ffext1, m_InsertButton, m_CancelButton, m_ConfpnCommand,
-                        m_ConfpeCommand, m_AnulaButton};
+    QWidget *ordem[] = { m_Fnome, m_Fpnome, m_Ffnome, m_Pnome, m_Fpnome1, m_Ftnome1, m_Ffnome1, m_Fext, m_Fpext, m_Ffext, m_Pext,
+        m_Fpext1, m_Ftext1, m_Ffext1, m_InsertButton, m_CancelButton, m_ConfpnCommand, m_ConfpeCommand, m_AnulaButton };
     for (size_t i = 1; i < std::size(ordem); ++i)
         setTabOrder(ordem[i - 1], ordem[i]);
 
@@ -168,7 +167,7 @@ void Cod_nome::carrega()
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível abrir a base de dados do programa."), erro);
         return;
     }
-    const std::pair<DataCombo *, int> listas[] = {{m_Fnome, 2}, {m_Fpnome1, 4}, {m_Fext, 3}, {m_Fpext1, 5}};
+    const std::pair<DataCombo *, int> listas[] = { { m_Fnome, 2 }, { m_Fpnome1, 4 }, { m_Fext, 3 }, { m_Fpext1, 5 } };
     for (const auto &[c, tipo] : listas) {
         if (!preencheOpcoes(c, db, tipo, &erro)) {
             m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler as opções do modelo."), erro);
@@ -250,7 +249,7 @@ void Cod_nome::showEvent(QShowEvent *e)
 }
 
 void Cod_nome::mostraParte(QLineEdit *ordem, int maximo, ParteFicheiro *partes, const ListaOpcoes &tipos, DataCombo *tipo,
-                           QLineEdit *comprimento, QLineEdit *texto)
+    QLineEdit *comprimento, QLineEdit *texto)
 {
     if (ordem->text().isEmpty())
         return;
@@ -290,15 +289,15 @@ void Cod_nome::avisa(const FalhaCampo &f)
 void Cod_nome::confirmaParteNome()
 {
     const FalhaCampo f = confirmaParte(m_Pnome->text(), 4, QStringLiteral("Pnome"), m_Fpnome1->text(), m_Ftnome1->text(),
-                                       m_Ffnome1->text(), m_partesNome.data());
+        m_Ffnome1->text(), m_partesNome.data());
     if (!f.ok())
         avisa(f);
 }
 
 void Cod_nome::confirmaParteExtensao()
 {
-    const FalhaCampo f = confirmaParte(m_Pext->text(), 3, QStringLiteral("Pext"), m_Fpext1->text(), m_Ftext1->text(),
-                                       m_Ffext1->text(), m_partesExtensao.data());
+    const FalhaCampo f = confirmaParte(
+        m_Pext->text(), 3, QStringLiteral("Pext"), m_Fpext1->text(), m_Ftext1->text(), m_Ffext1->text(), m_partesExtensao.data());
     if (!f.ok())
         avisa(f);
 }

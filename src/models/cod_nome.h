@@ -1,7 +1,7 @@
 #pragma once
 
-#include "models/regrasnome.h"
 #include "models/registoitem.h"
+#include "models/regrasnome.h"
 
 #include <QDialog>
 
@@ -35,7 +35,7 @@ private:
     void avisa(const FalhaCampo &f);
     NomeExtensao estado();
     void mostraParte(QLineEdit *ordem, int maximo, ParteFicheiro *partes, const ListaOpcoes &tipos, DataCombo *tipo,
-                     QLineEdit *comprimento, QLineEdit *texto);
+        QLineEdit *comprimento, QLineEdit *texto);
     void leParte(int n, ParteFicheiro &p, const char *sufixo, const ListaOpcoes &tipos);
 
     Session &m_s;

@@ -21,7 +21,7 @@ bool RegistoItem::le(QSqlDatabase db, const QString &modelo, qint16 tipocod, QSt
     m_atribuidas.clear();
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!executa(q, kSelect, {modelo, int(tipocod)}, erro))
+    if (!executa(q, kSelect, { modelo, int(tipocod) }, erro))
         return false;
     if (!q.next())
         return true;
@@ -35,7 +35,8 @@ bool RegistoItem::le(QSqlDatabase db, const QString &modelo, qint16 tipocod, QSt
 bool RegistoItem::cria(QSqlDatabase db, QString *erro)
 {
     QSqlQuery q(db);
-    if (!executa(q, QStringLiteral("INSERT INTO modexptxtdet (modelo, tipocod) VALUES (?, ?)"), {m_modelo, int(m_tipocod)}, erro))
+    if (!executa(
+            q, QStringLiteral("INSERT INTO modexptxtdet (modelo, tipocod) VALUES (?, ?)"), { m_modelo, int(m_tipocod) }, erro))
         return false;
     m_existe = true;
     m_valores.insert(QStringLiteral("modelo"), m_modelo);
@@ -72,14 +73,15 @@ bool RegistoItem::grava(QSqlDatabase db, QString *erro)
     if (!t.iniciada(erro))
         return false;
     QSqlQuery q(db);
-    if (!executa(q, QStringLiteral("UPDATE modexptxtdet SET ") + sets.join(QStringLiteral(", ")) +
-                        QStringLiteral(" WHERE modelo = ? and tipocod = ?"),
-                 valores + QVariantList{m_modelo, int(m_tipocod)}, erro))
+    if (!executa(q,
+            QStringLiteral("UPDATE modexptxtdet SET ") + sets.join(QStringLiteral(", "))
+                + QStringLiteral(" WHERE modelo = ? and tipocod = ?"),
+            valores + QVariantList { m_modelo, int(m_tipocod) }, erro))
         return false;
     if (q.numRowsAffected() == 0) {
         // Deleted meanwhile (another window or user): write it again rather than lose the work.
-        QStringList colunas{QStringLiteral("modelo"), QStringLiteral("tipocod")};
-        QVariantList v{m_modelo, int(m_tipocod)};
+        QStringList colunas { QStringLiteral("modelo"), QStringLiteral("tipocod") };
+        QVariantList v { m_modelo, int(m_tipocod) };
         for (const QString &c : m_atribuidas) {
             colunas << c;
             v << valor(c);
@@ -88,9 +90,10 @@ bool RegistoItem::grava(QSqlDatabase db, QString *erro)
         for (int i = 0; i < colunas.size(); ++i)
             marcas << QStringLiteral("?");
         QSqlQuery ins(db);
-        if (!executa(ins, QStringLiteral("INSERT INTO modexptxtdet (") + colunas.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
-                              marcas.join(QStringLiteral(", ")) + QLatin1Char(')'),
-                     v, erro))
+        if (!executa(ins,
+                QStringLiteral("INSERT INTO modexptxtdet (") + colunas.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
+                    + marcas.join(QStringLiteral(", ")) + QLatin1Char(')'),
+                v, erro))
             return false;
     }
     if (!t.confirma(erro))
@@ -103,7 +106,8 @@ bool RegistoItem::grava(QSqlDatabase db, QString *erro)
 bool RegistoItem::apaga(QSqlDatabase db, const QString &modelo, qint16 tipocod, QString *erro)
 {
     QSqlQuery q(db);
-    return executa(q, QStringLiteral("delete FROM modexptxtdet where modelo = ? and tipocod = ?"), {modelo, int(tipocod)}, erro);
+    return executa(
+        q, QStringLiteral("delete FROM modexptxtdet where modelo = ? and tipocod = ?"), { modelo, int(tipocod) }, erro);
 }
 
 QVariant textoGravavel(const QString &t)

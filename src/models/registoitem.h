@@ -37,7 +37,7 @@ private:
     qint16 m_tipocod = 0;
     bool m_existe = false;
     QHash<QString, QVariant> m_valores; // by lower-case column name
-    QStringList m_atribuidas;           // in the order of assignment
+    QStringList m_atribuidas; // in the order of assignment
 };
 
 // A text value that is stored as text even when empty (a null QString is bound as NULL).

@@ -31,7 +31,7 @@ FalhaCampo regrasDoCampo(CampoLinha &c, const OpcoesLinha &o, bool todas, QList<
     FalhaCampo primeira;
     auto falha = [&](const char *msg, const char *foco) {
         if (primeira.ok())
-            primeira = {QString::fromUtf8(msg), QString::fromLatin1(foco)};
+            primeira = { QString::fromUtf8(msg), QString::fromLatin1(foco) };
         return !todas;
     };
     auto procura = [&](ListaCampo l) {
@@ -51,11 +51,11 @@ FalhaCampo regrasDoCampo(CampoLinha &c, const OpcoesLinha &o, bool todas, QList<
     if (numero && c.CasasDecimais >= 1) {
         if (!procura(LSimboloDecimal) && falha("Tem de definir o simbolo decimal do campo", "Ldcampo1"))
             return primeira;
-        if (c.SimboloDecimal != 2 && c.CasasDecimais > c.Comprimento - 1 &&
-            falha("O numero de casas decimais não pode ultrapassar o comprimento do campo menos 1", "Lndcampo1"))
+        if (c.SimboloDecimal != 2 && c.CasasDecimais > c.Comprimento - 1
+            && falha("O numero de casas decimais não pode ultrapassar o comprimento do campo menos 1", "Lndcampo1"))
             return primeira;
-        if (c.SimboloDecimal == 2 && c.CasasDecimais > c.Comprimento &&
-            falha("O numero de casas decimais não pode ultrapassar o comprimento do campo", "Lndcampo1"))
+        if (c.SimboloDecimal == 2 && c.CasasDecimais > c.Comprimento
+            && falha("O numero de casas decimais não pode ultrapassar o comprimento do campo", "Lndcampo1"))
             return primeira;
     }
     if (numero && !procura(LSinalNegativo) && falha("Tem de definir o sinal para valor negativo do campo", "Ltvcampo1"))
@@ -81,16 +81,16 @@ bool letraValida(const QString &l)
 }
 } // namespace
 
-FalhaCampo confirmaCampo(ControlosCampo &c, CamposLinha &campos, const OpcoesLinha &opcoes, qint16 *numCampo,
-                         QList<ListaCampo> *consultadas)
+FalhaCampo confirmaCampo(
+    ControlosCampo &c, CamposLinha &campos, const OpcoesLinha &opcoes, qint16 *numCampo, QList<ListaCampo> *consultadas)
 {
     if (c.Pcampo.isEmpty())
-        return {QStringLiteral("Tem de definir o numero de ordem do campo"), QStringLiteral("Pcampo")};
+        return { QStringLiteral("Tem de definir o numero de ordem do campo"), QStringLiteral("Pcampo") };
     const qint16 n = numeroDigitado(c.Pcampo);
     if (numCampo)
         *numCampo = n;
     if (n < 1 || n > 24)
-        return {QStringLiteral("O numero de ordem do campo tem de ser entre 1 e 24"), QStringLiteral("Pcampo")};
+        return { QStringLiteral("O numero de ordem do campo tem de ser entre 1 e 24"), QStringLiteral("Pcampo") };
 
     CampoLinha &r = campos[n];
     r.DescConteudo = c.Lpcampo1.trimmed();
@@ -107,15 +107,15 @@ FalhaCampo confirmaCampo(ControlosCampo &c, CamposLinha &campos, const OpcoesLin
 
     const QString tipos = QStringLiteral("Tem de definir se é Caract, Num, Data ou Sinal Deb/Cre");
     if (c.Ltccampo1.isEmpty())
-        return {tipos, QStringLiteral("Ltccampo1")};
+        return { tipos, QStringLiteral("Ltccampo1") };
     c.Ltccampo1 = c.Ltccampo1.toUpper().trimmed();
     const QString letra = c.Ltccampo1;
     if (!letraValida(letra))
-        return {tipos, QStringLiteral("Ltccampo1")};
+        return { tipos, QStringLiteral("Ltccampo1") };
     if (r.Comprimento < 1)
-        return {QStringLiteral("Tem de definir o comprimento do campo"), QStringLiteral("Ltcampo1")};
+        return { QStringLiteral("Tem de definir o comprimento do campo"), QStringLiteral("Ltcampo1") };
     if (r.Comprimento > 255)
-        return {QStringLiteral("O campo não pode ter mais de 255 caracteres"), QStringLiteral("Ltcampo1")};
+        return { QStringLiteral("O campo não pode ter mais de 255 caracteres"), QStringLiteral("Ltcampo1") };
     r.Tipo = letra;
     return regrasDoCampo(r, opcoes, false, consultadas);
 }

@@ -18,8 +18,8 @@ bool procuraOpcaoCampo(CampoLinha &c, ListaCampo l, const OpcoesLinha &opcoes);
 
 // The texts of the field editor's controls, named as the controls.
 struct ControlosCampo {
-    QString Pcampo, Lpcampo1, Ltcampo1, Ltccampo1, Ltscampo1, Lacampo1, Ldcampo1, Lndcampo1, Lodcampo1, Lsdcampo1,
-        Ladcampo1, Ltvcampo1, Lfcampo1;
+    QString Pcampo, Lpcampo1, Ltcampo1, Ltccampo1, Ltscampo1, Lacampo1, Ldcampo1, Lndcampo1, Lodcampo1, Lsdcampo1, Ladcampo1,
+        Ltvcampo1, Lfcampo1;
 };
 
 // "Confirma campo": copies the controls into the record of the field numbered in Pcampo and
@@ -27,7 +27,7 @@ struct ControlosCampo {
 // c. *numCampo gets the field number; *consultadas the lists whose lookup ran (their combos
 // show the record's designation afterwards).
 FalhaCampo confirmaCampo(ControlosCampo &c, CamposLinha &campos, const OpcoesLinha &opcoes, qint16 *numCampo,
-                         QList<ListaCampo> *consultadas = nullptr);
+    QList<ListaCampo> *consultadas = nullptr);
 
 // The silent check of a stored field: true when field n breaks a rule.
 bool campoErrado(qint16 n, CamposLinha &campos, const OpcoesLinha &opcoes);

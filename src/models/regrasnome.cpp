@@ -5,7 +5,7 @@
 namespace {
 FalhaCampo falha(const char *msg, const char *foco)
 {
-    return {QString::fromUtf8(msg), QString::fromLatin1(foco)};
+    return { QString::fromUtf8(msg), QString::fromLatin1(foco) };
 }
 
 // The first option whose designation equals the text exactly.
@@ -91,7 +91,8 @@ ValidacaoNome validaNomeExtensao(NomeExtensao &e)
         if (e.Fpnome.isEmpty() || e.NumPartesNome < 1 || e.NumPartesNome > 4)
             return v.falha = falha("O nome deve ter entre 1 e 4 partes", "Fpnome"), v;
         switch (validaPartes(e.PartesNome.data(), e.NumPartesNome, e.tiposParteNome, 10, &parte)) {
-        case Partes::Ok: break;
+        case Partes::Ok:
+            break;
         case Partes::MalDefinida:
             v.ordemNome = QString::number(parte);
             return v.falha = falha("Existem partes do nome mal definidas", "Pnome"), v;
@@ -105,7 +106,8 @@ ValidacaoNome validaNomeExtensao(NomeExtensao &e)
         if (e.Fpext.isEmpty() || e.NumPartesExtensao < 1 || e.NumPartesExtensao > 3)
             return v.falha = falha("A extensão deve ter entre 1 e 3 partes", "Fpext"), v;
         switch (validaPartes(e.PartesExtensao.data(), e.NumPartesExtensao, e.tiposParteExtensao, 3, &parte)) {
-        case Partes::Ok: break;
+        case Partes::Ok:
+            break;
         case Partes::MalDefinida:
             v.ordemExtensao = QString::number(parte);
             return v.falha = falha("Existem partes da extensão mal definidas", "Pext"), v;
@@ -119,7 +121,7 @@ ValidacaoNome validaNomeExtensao(NomeExtensao &e)
 
 namespace {
 void gravaLado(qint16 codigo, const QString &fixo, const QString &caixaPartes, qint16 *numPartes, const ParteFicheiro *partes,
-               const char *sufixo, RegistoItem &linha)
+    const char *sufixo, RegistoItem &linha)
 {
     const QString s = QString::fromLatin1(sufixo); // "nome" or "ext"
     linha.atribui(QStringLiteral("F") + s, int(codigo));
@@ -151,13 +153,13 @@ void gravaNomeExtensao(NomeExtensao &e, const ValidacaoNome &v, RegistoItem &lin
 }
 
 FalhaCampo confirmaParte(const QString &ordem, int maximo, const QString &caixaOrdem, const QString &tipo,
-                         const QString &comprimento, const QString &texto, ParteFicheiro *partes)
+    const QString &comprimento, const QString &texto, ParteFicheiro *partes)
 {
     if (ordem.isEmpty())
-        return {QStringLiteral("Tem de definir o numero de ordem da parte"), caixaOrdem};
+        return { QStringLiteral("Tem de definir o numero de ordem da parte"), caixaOrdem };
     const qint16 n = numeroDigitado(ordem);
     if (n < 1 || n > maximo)
-        return {QStringLiteral("O numero de ordem da parte tem de ser entre 1 e %1").arg(maximo), caixaOrdem};
+        return { QStringLiteral("O numero de ordem da parte tem de ser entre 1 e %1").arg(maximo), caixaOrdem };
     ParteFicheiro &p = partes[n];
     p.DescTipoParte = tipo.trimmed();
     p.ComprimentoParte = numeroDigitado(comprimento);

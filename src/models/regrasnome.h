@@ -18,9 +18,9 @@ struct ParteFicheiro {
 // What the name window holds: the texts of its controls, its option lists and its parts
 // (index 0 of the part tables is not used).
 struct NomeExtensao {
-    QString Fnome, Fext;     // texts of the type combos
-    QString Ffnome, Ffext;   // fixed texts
-    QString Fpnome, Fpext;   // numbers of parts
+    QString Fnome, Fext; // texts of the type combos
+    QString Ffnome, Ffext; // fixed texts
+    QString Fpnome, Fpext; // numbers of parts
     ListaOpcoes tiposNome, tiposExtensao, tiposParteNome, tiposParteExtensao;
     std::array<ParteFicheiro, 5> PartesNome;
     std::array<ParteFicheiro, 4> PartesExtensao;
@@ -29,10 +29,10 @@ struct NomeExtensao {
 };
 
 struct ValidacaoNome {
-    FalhaCampo falha;       // empty when the name and extension may be written
-    QString ordemNome;      // new text of Pnome (null: unchanged)
-    QString ordemExtensao;  // new text of Pext (null: unchanged)
-    qint16 codigoNome = 0;  // codes of the chosen types (when found)
+    FalhaCampo falha; // empty when the name and extension may be written
+    QString ordemNome; // new text of Pnome (null: unchanged)
+    QString ordemExtensao; // new text of Pext (null: unchanged)
+    qint16 codigoNome = 0; // codes of the chosen types (when found)
     qint16 codigoExtensao = 0;
     bool ok() const { return falha.ok(); }
 };
@@ -47,4 +47,4 @@ void gravaNomeExtensao(NomeExtensao &e, const ValidacaoNome &v, RegistoItem &lin
 // "Confirma parte": stores the edited part number ordem (1 to maximo) in partes; the
 // failure's focus is caixaOrdem.
 FalhaCampo confirmaParte(const QString &ordem, int maximo, const QString &caixaOrdem, const QString &tipo,
-                         const QString &comprimento, const QString &texto, ParteFicheiro *partes);
+    const QString &comprimento, const QString &texto, ParteFicheiro *partes);

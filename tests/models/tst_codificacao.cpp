@@ -24,7 +24,8 @@ QVariantMap linhaGuardada(QSqlDatabase db, const QString &modelo, int tipocod)
 {
     QSqlQuery q(db);
     QVariantMap m;
-    if (!executa(q, QStringLiteral("SELECT * FROM modexptxtdet where modelo = ? and tipocod = ?"), {modelo, tipocod}) || !q.next())
+    if (!executa(q, QStringLiteral("SELECT * FROM modexptxtdet where modelo = ? and tipocod = ?"), { modelo, tipocod })
+        || !q.next())
         return m;
     const QSqlRecord r = q.record();
     for (int i = 0; i < r.count(); ++i)
@@ -34,7 +35,7 @@ QVariantMap linhaGuardada(QSqlDatabase db, const QString &modelo, int tipocod)
 
 int linhas(QSqlDatabase db, int tipocod)
 {
-    return conta(db, QStringLiteral("SELECT COUNT(*) FROM modexptxtdet where modelo = ? and tipocod = ?"), {kModelo, tipocod});
+    return conta(db, QStringLiteral("SELECT COUNT(*) FROM modexptxtdet where modelo = ? and tipocod = ?"), { kModelo, tipocod });
 }
 
 template <typename T> T *filho(QWidget *w, const char *nome)
@@ -71,7 +72,7 @@ ListaOpcoes lista(std::initializer_list<std::pair<int, const char *>> l)
 {
     ListaOpcoes r;
     for (const auto &[c, d] : l)
-        r.append({qint16(c), QString::fromUtf8(d)});
+        r.append({ qint16(c), QString::fromUtf8(d) });
     return r;
 }
 
@@ -79,14 +80,14 @@ ListaOpcoes lista(std::initializer_list<std::pair<int, const char *>> l)
 OpcoesLinha opcoesLinha()
 {
     OpcoesLinha o;
-    o[LConteudo] = lista({{0, "Texto Fixo"}, {7, "Valor"}, {9, "Data de Integração"}});
-    o[LSinalDC] = lista({{0, "D / C"}, {1, "+ / -"}});
-    o[LAlinhamento] = lista({{0, "Esquerda"}, {1, "Direita"}});
-    o[LSimboloDecimal] = lista({{0, "Vírgula"}, {1, "Ponto"}, {2, "Sem Símbolo Decimal"}});
-    o[LOrdemData] = lista({{0, "Dia Mês Ano"}, {2, "Ano Mês Dia"}});
-    o[LSeparadorData] = lista({{0, "Hífen (-)"}, {2, "Sem Separador"}});
-    o[LDigitosAno] = lista({{0, "Quatro Dígitos"}, {1, "Dois Dígitos"}});
-    o[LSinalNegativo] = lista({{0, "Sinal Antes do Valor"}, {3, "Sem Sinal"}});
+    o[LConteudo] = lista({ { 0, "Texto Fixo" }, { 7, "Valor" }, { 9, "Data de Integração" } });
+    o[LSinalDC] = lista({ { 0, "D / C" }, { 1, "+ / -" } });
+    o[LAlinhamento] = lista({ { 0, "Esquerda" }, { 1, "Direita" } });
+    o[LSimboloDecimal] = lista({ { 0, "Vírgula" }, { 1, "Ponto" }, { 2, "Sem Símbolo Decimal" } });
+    o[LOrdemData] = lista({ { 0, "Dia Mês Ano" }, { 2, "Ano Mês Dia" } });
+    o[LSeparadorData] = lista({ { 0, "Hífen (-)" }, { 2, "Sem Separador" } });
+    o[LDigitosAno] = lista({ { 0, "Quatro Dígitos" }, { 1, "Dois Dígitos" } });
+    o[LSinalNegativo] = lista({ { 0, "Sinal Antes do Valor" }, { 3, "Sem Sinal" } });
     return o;
 }
 
@@ -112,9 +113,9 @@ ControlosCampo campoNumerico()
 NomeExtensao nomeFixo()
 {
     NomeExtensao e;
-    e.tiposNome = e.tiposExtensao = lista({{0, "Texto Fixo"}, {1, "Composto por Partes"}, {2, "Aleatório"}});
-    e.tiposParteNome = lista({{0, "Fixo"}, {1, "Código da Firma"}, {2, "Ano"}});
-    e.tiposParteExtensao = lista({{0, "Fixo"}, {1, "Número de Exportação"}});
+    e.tiposNome = e.tiposExtensao = lista({ { 0, "Texto Fixo" }, { 1, "Composto por Partes" }, { 2, "Aleatório" } });
+    e.tiposParteNome = lista({ { 0, "Fixo" }, { 1, "Código da Firma" }, { 2, "Ano" } });
+    e.tiposParteExtensao = lista({ { 0, "Fixo" }, { 1, "Número de Exportação" } });
     e.Fnome = e.Fext = QStringLiteral("Texto Fixo");
     e.Ffnome = QStringLiteral("EXPORT");
     e.Ffext = QStringLiteral("TXT");
@@ -168,20 +169,20 @@ private slots:
         QTest::addColumn<QString>("mensagem");
         QTest::addColumn<QString>("foco");
         QTest::addColumn<QString>("ordem");
-        const char *const m[] = {
-            "Tem de definir o tipo de nome", "Tem de definir o tipo de extensão", "Não existem tipos de nome definidos",
-            "O tipo de nome não é valido", "Não existem tipos de extensão definidos", "O tipo de extensão não é valido",
-            "Quando o nome é aleatorio a extensão tambem tem de o ser e vice versa",
+        const char *const m[] = { "Tem de definir o tipo de nome", "Tem de definir o tipo de extensão",
+            "Não existem tipos de nome definidos", "O tipo de nome não é valido", "Não existem tipos de extensão definidos",
+            "O tipo de extensão não é valido", "Quando o nome é aleatorio a extensão tambem tem de o ser e vice versa",
             "Quando o nome é fixo tem de se definir o texto fixo do nome",
             "Quando a extensão é fixa tem de se definir o texto fixo da extensão", "O nome deve ter entre 1 e 4 partes",
             "Existem partes do nome mal definidas", "O comprimento do nome não pode ultrapassar os 10 caracteres",
             "A extensão deve ter entre 1 e 3 partes", "Existem partes da extensão mal definidas",
-            "O comprimento da extensão não pode ultrapassar os 3 caracteres"};
-        const char *const f[] = {"Fnome", "Fext", "Fnome", "Fnome", "Fext", "Fext", "Fnome", "Ffnome",
-                                 "Ffext", "Fpnome", "Pnome", "Pnome", "Fpext", "Pext", "Pext"};
-        const char *const o[] = {"", "", "", "", "", "", "", "", "", "", "2", "1", "", "3", "1"};
+            "O comprimento da extensão não pode ultrapassar os 3 caracteres" };
+        const char *const f[] = { "Fnome", "Fext", "Fnome", "Fnome", "Fext", "Fext", "Fnome", "Ffnome", "Ffext", "Fpnome",
+            "Pnome", "Pnome", "Fpext", "Pext", "Pext" };
+        const char *const o[] = { "", "", "", "", "", "", "", "", "", "", "2", "1", "", "3", "1" };
         for (int i = 0; i < 15; ++i)
-            QTest::addRow("%d", i + 1) << i + 1 << QString::fromUtf8(m[i]) << QString::fromLatin1(f[i]) << QString::fromLatin1(o[i]);
+            QTest::addRow("%d", i + 1) << i + 1 << QString::fromUtf8(m[i]) << QString::fromLatin1(f[i])
+                                       << QString::fromLatin1(o[i]);
     }
     void validacaoDoNome()
     {
@@ -204,21 +205,66 @@ private slots:
             e.PartesExtensao[3] = parte("Fixo", 0, "C");
         };
         switch (caso) {
-        case 1: e.Fnome.clear(); e.Fext.clear(); break;
-        case 2: e.Fext.clear(); e.tiposNome.clear(); break;
-        case 3: e.tiposNome.clear(); break;
-        case 4: e.Fnome = QStringLiteral("texto fixo"); break;
-        case 5: e.tiposExtensao.clear(); e.Ffnome.clear(); break;
-        case 6: e.Fext = QStringLiteral("Nada"); break;
-        case 7: e.Fext = QStringLiteral("Aleatório"); e.Ffnome.clear(); break;
-        case 8: e.Ffnome.clear(); e.Ffext.clear(); break;
-        case 9: e.Ffext.clear(); partesNome(); e.Fpnome = QStringLiteral("9"); break;
-        case 10: partesNome(); e.Fpnome = QStringLiteral("5"); break;
-        case 11: partesNome(); e.PartesNome[2].ComprimentoParte = 0; break;
-        case 12: partesNome(); e.Fpnome = QStringLiteral("3"); e.PartesNome[3] = parte("Código da Firma", 5); break;
-        case 13: partesNome(); partesExt(); e.Fpext = QString(); break;
-        case 14: partesExt(); e.PartesExtensao[3].TextoParte.clear(); break;
-        case 15: partesExt(); e.PartesExtensao[3] = parte("Número de Exportação", 2); break;
+        case 1:
+            e.Fnome.clear();
+            e.Fext.clear();
+            break;
+        case 2:
+            e.Fext.clear();
+            e.tiposNome.clear();
+            break;
+        case 3:
+            e.tiposNome.clear();
+            break;
+        case 4:
+            e.Fnome = QStringLiteral("texto fixo");
+            break;
+        case 5:
+            e.tiposExtensao.clear();
+            e.Ffnome.clear();
+            break;
+        case 6:
+            e.Fext = QStringLiteral("Nada");
+            break;
+        case 7:
+            e.Fext = QStringLiteral("Aleatório");
+            e.Ffnome.clear();
+            break;
+        case 8:
+            e.Ffnome.clear();
+            e.Ffext.clear();
+            break;
+        case 9:
+            e.Ffext.clear();
+            partesNome();
+            e.Fpnome = QStringLiteral("9");
+            break;
+        case 10:
+            partesNome();
+            e.Fpnome = QStringLiteral("5");
+            break;
+        case 11:
+            partesNome();
+            e.PartesNome[2].ComprimentoParte = 0;
+            break;
+        case 12:
+            partesNome();
+            e.Fpnome = QStringLiteral("3");
+            e.PartesNome[3] = parte("Código da Firma", 5);
+            break;
+        case 13:
+            partesNome();
+            partesExt();
+            e.Fpext = QString();
+            break;
+        case 14:
+            partesExt();
+            e.PartesExtensao[3].TextoParte.clear();
+            break;
+        case 15:
+            partesExt();
+            e.PartesExtensao[3] = parte("Número de Exportação", 2);
+            break;
         }
         const ValidacaoNome v = validaNomeExtensao(e);
         QCOMPARE(v.falha.mensagem, mensagem);
@@ -258,32 +304,76 @@ private slots:
         QTest::addColumn<QString>("mensagem");
         QTest::addColumn<QString>("foco");
         const QString tipos = QStringLiteral("Tem de definir se é Caract, Num, Data ou Sinal Deb/Cre");
-        QTest::newRow("sem ordem") << "Pcampo" << "" << "Tem de definir o numero de ordem do campo" << "Pcampo";
-        QTest::newRow("ordem 25") << "Pcampo" << "25" << "O numero de ordem do campo tem de ser entre 1 e 24" << "Pcampo";
-        QTest::newRow("ordem branco") << "Pcampo" << " " << "O numero de ordem do campo tem de ser entre 1 e 24" << "Pcampo";
-        QTest::newRow("sem letra") << "Ltccampo1" << "" << tipos << "Ltccampo1";
-        QTest::newRow("letra branco") << "Ltccampo1" << " " << tipos << "Ltccampo1";
-        QTest::newRow("letra X") << "Ltccampo1" << "X" << tipos << "Ltccampo1";
-        QTest::newRow("comprimento 0") << "Ltcampo1" << "0" << "Tem de definir o comprimento do campo" << "Ltcampo1";
-        QTest::newRow("comprimento 256") << "Ltcampo1" << "256" << "O campo não pode ter mais de 255 caracteres" << "Ltcampo1";
-        QTest::newRow("conteudo") << "Lpcampo1" << "Nada" << "Tem de definir o tipo do campo" << "Lpcampo1";
-        QTest::newRow("sinal DC") << "S:Ltscampo1" << "Nada" << "Tem de definir o tipo de sinal Deb/Cre" << "Ltscampo1";
-        QTest::newRow("alinhamento") << "Lacampo1" << "Nada" << "Tem de definir o alinhamento do campo" << "Lacampo1";
-        QTest::newRow("simbolo") << "Ldcampo1" << "Nada" << "Tem de definir o simbolo decimal do campo" << "Ldcampo1";
-        QTest::newRow("casas menos 1") << "Lndcampo1" << "3:3"
+        QTest::newRow("sem ordem") << "Pcampo"
+                                   << ""
+                                   << "Tem de definir o numero de ordem do campo"
+                                   << "Pcampo";
+        QTest::newRow("ordem 25") << "Pcampo"
+                                  << "25"
+                                  << "O numero de ordem do campo tem de ser entre 1 e 24"
+                                  << "Pcampo";
+        QTest::newRow("ordem branco") << "Pcampo"
+                                      << " "
+                                      << "O numero de ordem do campo tem de ser entre 1 e 24"
+                                      << "Pcampo";
+        QTest::newRow("sem letra") << "Ltccampo1"
+                                   << "" << tipos << "Ltccampo1";
+        QTest::newRow("letra branco") << "Ltccampo1"
+                                      << " " << tipos << "Ltccampo1";
+        QTest::newRow("letra X") << "Ltccampo1"
+                                 << "X" << tipos << "Ltccampo1";
+        QTest::newRow("comprimento 0") << "Ltcampo1"
+                                       << "0"
+                                       << "Tem de definir o comprimento do campo"
+                                       << "Ltcampo1";
+        QTest::newRow("comprimento 256") << "Ltcampo1"
+                                         << "256"
+                                         << "O campo não pode ter mais de 255 caracteres"
+                                         << "Ltcampo1";
+        QTest::newRow("conteudo") << "Lpcampo1"
+                                  << "Nada"
+                                  << "Tem de definir o tipo do campo"
+                                  << "Lpcampo1";
+        QTest::newRow("sinal DC") << "S:Ltscampo1"
+                                  << "Nada"
+                                  << "Tem de definir o tipo de sinal Deb/Cre"
+                                  << "Ltscampo1";
+        QTest::newRow("alinhamento") << "Lacampo1"
+                                     << "Nada"
+                                     << "Tem de definir o alinhamento do campo"
+                                     << "Lacampo1";
+        QTest::newRow("simbolo") << "Ldcampo1"
+                                 << "Nada"
+                                 << "Tem de definir o simbolo decimal do campo"
+                                 << "Ldcampo1";
+        QTest::newRow("casas menos 1") << "Lndcampo1"
+                                       << "3:3"
                                        << "O numero de casas decimais não pode ultrapassar o comprimento do campo menos 1"
                                        << "Lndcampo1";
-        QTest::newRow("casas sem simbolo") << "Lndcampo1" << "4:3"
+        QTest::newRow("casas sem simbolo") << "Lndcampo1"
+                                           << "4:3"
                                            << "O numero de casas decimais não pode ultrapassar o comprimento do campo"
                                            << "Lndcampo1";
-        QTest::newRow("sinal negativo") << "Ltvcampo1" << "Nada" << "Tem de definir o sinal para valor negativo do campo"
+        QTest::newRow("sinal negativo") << "Ltvcampo1"
+                                        << "Nada"
+                                        << "Tem de definir o sinal para valor negativo do campo"
                                         << "Ltvcampo1";
-        QTest::newRow("ordem data") << "D:Lodcampo1" << "Nada" << "Tem de definir a ordem da data" << "Lodcampo1";
-        QTest::newRow("separador") << "D:Lsdcampo1" << "Nada" << "Tem de definir o caracter de separação na data"
+        QTest::newRow("ordem data") << "D:Lodcampo1"
+                                    << "Nada"
+                                    << "Tem de definir a ordem da data"
+                                    << "Lodcampo1";
+        QTest::newRow("separador") << "D:Lsdcampo1"
+                                   << "Nada"
+                                   << "Tem de definir o caracter de separação na data"
                                    << "Lsdcampo1";
-        QTest::newRow("digitos") << "D:Ladcampo1" << "Nada" << "Tem de definir o numero de digitos do ano na data"
+        QTest::newRow("digitos") << "D:Ladcampo1"
+                                 << "Nada"
+                                 << "Tem de definir o numero de digitos do ano na data"
                                  << "Ladcampo1";
-        QTest::newRow("data 9") << "D:Ltcampo1" << "9" << "A data não cabe no campo" << "Ladcampo1";
+        QTest::newRow("data 9") << "D:Ltcampo1"
+                                << "9"
+                                << "A data não cabe no campo"
+                                << "Ladcampo1";
     }
     void confirmacaoDoCampo()
     {
@@ -304,12 +394,10 @@ private slots:
             if (c.Lndcampo1 == QLatin1String("4"))
                 c.Ldcampo1 = QStringLiteral("Sem Símbolo Decimal");
         } else {
-            const QHash<QString, QString *> m{{"Pcampo", &c.Pcampo},       {"Ltccampo1", &c.Ltccampo1},
-                                               {"Ltcampo1", &c.Ltcampo1},   {"Lpcampo1", &c.Lpcampo1},
-                                               {"Ltscampo1", &c.Ltscampo1}, {"Lacampo1", &c.Lacampo1},
-                                               {"Ldcampo1", &c.Ldcampo1},   {"Ltvcampo1", &c.Ltvcampo1},
-                                               {"Lodcampo1", &c.Lodcampo1}, {"Lsdcampo1", &c.Lsdcampo1},
-                                               {"Ladcampo1", &c.Ladcampo1}};
+            const QHash<QString, QString *> m { { "Pcampo", &c.Pcampo }, { "Ltccampo1", &c.Ltccampo1 },
+                { "Ltcampo1", &c.Ltcampo1 }, { "Lpcampo1", &c.Lpcampo1 }, { "Ltscampo1", &c.Ltscampo1 },
+                { "Lacampo1", &c.Lacampo1 }, { "Ldcampo1", &c.Ldcampo1 }, { "Ltvcampo1", &c.Ltvcampo1 },
+                { "Lodcampo1", &c.Lodcampo1 }, { "Lsdcampo1", &c.Lsdcampo1 }, { "Ladcampo1", &c.Ladcampo1 } };
             *m.value(campo) = valor;
         }
         CamposLinha campos;
@@ -376,7 +464,7 @@ private slots:
         const OpcoesLinha o = opcoesLinha();
         CamposLinha campos;
         auto preenche = [&](int quantos, int comprimento) {
-            campos = CamposLinha{};
+            campos = CamposLinha {};
             for (int n = 1; n <= quantos; ++n) {
                 campos[n].Comprimento = qint16(comprimento);
                 campos[n].DescConteudo = QStringLiteral("Texto Fixo");
@@ -414,10 +502,29 @@ private slots:
             c.Alinhamento = qint16(n % 2);
             c.SinalDC = qint16(n % 2);
             switch (n % 4) {
-            case 0: c.Tipo = QStringLiteral("C"); c.Conteudo = 0; c.TextoFixo = QStringLiteral("Fixo %1").arg(n); break;
-            case 1: c.Tipo = QStringLiteral("N"); c.Conteudo = 7; c.SimboloDecimal = 1; c.CasasDecimais = 2; c.SinalNegativo = 3; break;
-            case 2: c.Tipo = QStringLiteral("D"); c.Conteudo = 9; c.OrdemData = 2; c.SeparadorData = 2; c.DigitosAno = 1; break;
-            case 3: c.Tipo = QStringLiteral("S"); c.Conteudo = 7; break;
+            case 0:
+                c.Tipo = QStringLiteral("C");
+                c.Conteudo = 0;
+                c.TextoFixo = QStringLiteral("Fixo %1").arg(n);
+                break;
+            case 1:
+                c.Tipo = QStringLiteral("N");
+                c.Conteudo = 7;
+                c.SimboloDecimal = 1;
+                c.CasasDecimais = 2;
+                c.SinalNegativo = 3;
+                break;
+            case 2:
+                c.Tipo = QStringLiteral("D");
+                c.Conteudo = 9;
+                c.OrdemData = 2;
+                c.SeparadorData = 2;
+                c.DigitosAno = 1;
+                break;
+            case 3:
+                c.Tipo = QStringLiteral("S");
+                c.Conteudo = 7;
+                break;
             }
         }
         RegistoItem r;
@@ -436,9 +543,9 @@ private slots:
         QCOMPARE(g.value("lfcampo4").toString(), QStringLiteral("Fixo 4"));
         QVERIFY(!g.value("lfcampo1").isNull()); // an empty text is stored as text
         QCOMPARE(g.value("lfcampo1").toString(), QString());
-        QVERIFY(g.value("ldcampo3").isNull());  // "S" writes no numeric column
+        QVERIFY(g.value("ldcampo3").isNull()); // "S" writes no numeric column
         QVERIFY(g.value("lodcampo1").isNull()); // "N" writes no date column
-        QVERIFY(g.value("ldcampo2").isNull());  // "D" writes no numeric column
+        QVERIFY(g.value("ldcampo2").isNull()); // "D" writes no numeric column
         QCOMPARE(g.value("ltvcampo5").toInt(), 3);
         QCOMPARE(g.value("ladcampo6").toInt(), 1);
 
@@ -472,12 +579,12 @@ private slots:
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         SQL_OK(a.db(),
-               "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos, Lpcampo1, Ltcampo1, Ltccampo1, Ltscampo1, Lacampo1, Lfcampo1,"
-               " Ldcampo1, Lndcampo1, Ltvcampo1, Lpcampo2, Ltcampo2, Ltccampo2, Ltscampo2, Lacampo2, Lfcampo2, Ldcampo2,"
-               " Lndcampo2, Lodcampo2) VALUES (?, ?, 2, 0, 5, 'N', 1, 1, 'ABC', 1, 2, 3, 7, 9, 'n', 55, 1, 'XYZ', 1, 2, 2)",
-               kModelo, 2);
+            "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos, Lpcampo1, Ltcampo1, Ltccampo1, Ltscampo1, Lacampo1, Lfcampo1,"
+            " Ldcampo1, Lndcampo1, Ltvcampo1, Lpcampo2, Ltcampo2, Ltccampo2, Ltscampo2, Lacampo2, Lfcampo2, Ldcampo2,"
+            " Lndcampo2, Lodcampo2) VALUES (?, ?, 2, 0, 5, 'N', 1, 1, 'ABC', 1, 2, 3, 7, 9, 'n', 55, 1, 'XYZ', 1, 2, 2)",
+            kModelo, 2);
         OpcoesLinha o = opcoesLinha();
-        o[LSinalNegativo] = lista({{3, " Sem Sinal "}, {1, "Antes"}});
+        o[LSinalNegativo] = lista({ { 3, " Sem Sinal " }, { 1, "Antes" } });
         o[LOrdemData].clear();
         RegistoItem r;
         QVERIFY(r.le(a.db(), kModelo, 2));
@@ -560,8 +667,9 @@ private slots:
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         a.sessao.gModelo = kModelo;
-        SQL_OK(a.db(), "INSERT INTO modexptxtdet (modelo, tipocod, Fnome, Fext, Ffnome, ftnome, Fpnome) VALUES (?, 0, 0, 0, 'OLD', 3, 0)",
-               kModelo);
+        SQL_OK(a.db(),
+            "INSERT INTO modexptxtdet (modelo, tipocod, Fnome, Fext, Ffnome, ftnome, Fpnome) VALUES (?, 0, 0, 0, 'OLD', 3, 0)",
+            kModelo);
         Cod_nome d(a.sessao);
         d.show();
         QCOMPARE(filho<QLineEdit>(&d, "Ffnome")->text(), QStringLiteral("OLD"));
@@ -588,9 +696,10 @@ private slots:
         a.sessao.gModelo = kModelo;
         // An earlier coding of four parts: the columns of parts 3 and 4 must stay.
         SQL_OK(a.db(),
-               "INSERT INTO modexptxtdet (modelo, tipocod, Fnome, Fext, Fpnome, Fpnome3, Ftnome3, Ffnome3, Fpnome4, Ftnome4, Ffnome4)"
-               " VALUES (?, 0, 0, 0, 4, 3, 2, 'P3', 4, 2, 'P4')",
-               kModelo);
+            "INSERT INTO modexptxtdet (modelo, tipocod, Fnome, Fext, Fpnome, Fpnome3, Ftnome3, Ffnome3, Fpnome4, Ftnome4, "
+            "Ffnome4)"
+            " VALUES (?, 0, 0, 0, 4, 3, 2, 'P3', 4, 2, 'P4')",
+            kModelo);
         Cod_nome d(a.sessao);
         escreve(&d, "Pnome", QStringLiteral("1")); // before the window shows: ignored
         QCOMPARE(filho<QLineEdit>(&d, "Ftnome1")->text(), QString());
@@ -670,8 +779,9 @@ private slots:
         a.sessao.gModelo = kModelo;
         // An unknown name type shows the first option; a part type the list lacks loads as its first.
         SQL_OK(a.db(),
-               "INSERT INTO modexptxtdet (modelo, tipocod, Fnome, Ffnome, Fext, Fpext, Fpext1, Ftext1, Ffext1) VALUES (?, 0, 77, 'N', 1, 1, 99, 3, NULL)",
-               kModelo);
+            "INSERT INTO modexptxtdet (modelo, tipocod, Fnome, Ffnome, Fext, Fpext, Fpext1, Ftext1, Ffext1) VALUES (?, 0, 77, "
+            "'N', 1, 1, 99, 3, NULL)",
+            kModelo);
         Cod_nome d(a.sessao);
         d.show();
         QCOMPARE(filho<DataCombo>(&d, "Fnome")->text(), QStringLiteral("Texto Fixo"));
@@ -753,7 +863,7 @@ private slots:
         // Saving a line whose field was never confirmed is refused.
         a.msgs.limpa();
         clica(&d, "InsertButton");
-        QCOMPARE(a.msgs.textos(), QStringList{QStringLiteral("A linha está mal definida")});
+        QCOMPARE(a.msgs.textos(), QStringList { QStringLiteral("A linha está mal definida") });
         QCOMPARE(focado(&d), QStringLiteral("Lcampos"));
         QVERIFY(linhaGuardada(a.db(), kModelo, 3).value("lcampos").isNull());
     }
@@ -766,7 +876,8 @@ private slots:
         a.sessao.gItemCodigo = 3;
         a.sessao.gAlteraModelo = true;
         // An earlier line of 3 fields: the third stays untouched by a save of 2.
-        SQL_OK(a.db(), "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos, Ltcampo3, Ltccampo3) VALUES (?, 3, 3, 7, 'C')", kModelo);
+        SQL_OK(
+            a.db(), "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos, Ltcampo3, Ltccampo3) VALUES (?, 3, 3, 7, 'C')", kModelo);
         Cod_det d(a.sessao);
         d.show();
         QCOMPARE(filho<QLineEdit>(&d, "Lcampos")->text(), QStringLiteral("3"));
@@ -849,7 +960,8 @@ private slots:
             QVERIFY(!d.isVisible());
         }
         // New model, a line saved on an earlier visit: Cancelar keeps it.
-        SQL_OK(a.db(), "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos, Ltcampo1, Ltccampo1) VALUES (?, 4, 1, 5, 'C')", kModelo);
+        SQL_OK(
+            a.db(), "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos, Ltcampo1, Ltccampo1) VALUES (?, 4, 1, 5, 'C')", kModelo);
         {
             Cod_det d(a.sessao);
             d.show();
@@ -875,8 +987,10 @@ private slots:
         a.sessao.gModelo = kModelo;
         a.sessao.gItemCodigo = 3;
         a.sessao.gAlteraModelo = true;
-        SQL_OK(a.db(), "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos, Lpcampo1, Ltcampo1, Ltccampo1, Lacampo1) VALUES (?, 3, 1, 0, 5, 'C', 0)",
-               kModelo);
+        SQL_OK(a.db(),
+            "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos, Lpcampo1, Ltcampo1, Ltccampo1, Lacampo1) VALUES (?, 3, 1, 0, 5, "
+            "'C', 0)",
+            kModelo);
         Cod_det d(a.sessao);
         d.show();
         // The row deleted meanwhile: the save writes it again rather than losing the line.
