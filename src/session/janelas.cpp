@@ -3,6 +3,7 @@
 #include "charts/chartconsult.h"
 #include "charts/chartdelete.h"
 #include "charts/chartnew.h"
+#include "models/modelos_txt.h"
 #include "reports/consulttable.h"
 
 // Each entry maps a form name to a factory of a new, parentless window (the main window
@@ -17,6 +18,7 @@ void registaJanelas(Janelas &j)
     j.fabricas.insert(QStringLiteral("ConsultAnalit"),
                       [](Session &s) -> QWidget * { return new ChartConsult(s, TipoPlano::CentrosCusto); });
     j.fabricas.insert(QStringLiteral("ConsultTable"), [](Session &s) -> QWidget * { return new ConsultTable(s); });
+    j.fabricas.insert(QStringLiteral("Modelos_Txt"), [](Session &s) -> QWidget * { return new Modelos_Txt(s); });
 }
 
 const Janelas &janelasRegistadas()

@@ -472,6 +472,17 @@ private slots:
         QCOMPARE(c->Ligacao1->text(), a.sessao.gLigacao1);
         QCOMPARE(c->Command11->text(), QStringLiteral("Formato"));
         QCOMPARE(c->Command11->isEnabled(), janelasRegistadas().fabricas.contains("Modelos_Txt"));
+        // "Formato" leads into the model editor, modal over the settings.
+        if (c->Command11->isEnabled()) {
+            clica(c->Command11);
+            QDialog *modelos = c->findChild<QDialog *>(QStringLiteral("Modelos_Txt"));
+            QVERIFY(modelos);
+            QVERIFY(modelos->isVisible());
+            QCOMPARE(modelos->windowTitle(), QStringLiteral("Modelos"));
+            QVERIFY(modelos->findChild<QAction *>(QStringLiteral("novo_mod")));
+            modelos->close();
+            QTRY_VERIFY(!c->findChild<QDialog *>(QStringLiteral("Modelos_Txt")));
+        }
 
         // A connection string that names no known driver is refused; nothing is written.
         const QString antes = a.sessao.gLigacao1;
