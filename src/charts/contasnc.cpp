@@ -38,7 +38,9 @@ ContaSnc converteContaSnc(const QString &v, const TabelaSnc &tabela)
     const QString sufixo = v.mid(kConta, kSufixo);
     if (!tiraBrancos(sufixo).isEmpty()) {
         if (nova.size() > kConta) {
-            r.erro = QStringLiteral("a conta \"%1\" passa a \"%2\", que não cabe nos %3 caracteres da conta").arg(v, nova).arg(kConta);
+            r.erro = QStringLiteral("a conta \"%1\" passa a \"%2\", que não cabe nos %3 caracteres da conta")
+                         .arg(v, nova)
+                         .arg(kConta);
             return r;
         }
         nova = nova.leftJustified(kConta, QLatin1Char(' ')) + sufixo;

@@ -13,9 +13,9 @@ using TabelaSnc = QHash<QString, QString>;
 // the old characters are copied on from max(length of the SNC code, prefix length + 1); the
 // suffix, when present, stays in characters 18 to 22.
 struct ContaSnc {
-    QString valor;  // the value to store
+    QString valor; // the value to store
     bool mudou = false;
-    QString erro;   // why the value cannot be stored (then valor is the original)
+    QString erro; // why the value cannot be stored (then valor is the original)
     bool ok() const { return erro.isEmpty(); }
 };
 ContaSnc converteContaSnc(const QString &v, const TabelaSnc &tabela);

@@ -46,7 +46,7 @@ bool carregaTabela(const QString &ligacao, TabelaSnc *tabela, QString *erro)
 void verifica(bool ok, const QString &erro)
 {
     if (!ok)
-        throw Falha{erro};
+        throw Falha { erro };
 }
 
 // The conversion inside the open transaction: every value converted once in memory, the
@@ -59,8 +59,10 @@ void converte(QSqlDatabase db, const TabelaSnc &tabela, Espera &espera)
     const qint64 linhas = total.toLongLong();
 
     QSqlQuery q(db);
-    verifica(executa(q, QStringLiteral("CREATE TEMPORARY TABLE molvar_snc_mapa (velho varchar(22) PRIMARY KEY, novo varchar(22))"), {}, &erro),
-             erro);
+    verifica(
+        executa(q, QStringLiteral("CREATE TEMPORARY TABLE molvar_snc_mapa (velho varchar(22) PRIMARY KEY, novo varchar(22))"), {},
+            &erro),
+        erro);
     if (linhas > 0) {
         espera.setWindowTitle(QStringLiteral("Conversão SNC"));
         espera.Label1->setText(QStringLiteral("Tabela Molvar"));
@@ -72,19 +74,21 @@ void converte(QSqlDatabase db, const TabelaSnc &tabela, Espera &espera)
     QSqlQuery le(db);
     le.setForwardOnly(true);
     verifica(le.prepare(QStringLiteral("SELECT Chave, CPocDeb, CPocCre FROM Molvar WHERE ") + kPorConverter
-                        + QStringLiteral(" AND Chave > ? ORDER BY Chave LIMIT %1").arg(kBloco)),
-             textoErro(le.lastError()));
+                 + QStringLiteral(" AND Chave > ? ORDER BY Chave LIMIT %1").arg(kBloco)),
+        textoErro(le.lastError()));
     QSqlQuery mapa(db);
-    verifica(mapa.prepare(QStringLiteral("INSERT INTO molvar_snc_mapa (velho, novo) VALUES (?, ?)")), textoErro(mapa.lastError()));
+    verifica(
+        mapa.prepare(QStringLiteral("INSERT INTO molvar_snc_mapa (velho, novo) VALUES (?, ?)")), textoErro(mapa.lastError()));
     const QString velhos = QStringLiteral("(SELECT velho FROM molvar_snc_mapa)");
     QSqlQuery grava(db);
-    verifica(grava.prepare(QStringLiteral("UPDATE Molvar SET "
-                                          "CPocDeb = COALESCE((SELECT novo FROM molvar_snc_mapa WHERE velho = Molvar.CPocDeb), CPocDeb), "
-                                          "CPocCre = COALESCE((SELECT novo FROM molvar_snc_mapa WHERE velho = Molvar.CPocCre), CPocCre) "
-                                          "WHERE Chave > ? AND Chave <= ? AND ")
-                           + kPorConverter + QStringLiteral(" AND (CPocDeb IN ") + velhos + QStringLiteral(" OR CPocCre IN ") + velhos
-                           + QLatin1Char(')')),
-             textoErro(grava.lastError()));
+    verifica(grava.prepare(
+                 QStringLiteral("UPDATE Molvar SET "
+                                "CPocDeb = COALESCE((SELECT novo FROM molvar_snc_mapa WHERE velho = Molvar.CPocDeb), CPocDeb), "
+                                "CPocCre = COALESCE((SELECT novo FROM molvar_snc_mapa WHERE velho = Molvar.CPocCre), CPocCre) "
+                                "WHERE Chave > ? AND Chave <= ? AND ")
+                 + kPorConverter + QStringLiteral(" AND (CPocDeb IN ") + velhos + QStringLiteral(" OR CPocCre IN ") + velhos
+                 + QLatin1Char(')')),
+        textoErro(grava.lastError()));
 
     // Each distinct value is converted once; true when it changes.
     QHash<QString, bool> vistos;
@@ -97,7 +101,7 @@ void converte(QSqlDatabase db, const TabelaSnc &tabela, Espera &espera)
             return *i;
         const ContaSnc c = converteContaSnc(v, tabela);
         if (!c.ok())
-            throw Falha{c.erro};
+            throw Falha { c.erro };
         if (c.mudou) {
             mapa.addBindValue(v);
             mapa.addBindValue(c.valor);
@@ -121,7 +125,7 @@ void converte(QSqlDatabase db, const TabelaSnc &tabela, Espera &espera)
         le.addBindValue(ultima);
         verifica(le.exec(), textoErro(le.lastError()));
         while (le.next())
-            bloco.append({le.value(0).toLongLong(), le.value(1), le.value(2)});
+            bloco.append({ le.value(0).toLongLong(), le.value(1), le.value(2) });
         le.finish();
         if (bloco.isEmpty())
             break;
@@ -184,8 +188,8 @@ bool ConverteSnc(Session &s, QWidget *pai)
         return falhou(f.texto);
     }
 
-    if (!s.msg->perguntaSimNao(QStringLiteral("Deseja Concluir a Conversão SNC?"), QStringLiteral("TarvikGest"),
-                               Mensagens::Icone::Pergunta)) {
+    if (!s.msg->perguntaSimNao(
+            QStringLiteral("Deseja Concluir a Conversão SNC?"), QStringLiteral("TarvikGest"), Mensagens::Icone::Pergunta)) {
         t.anula();
         return false;
     }

@@ -35,8 +35,8 @@ struct Destino {
 Destino destino(TipoPlano t)
 {
     if (t == TipoPlano::Contas)
-        return {QStringLiteral("PlanoContas"), QStringLiteral("Conta"), QStringLiteral("Lancadora"), 22};
-    return {QStringLiteral("PlanoCCusto"), QStringLiteral("CCusto"), QStringLiteral("Lancador"), 16};
+        return { QStringLiteral("PlanoContas"), QStringLiteral("Conta"), QStringLiteral("Lancadora"), 22 };
+    return { QStringLiteral("PlanoCCusto"), QStringLiteral("CCusto"), QStringLiteral("Lancador"), 16 };
 }
 
 // The columns' widths, checked here so that both databases refuse the same rows.
@@ -83,7 +83,8 @@ int acrescenta(QSqlDatabase db, TipoPlano t, const QString &ano, const QList<Lin
     {
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!executa(q, QStringLiteral("SELECT CodFirma, %1 FROM %2 WHERE CodExercicio = ?").arg(d.colunaCodigo, d.tabela), {ano}, erro))
+        if (!executa(q, QStringLiteral("SELECT CodFirma, %1 FROM %2 WHERE CodExercicio = ?").arg(d.colunaCodigo, d.tabela),
+                { ano }, erro))
             return -1;
         while (q.next())
             presentes.insert(q.value(0).toString().trimmed() + QChar(0) + q.value(1).toString());
@@ -144,9 +145,9 @@ bool leExterna(QSqlDatabase ext, TipoPlano t, const Session &s, QList<LinhaPlano
     QSqlQuery q(ext);
     q.setForwardOnly(true);
     if (!executa(q,
-                 QStringLiteral("SELECT CodFirma, %1, %2, Designacao FROM %3 WHERE CodFirma = ? AND CodExercicio = ?")
-                     .arg(d.colunaCodigo, d.colunaFlag, d.tabela),
-                 {s.gCodFirma, QString::number(s.gAno)}, erro))
+            QStringLiteral("SELECT CodFirma, %1, %2, Designacao FROM %3 WHERE CodFirma = ? AND CodExercicio = ?")
+                .arg(d.colunaCodigo, d.colunaFlag, d.tabela),
+            { s.gCodFirma, QString::number(s.gAno) }, erro))
         return false;
     while (q.next()) {
         LinhaPlano l;
@@ -176,7 +177,8 @@ bool leFolha(const LeitorXlsx &x, int folha, TipoPlano t, QList<LinhaPlano> *lin
         l.onde = QStringLiteral("folha %1, linha %2").arg(folha).arg(r);
         if (!indicadorLancamento(flag, &l.lancamento)) {
             *erro = QStringLiteral("%1: o indicador de %2 \"%3\" não é válido (use 1 ou 0)")
-                        .arg(l.onde, t == TipoPlano::Contas ? QStringLiteral("conta lançadora") : QStringLiteral("centro lançador"), flag);
+                        .arg(l.onde,
+                            t == TipoPlano::Contas ? QStringLiteral("conta lançadora") : QStringLiteral("centro lançador"), flag);
             return false;
         }
         linhas->append(l);
@@ -287,7 +289,8 @@ bool ImportaPlanos(Session &s, QWidget *pai)
         QSqlDatabase ext = abreLigacao(s.gLigacao2, &erro);
         if (!ext.isValid() || !leExterna(ext, TipoPlano::Contas, s, &contas, &erro)
             || (leCentros && !leExterna(ext, TipoPlano::CentrosCusto, s, &centros, &erro))) {
-            s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os planos da base de dados externa. Nada foi importado."), erro);
+            s.msg->erroBaseDados(
+                QStringLiteral("Não foi possível ler os planos da base de dados externa. Nada foi importado."), erro);
             return false;
         }
     } else {
@@ -306,7 +309,8 @@ bool ImportaPlanos(Session &s, QWidget *pai)
             return false;
         }
         if (x.numeroFolhas() < 2) {
-            s.msg->informa(QStringLiteral("O ficheiro %1 não tem a folha 2 (centros de custo).\nNada foi importado.").arg(caminho));
+            s.msg->informa(
+                QStringLiteral("O ficheiro %1 não tem a folha 2 (centros de custo).\nNada foi importado.").arg(caminho));
             return false;
         }
         if (!leFolha(x, 1, TipoPlano::Contas, &contas, &erro) || !leFolha(x, 2, TipoPlano::CentrosCusto, &centros, &erro)) {

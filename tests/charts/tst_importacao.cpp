@@ -48,7 +48,7 @@ QStringList linhas(QSqlDatabase db, const QString &tabela)
     QSqlQuery q(db);
     QStringList r;
     if (!executa(q, QStringLiteral("SELECT CodFirma, CodExercicio, %1, %2, Designacao FROM %3").arg(codigo, flag, tabela)))
-        return {QStringLiteral("erro")};
+        return { QStringLiteral("erro") };
     while (q.next())
         r << QStringLiteral("%1|%2|%3|%4|%5")
                  .arg(q.value(0).toString().trimmed(), q.value(1).toString().trimmed(), q.value(2).toString())
@@ -87,15 +87,15 @@ private slots:
         QCOMPARE(textoCelulaPlano(QVariant(QStringLiteral("  62 1 "))), QStringLiteral("62 1"));
         QCOMPARE(textoCelulaPlano(QVariant()), QString());
         int v = -1;
-        for (const char *sim : {"1", "-1", "2", " 1 ", "TRUE", "Sim", "verdadeiro"}) {
+        for (const char *sim : { "1", "-1", "2", " 1 ", "TRUE", "Sim", "verdadeiro" }) {
             v = -1;
             QVERIFY2(indicadorLancamento(QString::fromUtf8(sim), &v) && v == 1, sim);
         }
-        for (const char *nao : {"0", "0.0", "False", "Não", "nao", "FALSO"}) {
+        for (const char *nao : { "0", "0.0", "False", "Não", "nao", "FALSO" }) {
             v = -1;
             QVERIFY2(indicadorLancamento(QString::fromUtf8(nao), &v) && v == 0, nao);
         }
-        for (const char *mau : {"", "  ", "talvez", "S", "1a"})
+        for (const char *mau : { "", "  ", "talvez", "S", "1a" })
             QVERIFY2(!indicadorLancamento(QString::fromUtf8(mau), &v), mau);
     }
 
@@ -110,18 +110,27 @@ private slots:
         QVERIFY(criaCCusto(a.db(), "0001", 2024, "CC1", "Própria"));
         a.criaBaseExterna("A");
         QSqlDatabase ext = a.dbExterna();
-        const QString conta = "INSERT INTO PlanoContas (CodFirma, CodExercicio, Conta, Lancadora, Designacao) VALUES (?, ?, ?, ?, ?)";
+        const QString conta
+            = "INSERT INTO PlanoContas (CodFirma, CodExercicio, Conta, Lancadora, Designacao) VALUES (?, ?, ?, ?, ?)";
         const QVariantList externas[] = {
-            {"0001", "2024", "6221", 0, "Externa"},  {"0001", "2024", "6222", 1, "Nova"},  {"0001", "2024", "6223", 0, "Não lançadora"},
-            {"0001", "2024", "62'4", 1, "Com aspa"}, {"0001", "2024", "6225", 1, "Repetida"}, {"0001", "2024", "6225", 0, "Repetida 2"},
-            {"0001", "2024", "6221a", 1, "Caixa"},   {"0001", "2023", "6229", 1, "Ano anterior"}, {"0002", "2024", "6230", 1, "Outra firma"},
+            { "0001", "2024", "6221", 0, "Externa" },
+            { "0001", "2024", "6222", 1, "Nova" },
+            { "0001", "2024", "6223", 0, "Não lançadora" },
+            { "0001", "2024", "62'4", 1, "Com aspa" },
+            { "0001", "2024", "6225", 1, "Repetida" },
+            { "0001", "2024", "6225", 0, "Repetida 2" },
+            { "0001", "2024", "6221a", 1, "Caixa" },
+            { "0001", "2023", "6229", 1, "Ano anterior" },
+            { "0002", "2024", "6230", 1, "Outra firma" },
         };
         for (const QVariantList &l : externas)
             QVERIFY(corre(ext, conta, l));
-        QVERIFY(corre(ext, "INSERT INTO PlanoCCusto (CodFirma, CodExercicio, CCusto, Lancador, Designacao) VALUES (?, ?, ?, ?, ?)",
-                      {"0001", "2024", "CC1", 0, "Externo"}));
-        QVERIFY(corre(ext, "INSERT INTO PlanoCCusto (CodFirma, CodExercicio, CCusto, Lancador, Designacao) VALUES (?, ?, ?, ?, ?)",
-                      {"0001", "2024", "CC2", 1, "Loja"}));
+        QVERIFY(
+            corre(ext, "INSERT INTO PlanoCCusto (CodFirma, CodExercicio, CCusto, Lancador, Designacao) VALUES (?, ?, ?, ?, ?)",
+                { "0001", "2024", "CC1", 0, "Externo" }));
+        QVERIFY(
+            corre(ext, "INSERT INTO PlanoCCusto (CodFirma, CodExercicio, CCusto, Lancador, Designacao) VALUES (?, ?, ?, ?, ?)",
+                { "0001", "2024", "CC2", 1, "Loja" }));
         const QStringList contasAntes = linhas(a.db(), "PlanoContas");
         Session &s = a.sessao;
         s.gTipoImp = "S";
@@ -129,7 +138,7 @@ private slots:
         // Cancel: nothing.
         a.msgs.responde(Mensagens::Resposta::Cancelar);
         QVERIFY(!ImportaPlanos(s, nullptr));
-        QCOMPARE(a.msgs.textos(), QStringList{"Confirma Importação"});
+        QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         QCOMPARE(a.msgs.mostradas[0].botoes, Mensagens::Botoes::OkCancelar);
         QCOMPARE(a.msgs.mostradas[0].icone, Mensagens::Icone::Nenhum);
         QCOMPARE(a.msgs.mostradas[0].titulo, tituloAplicacao());
@@ -139,12 +148,12 @@ private slots:
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
         QVERIFY(ImportaPlanos(s, nullptr));
-        QCOMPARE(a.msgs.textos(), (QStringList{"Confirma Importação", "Importação concluída.\nContas importadas: 5"}));
+        QCOMPARE(a.msgs.textos(), (QStringList { "Confirma Importação", "Importação concluída.\nContas importadas: 5" }));
         QCOMPARE(linhas(a.db(), "PlanoContas"),
-                 ordenada(QStringList{"0001|2023|6222|1|Ano anterior", "0001|2024|6221a|1|Caixa", "0001|2024|6221|1|Própria",
-                              "0001|2024|6222|1|Nova", "0001|2024|6223|0|Não lançadora", "0001|2024|6225|1|Repetida",
-                              "0001|2024|62'4|1|Com aspa"}));
-        QCOMPARE(linhas(a.db(), "PlanoCCusto"), QStringList{"0001|2024|CC1|1|Própria"});
+            ordenada(QStringList { "0001|2023|6222|1|Ano anterior", "0001|2024|6221a|1|Caixa", "0001|2024|6221|1|Própria",
+                "0001|2024|6222|1|Nova", "0001|2024|6223|0|Não lançadora", "0001|2024|6225|1|Repetida",
+                "0001|2024|62'4|1|Com aspa" }));
+        QCOMPARE(linhas(a.db(), "PlanoCCusto"), QStringList { "0001|2024|CC1|1|Própria" });
 
         // Again, with cost centres: only what is still missing.
         s.gAnaliticaAtiva = true;
@@ -152,32 +161,32 @@ private slots:
         a.msgs.responde(Mensagens::Resposta::Ok);
         QVERIFY(ImportaPlanos(s, nullptr));
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Importação concluída.\nContas importadas: 0\nCentros de custo importados: 1"));
-        QCOMPARE(linhas(a.db(), "PlanoCCusto"), (QStringList{"0001|2024|CC1|1|Própria", "0001|2024|CC2|1|Loja"}));
+        QCOMPARE(linhas(a.db(), "PlanoCCusto"), (QStringList { "0001|2024|CC1|1|Própria", "0001|2024|CC2|1|Loja" }));
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
         QVERIFY(!ImportaPlanos(s, nullptr));
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Importação concluída.\nContas importadas: 0\nCentros de custo importados: 0"));
 
         // All or nothing: one row too long for its column refuses the whole import, on both databases.
-        QVERIFY(corre(ext, conta, {"0001", "2024", "6300", 1, "Válida"}));
-        QVERIFY(corre(ext, conta, {"0001", "2024", "6301", 1, QString(31, QLatin1Char('d'))}));
+        QVERIFY(corre(ext, conta, { "0001", "2024", "6300", 1, "Válida" }));
+        QVERIFY(corre(ext, conta, { "0001", "2024", "6301", 1, QString(31, QLatin1Char('d')) }));
         const QStringList depois = linhas(a.db(), "PlanoContas");
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
         QVERIFY(!ImportaPlanos(s, nullptr));
         QVERIFY2(a.msgs.ultimo().contains("6301") && a.msgs.ultimo().contains("mais de 30 caracteres")
-                     && a.msgs.ultimo().contains("Nada foi importado"),
-                 qPrintable(a.msgs.ultimo()));
+                && a.msgs.ultimo().contains("Nada foi importado"),
+            qPrintable(a.msgs.ultimo()));
         QCOMPARE(linhas(a.db(), "PlanoContas"), depois);
 
         // No source, or the workbook not allowed: nothing after the question.
-        for (const auto &[tipo, excel] : {std::pair{"", true}, std::pair{"X", false}, std::pair{"s", true}}) {
+        for (const auto &[tipo, excel] : { std::pair { "", true }, std::pair { "X", false }, std::pair { "s", true } }) {
             s.gTipoImp = tipo;
             s.gImportaExcel = excel;
             a.msgs.limpa();
             a.msgs.responde(Mensagens::Resposta::Ok);
             QVERIFY(!ImportaPlanos(s, nullptr));
-            QCOMPARE(a.msgs.textos(), QStringList{"Confirma Importação"});
+            QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         }
 
         // An outside database without the tables: a clear failure, nothing written.
@@ -186,7 +195,8 @@ private slots:
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
         QVERIFY(!ImportaPlanos(s, nullptr));
-        QVERIFY2(a.msgs.ultimo().startsWith("Não foi possível ler os planos da base de dados externa"), qPrintable(a.msgs.ultimo()));
+        QVERIFY2(
+            a.msgs.ultimo().startsWith("Não foi possível ler os planos da base de dados externa"), qPrintable(a.msgs.ultimo()));
         QCOMPARE(linhas(a.db(), "PlanoContas"), depois);
         QCOMPARE(a.msgs.semRespostas, 0);
     }
@@ -203,19 +213,20 @@ private slots:
         QVERIFY(QDir().mkpath(pasta));
         const QVariant nada;
         const Folha contas = {
-            {"Firma", "Conta", "Lançadora", "Descrição"},
-            {"0001", "6221", 0, "Já existe"},
-            {"0001", 62211, 1, "Número"},
-            {" 0001 ", " 6300 ", "Não", "  Aparada  "},
-            {"0002", "6400", 1, "Outra firma, já existe"},
-            {"0002", "6401", true, "Outra firma"},
-            {"0001", "62211", 0, "Repetida"},
-            {"0001", "6301", "0", nada},
-            {"  ", "6999", 1, "Depois do fim"},
-            {"0001", "7000", 1, "Não lida"},
+            { "Firma", "Conta", "Lançadora", "Descrição" },
+            { "0001", "6221", 0, "Já existe" },
+            { "0001", 62211, 1, "Número" },
+            { " 0001 ", " 6300 ", "Não", "  Aparada  " },
+            { "0002", "6400", 1, "Outra firma, já existe" },
+            { "0002", "6401", true, "Outra firma" },
+            { "0001", "62211", 0, "Repetida" },
+            { "0001", "6301", "0", nada },
+            { "  ", "6999", 1, "Depois do fim" },
+            { "0001", "7000", 1, "Não lida" },
         };
-        const Folha centros = {{"Firma", "Centro", "Lançador", "Descrição"}, {"0001", "CC1", 1, "Loja"}, {"0001", "CC2", "0", "Armazém"}};
-        QVERIFY(escreveLivro(pasta + "/planos.xlsx", {contas, centros}));
+        const Folha centros
+            = { { "Firma", "Centro", "Lançador", "Descrição" }, { "0001", "CC1", 1, "Loja" }, { "0001", "CC2", "0", "Armazém" } };
+        QVERIFY(escreveLivro(pasta + "/planos.xlsx", { contas, centros }));
         Session &s = a.sessao;
         s.gTipoImp = "X";
         s.gImportaExcel = true;
@@ -231,10 +242,10 @@ private slots:
         a.msgs.responde(Mensagens::Resposta::Ok);
         QVERIFY(ImportaPlanos(s, nullptr));
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Importação concluída.\nContas importadas: 4\nCentros de custo importados: 2"));
-        const QStringList esperadas = ordenada({"0001|2024|6221|1|Própria",  "0001|2024|62211|1|Número", "0001|2024|6300|0|Aparada",
-                                    "0001|2024|6301|0|",         "0002|2024|6400|1|Da outra firma", "0002|2024|6401|1|Outra firma"});
+        const QStringList esperadas = ordenada({ "0001|2024|6221|1|Própria", "0001|2024|62211|1|Número",
+            "0001|2024|6300|0|Aparada", "0001|2024|6301|0|", "0002|2024|6400|1|Da outra firma", "0002|2024|6401|1|Outra firma" });
         QCOMPARE(linhas(a.db(), "PlanoContas"), esperadas);
-        QCOMPARE(linhas(a.db(), "PlanoCCusto"), (QStringList{"0001|2024|CC1|1|Loja", "0001|2024|CC2|0|Armazém"}));
+        QCOMPARE(linhas(a.db(), "PlanoCCusto"), (QStringList { "0001|2024|CC1|1|Loja", "0001|2024|CC2|0|Armazém" }));
 
         // Again: each row is looked for under its own company, so nothing is added twice.
         a.msgs.limpa();
@@ -253,7 +264,7 @@ private slots:
             a.msgs.limpa();
             a.msgs.responde(Mensagens::Resposta::Ok);
             const bool mudou = ImportaPlanos(s, nullptr);
-            return !mudou && a.msgs.textos() == QStringList{"Confirma Importação", esperado};
+            return !mudou && a.msgs.textos() == QStringList { "Confirma Importação", esperado };
         };
         s.gImpXls = "outro.xls";
         QVERIFY(recusa(QStringLiteral("O ficheiro %1/outro.xls não existe (nem %1/outro.xlsx)").arg(pasta)));
@@ -263,15 +274,16 @@ private slots:
         QVERIFY(velho.open(QIODevice::WriteOnly));
         velho.close();
         s.gImpXls = "velho.xls";
-        QVERIFY(recusa(QStringLiteral("O ficheiro %1/velho.xls está no formato antigo do Excel (.xls), que não é lido: grave-o como "
-                                      "%1/velho.xlsx")
-                           .arg(pasta)));
+        QVERIFY(
+            recusa(QStringLiteral("O ficheiro %1/velho.xls está no formato antigo do Excel (.xls), que não é lido: grave-o como "
+                                  "%1/velho.xlsx")
+                       .arg(pasta)));
 
         // A blank in the folder refuses the workbook even though it exists.
         const QString comEspaco = QDir(a.pasta()).filePath("com espaço");
         QVERIFY(QDir().mkpath(comEspaco));
-        const Folha nova = {{"x"}, {"0001", "6500", 1, "Nova"}};
-        QVERIFY(escreveLivro(comEspaco + "/planos.xlsx", {nova, {}}));
+        const Folha nova = { { "x" }, { "0001", "6500", 1, "Nova" } };
+        QVERIFY(escreveLivro(comEspaco + "/planos.xlsx", { nova, {} }));
         s.gIxlsPath = comEspaco + "/";
         s.gImpXls = "planos.xlsx";
         QVERIFY(recusa(QStringLiteral("O caminho e nome do ficheiro de origem não podem conter espaços")));
@@ -279,22 +291,27 @@ private slots:
         // A flag that is not one: nothing of the workbook is written, not even the rows before it.
         s.gIxlsPath = pasta + "/";
         s.gImpXls = "mau.xlsx";
-        QVERIFY(escreveLivro(pasta + "/mau.xlsx", {{{"x"}, {"0001", "6600", 1, "Boa"}, {"0001", "6601", "talvez", "Má"}}, {}}));
-        QVERIFY(recusa(QStringLiteral("O ficheiro %1/mau.xlsx não pode ser importado: folha 1, linha 3: o indicador de conta lançadora "
-                                      "\"talvez\" não é válido (use 1 ou 0).\nNada foi importado.")
-                           .arg(pasta)));
-        QVERIFY(escreveLivro(pasta + "/mau.xlsx", {{{"x"}, {"0001", "6600", 1, "Boa"}, {"0001", QString(23, '6'), 1, "Longa"}}, {}}));
+        QVERIFY(escreveLivro(
+            pasta + "/mau.xlsx", { { { "x" }, { "0001", "6600", 1, "Boa" }, { "0001", "6601", "talvez", "Má" } }, {} }));
+        QVERIFY(recusa(
+            QStringLiteral("O ficheiro %1/mau.xlsx não pode ser importado: folha 1, linha 3: o indicador de conta lançadora "
+                           "\"talvez\" não é válido (use 1 ou 0).\nNada foi importado.")
+                .arg(pasta)));
+        QVERIFY(escreveLivro(
+            pasta + "/mau.xlsx", { { { "x" }, { "0001", "6600", 1, "Boa" }, { "0001", QString(23, '6'), 1, "Longa" } }, {} }));
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
         QVERIFY(!ImportaPlanos(s, nullptr));
         QVERIFY2(a.msgs.ultimo().contains("folha 1, linha 3") && a.msgs.ultimo().contains("mais de 22 caracteres"),
-                 qPrintable(a.msgs.ultimo()));
-        QVERIFY(escreveLivro(pasta + "/mau.xlsx", {{{"x"}, {"0001", "6600", 1, "Boa"}}}));
-        QVERIFY(recusa(QStringLiteral("O ficheiro %1/mau.xlsx não tem a folha 2 (centros de custo).\nNada foi importado.").arg(pasta)));
+            qPrintable(a.msgs.ultimo()));
+        QVERIFY(escreveLivro(pasta + "/mau.xlsx", { { { "x" }, { "0001", "6600", 1, "Boa" } } }));
+        QVERIFY(recusa(
+            QStringLiteral("O ficheiro %1/mau.xlsx não tem a folha 2 (centros de custo).\nNada foi importado.").arg(pasta)));
         QCOMPARE(linhas(a.db(), "PlanoContas"), esperadas);
 
         // An empty A2 reads nothing from that sheet; the other sheet is still read.
-        QVERIFY(escreveLivro(pasta + "/mau.xlsx", {{{"x"}, {nada, "6700", 1, "Sem firma"}}, {{"x"}, {"0001", "CC3", 1, "Novo"}}}));
+        QVERIFY(escreveLivro(
+            pasta + "/mau.xlsx", { { { "x" }, { nada, "6700", 1, "Sem firma" } }, { { "x" }, { "0001", "CC3", 1, "Novo" } } }));
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
         QVERIFY(ImportaPlanos(s, nullptr));

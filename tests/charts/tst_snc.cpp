@@ -41,18 +41,19 @@ QStringList contas(QSqlDatabase db)
     QSqlQuery q(db);
     QStringList r;
     if (!executa(q, QStringLiteral("SELECT CodFirma, CPocDeb, CPocCre FROM Molvar ORDER BY Chave")))
-        return {QStringLiteral("erro")};
+        return { QStringLiteral("erro") };
     while (q.next())
         r << QStringLiteral("%1|%2|%3")
                  .arg(q.value(0).toString().trimmed(), q.value(1).isNull() ? QStringLiteral("NULL") : q.value(1).toString(),
-                      q.value(2).isNull() ? QStringLiteral("NULL") : q.value(2).toString());
+                     q.value(2).isNull() ? QStringLiteral("NULL") : q.value(2).toString());
     return r;
 }
 
 bool linha(QSqlDatabase db, const QString &firma, const QVariant &deb, const QVariant &cre)
 {
-    return corre(db, "INSERT INTO Molvar (Ref, CodFirma, Descr, Mes, Ano, Valor, CPocDeb, CPocCre) VALUES (1, ?, 'x', 1, 2024, 10, ?, ?)",
-                 {firma, deb, cre});
+    return corre(db,
+        "INSERT INTO Molvar (Ref, CodFirma, Descr, Mes, Ano, Valor, CPocDeb, CPocCre) VALUES (1, ?, 'x', 1, 2024, 10, ?, ?)",
+        { firma, deb, cre });
 }
 
 int marcadas(QSqlDatabase db)
@@ -70,7 +71,7 @@ private slots:
     // The rewrite of one stored value.
     void regraDaConta()
     {
-        const TabelaSnc t{{"221", "2711"}, {"22", "2311"}, {"6a", "7"}, {"2218", "27"}, {"9", QString(23, '1')}};
+        const TabelaSnc t { { "221", "2711" }, { "22", "2311" }, { "6a", "7" }, { "2218", "27" }, { "9", QString(23, '1') } };
         auto conv = [&](const QString &v) { return converteContaSnc(v, t); };
         // The longest prefix wins; the suffix stays in characters 18 to 22.
         QCOMPARE(conv("22111" + b(12) + "00001").valor, "271111" + b(11) + "00001");
@@ -82,7 +83,7 @@ private slots:
         // An SNC code shorter than the prefix: the suffix stays in place, nothing of it in the account.
         QCOMPARE(conv("22189" + b(12) + "00002").valor, "279" + b(14) + "00002");
         // No prefix, an empty value, letter case, a leading blank of the table's codes.
-        for (const QString &v : {"41000" + b(17), QString(), b(22), QStringLiteral("6A1"), QStringLiteral("   ")}) {
+        for (const QString &v : { "41000" + b(17), QString(), b(22), QStringLiteral("6A1"), QStringLiteral("   ") }) {
             const ContaSnc c = conv(v);
             QVERIFY2(c.ok() && !c.mudou && c.valor == v, qPrintable(v));
         }
@@ -90,7 +91,9 @@ private slots:
         // A new code that cannot be stored is an error, never cut.
         QVERIFY(!conv("91").ok());
         QVERIFY(conv("91").erro.contains("mais de 22 caracteres"));
-        QVERIFY(!conv("22111111111111111" "00001").ok());
+        QVERIFY(!conv("22111111111111111"
+                      "00001")
+                     .ok());
         QCOMPARE(tiraBrancos("\t 22 \t "), QStringLiteral("\t 22 \t"));
     }
 
@@ -105,21 +108,21 @@ private slots:
         QVERIFY(criaFirma(db, "0002", "Dois"));
         QVERIFY(a.entra("0001", 2024, 6));
         a.criaBaseExterna("A");
-        for (const auto &[poc, snc] : {std::pair{"221", " 2711 "}, std::pair{"22", "2311"}, std::pair{"27", "28"}, std::pair{"6a", "7"},
-                                      std::pair{"22", "9999"}})
-            QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES (?, ?)", {poc, snc}));
+        for (const auto &[poc, snc] : { std::pair { "221", " 2711 " }, std::pair { "22", "2311" }, std::pair { "27", "28" },
+                 std::pair { "6a", "7" }, std::pair { "22", "9999" } })
+            QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES (?, ?)", { poc, snc }));
         QVERIFY(linha(db, "0001", "22111" + b(12) + "00001", "22999" + b(17)));
         QVERIFY(linha(db, "0001", "22111", "41000"));
         QVERIFY(linha(db, "0002", "6a1", QVariant()));
         QVERIFY(linha(db, "0002", "6A1", "27"));
         const QStringList antes = contas(db);
-        const QStringList depois{"0001|271111" + b(11) + "00001|231199", "0001|271111|41000", "0002|71|NULL", "0002|6A1|28"};
+        const QStringList depois { "0001|271111" + b(11) + "00001|231199", "0001|271111|41000", "0002|71|NULL", "0002|6A1|28" };
         Session &s = a.sessao;
 
         // No: nothing changes, no closing message.
         espia.responde(Mensagens::Resposta::Nao);
         QVERIFY(!ConverteSnc(s, nullptr));
-        QCOMPARE(espia.textos(), QStringList{"Deseja Concluir a Conversão SNC?"});
+        QCOMPARE(espia.textos(), QStringList { "Deseja Concluir a Conversão SNC?" });
         QCOMPARE(espia.mostradas[0].titulo, QStringLiteral("TarvikGest"));
         QCOMPARE(espia.mostradas[0].botoes, Mensagens::Botoes::SimNao);
         QCOMPARE(espia.mostradas[0].icone, Mensagens::Icone::Pergunta);
@@ -132,7 +135,7 @@ private slots:
         espia.limpa();
         espia.responde(Mensagens::Resposta::Sim);
         QVERIFY(ConverteSnc(s, nullptr));
-        QCOMPARE(espia.textos(), (QStringList{"Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!"}));
+        QCOMPARE(espia.textos(), (QStringList { "Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!" }));
         QCOMPARE(espia.mostradas[1].icone, Mensagens::Icone::Nenhum);
         QCOMPARE(contas(db), depois);
         QCOMPARE(marcadas(db), 2);
@@ -152,13 +155,13 @@ private slots:
         espia.responde(Mensagens::Resposta::Sim);
         QVERIFY(ConverteSnc(s, nullptr));
         QCOMPARE(espia.espera, QStringLiteral("Conversão SNC|Tabela Molvar|1/1"));
-        QCOMPARE(contas(db), depois + QStringList{"0003|2811|271111"});
+        QCOMPARE(contas(db), depois + QStringList { "0003|2811|271111" });
         QCOMPARE(marcadas(db), 3);
         // Nothing left to convert: the question still comes, the flags stay.
         espia.limpa();
         espia.responde(Mensagens::Resposta::Sim);
         QVERIFY(ConverteSnc(s, nullptr));
-        QCOMPARE(contas(db), depois + QStringList{"0003|2811|271111"});
+        QCOMPARE(contas(db), depois + QStringList { "0003|2811|271111" });
         QCOMPARE(espia.semRespostas, 0);
     }
 
@@ -172,18 +175,21 @@ private slots:
         QVERIFY(criaFirma(db, "0002", "Dois"));
         QVERIFY(a.entra("0001", 2024, 6));
         a.criaBaseExterna("A");
-        QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('221', '2711'), ('9', ?)", {QString(23, '1')}));
+        QVERIFY(corre(
+            a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('221', '2711'), ('9', ?)", { QString(23, '1') }));
         // Many rows, so that the failing one comes after blocks already rewritten.
-        QVERIFY(corre(db, "INSERT INTO Molvar (Ref, CodFirma, Descr, Mes, Ano, Valor, CPocDeb, CPocCre) "
-                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 45000) "
-                          "SELECT i, CASE WHEN i % 2 = 0 THEN '0001' ELSE '0002' END, 'x', 1, 2024, 1, '221' || (i % 7), '41000' FROM n"));
+        QVERIFY(corre(db,
+            "INSERT INTO Molvar (Ref, CodFirma, Descr, Mes, Ano, Valor, CPocDeb, CPocCre) "
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 45000) "
+            "SELECT i, CASE WHEN i % 2 = 0 THEN '0001' ELSE '0002' END, 'x', 1, 2024, 1, '221' || (i % 7), '41000' FROM n"));
         QVERIFY(linha(db, "0002", "2210", "91"));
         const QString convertidas = "SELECT COUNT(*) FROM Molvar WHERE CPocDeb LIKE '2711%'";
 
         a.msgs.responde(Mensagens::Resposta::Sim);
         QVERIFY(!ConverteSnc(a.sessao, nullptr));
         QCOMPARE(a.msgs.mostradas.size(), 1);
-        QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("\"91\""), qPrintable(a.msgs.ultimo()));
+        QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("\"91\""),
+            qPrintable(a.msgs.ultimo()));
         QCOMPARE(conta(db, convertidas), 0);
         QCOMPARE(marcadas(db), 0);
         QVERIFY(!a.sessao.gSnc);
@@ -205,7 +211,8 @@ private slots:
         a.msgs.limpa();
         QVERIFY(!ConverteSnc(a.sessao, nullptr));
         QCOMPARE(a.msgs.mostradas.size(), 1);
-        QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("SNC_Conv"), qPrintable(a.msgs.ultimo()));
+        QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("SNC_Conv"),
+            qPrintable(a.msgs.ultimo()));
         QCOMPARE(conta(db, convertidas), 0);
         QCOMPARE(marcadas(db), 0);
 
@@ -215,7 +222,7 @@ private slots:
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Sim);
         QVERIFY(ConverteSnc(a.sessao, nullptr));
-        QCOMPARE(a.msgs.textos(), (QStringList{"Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!"}));
+        QCOMPARE(a.msgs.textos(), (QStringList { "Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!" }));
         QCOMPARE(marcadas(db), 2);
     }
 };
