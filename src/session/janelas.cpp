@@ -3,6 +3,8 @@
 #include "charts/chartconsult.h"
 #include "charts/chartdelete.h"
 #include "charts/chartnew.h"
+#include "charts/convertesnc.h"
+#include "charts/importaplanos.h"
 #include "models/modelos_txt.h"
 #include "reports/consulttable.h"
 
@@ -19,6 +21,8 @@ void registaJanelas(Janelas &j)
                       [](Session &s) -> QWidget * { return new ChartConsult(s, TipoPlano::CentrosCusto); });
     j.fabricas.insert(QStringLiteral("ConsultTable"), [](Session &s) -> QWidget * { return new ConsultTable(s); });
     j.fabricas.insert(QStringLiteral("Modelos_Txt"), [](Session &s) -> QWidget * { return new Modelos_Txt(s); });
+    j.rotinas.insert(QStringLiteral("ImportaPlanos"), ImportaPlanos);
+    j.rotinas.insert(QStringLiteral("ConverteSnc"), ConverteSnc);
 }
 
 const Janelas &janelasRegistadas()

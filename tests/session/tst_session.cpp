@@ -444,6 +444,25 @@ private slots:
             m.mdiArea->activeSubWindow()->showNormal();
         }
 
+        // The SNC conversion is offered while the company is not converted, and no longer
+        // once a conversion has been committed.
+        a.criaBaseExterna(QStringLiteral("S"));
+        SQL_OK(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('626', '627')");
+        QAction *snc = m.findChild<QAction *>(QStringLiteral("conv_snc"));
+        QVERIFY(snc);
+        QVERIFY(snc->isEnabled());
+        a.msgs.limpa();
+        a.msgs.responde(Mensagens::Resposta::Sim);
+        snc->trigger();
+        QVERIFY(!snc->isEnabled());
+        QVERIFY(a.sessao.gSnc);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE SNC = 1"), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE CPocDeb = '6271'"), 12);
+        {
+            MDIForm1 outra(a.sessao);
+            QVERIFY(!outra.findChild<QAction *>(QStringLiteral("conv_snc"))->isEnabled());
+        }
+
         // A window that closes itself leaves the main window able to open it again.
         consulta->widget()->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
         QTRY_COMPARE(abertas().count(QStringLiteral("ConsultPoc")), 0);
