@@ -1,0 +1,491 @@
+#include "reports/totconta.h"
+
+#include "charts/chartsource.h"
+#include "core/connection.h"
+#include "core/datacombo.h"
+#include "core/exportaexcel.h"
+#include "core/mensagens.h"
+#include "core/session.h"
+#include "core/transacao.h"
+
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+const QString kEscolhaConta = QStringLiteral("Escolha uma ContaPoc!");
+
+// Blanks only, as the lists of prefixes are written; other white space is kept.
+QString aparaBrancos(const QString &t)
+{
+    qsizetype i = 0, j = t.size();
+    while (i < j && t.at(i) == u' ')
+        ++i;
+    while (j > i && t.at(j - 1) == u' ')
+        --j;
+    return t.mid(i, j - i);
+}
+
+// One character against a "[...]" set without its brackets and "!"; "a-c" is a range.
+bool noConjunto(QChar c, const QString &conjunto)
+{
+    for (qsizetype k = 0; k < conjunto.size(); ++k) {
+        if (k + 2 < conjunto.size() && conjunto.at(k + 1) == u'-') {
+            if (c >= conjunto.at(k) && c <= conjunto.at(k + 2))
+                return true;
+            k += 2;
+        } else if (c == conjunto.at(k)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A whole number from the database: SQLite gives an integer, PostgreSQL a decimal.
+Centimos inteiro(const QVariant &v)
+{
+    if (v.isNull())
+        return 0;
+    if (v.typeId() == QMetaType::Double)
+        return static_cast<Centimos>(std::llround(v.toDouble()));
+    return v.toLongLong();
+}
+
+} // namespace
+
+QStringList prefixosAnalitica(const QString &lista)
+{
+    QStringList r;
+    if (lista.isEmpty())
+        return r;
+    QString l = aparaBrancos(lista);
+    for (;;) {
+        const qsizetype p = l.indexOf(u'*');
+        if (p < 0) {
+            r << l;
+            break;
+        }
+        r << l.left(p);
+        if (p == l.size() - 1)
+            break;
+        l = aparaBrancos(l.mid(p + 1));
+        if (l.isEmpty())
+            break;
+    }
+    return r;
+}
+
+bool contaComPrefixo(const QString &conta, const QString &prefixo)
+{
+    qsizetype j = 0;
+    const qsizetype n = conta.size();
+    for (qsizetype i = 0; i < prefixo.size();) {
+        const QChar c = prefixo.at(i);
+        if (c == u'[') {
+            const qsizetype fim = prefixo.indexOf(u']', i + 1);
+            // A set that is never closed is no pattern: it matches nothing.
+            if (fim < 0)
+                return false;
+            QString conjunto = prefixo.mid(i + 1, fim - i - 1);
+            i = fim + 1;
+            if (conjunto.isEmpty())
+                continue; // "[]" stands for no character at all
+            const bool negado = conjunto.startsWith(u'!');
+            if (negado)
+                conjunto.remove(0, 1);
+            if (j >= n || noConjunto(conta.at(j), conjunto) == negado)
+                return false;
+            ++j;
+            continue;
+        }
+        if (j >= n)
+            return false;
+        const QChar t = conta.at(j);
+        if ((c == u'#' && (t < u'0' || t > u'9')) || (c != u'?' && c != u'#' && t != c))
+            return false;
+        ++i;
+        ++j;
+    }
+    return true;
+}
+
+TotConta::TotConta(Session &s, QWidget *parent)
+    : QWidget(parent)
+    , m_s(s)
+{
+    setObjectName(QStringLiteral("Tot_conta"));
+    setWindowTitle(QStringLiteral("Totais a diferir por Conta POC"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    int nRotulo = 0;
+    auto rotulo = [&](const QString &texto, QWidget *buddy) {
+        auto *l = new QLabel(texto, this);
+        l->setObjectName(QStringLiteral("Label%1").arg(++nRotulo));
+        if (buddy)
+            l->setBuddy(buddy);
+        return l;
+    };
+    auto caixa = [&](const char *nome, int maximo) {
+        auto *e = new QLineEdit(this);
+        e->setObjectName(QLatin1String(nome));
+        e->setMaxLength(maximo);
+        return e;
+    };
+    auto botao = [&](const char *nome, const QString &texto) {
+        auto *b = new QPushButton(texto, this);
+        b->setObjectName(QLatin1String(nome));
+        // Enter belongs to the lists, never to a button.
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        return b;
+    };
+
+    DataCombo1 = new DataCombo(this);
+    DataCombo1->setObjectName(QStringLiteral("DataCombo1"));
+    Desccpoc = caixa("Desccpoc", 30);
+    DataCombo2 = new DataCombo(this);
+    DataCombo2->setObjectName(QStringLiteral("DataCombo2"));
+    Descccusto = caixa("Descccusto", 30);
+    DTPicker1 = new QDateEdit(QDate(2006, 7, 25), this);
+    DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
+    DTPicker1->setDisplayFormat(QStringLiteral("MM-yyyy"));
+    vtotdeb = caixa("vtotdeb", 17);
+    vtotcre = caixa("vtotcre", 17);
+    for (QLineEdit *e : { vtotdeb, vtotcre }) {
+        e->setReadOnly(true);
+        e->setAlignment(Qt::AlignRight);
+    }
+    Text1 = caixa("Text1", 1);
+    Text2 = caixa("Text2", 1);
+    VisuButton = botao("VisuButton", QStringLiteral("Visualizar"));
+    ExportButton = botao("ExportButton", QStringLiteral("Exportar"));
+    CancelButton = botao("CancelButton", QStringLiteral("Cancelar"));
+
+    auto *g = new QGridLayout;
+    g->addWidget(rotulo(QStringLiteral("Ct Poc"), DataCombo1), 0, 0);
+    g->addWidget(DataCombo1, 0, 1);
+    g->addWidget(Desccpoc, 0, 2, 1, 2);
+    g->addWidget(rotulo(QStringLiteral("(em branco: todas as contas)"), nullptr), 1, 1, 1, 3);
+    g->addWidget(rotulo(QStringLiteral("Ccusto"), DataCombo2), 2, 0);
+    g->addWidget(DataCombo2, 2, 1);
+    g->addWidget(Descccusto, 2, 2, 1, 2);
+    g->addWidget(rotulo(QStringLiteral("(em branco: todos os centros de custo)"), nullptr), 3, 1, 1, 3);
+    g->addWidget(rotulo(QStringLiteral("No (Mês)   A (D)iferir"), Text1), 4, 0);
+    g->addWidget(Text1, 4, 1, Qt::AlignLeft);
+    g->addWidget(rotulo(QStringLiteral("Por C(P)oc  (C)custo  (D)upla"), Text2), 4, 2);
+    g->addWidget(Text2, 4, 3, Qt::AlignLeft);
+    g->addWidget(rotulo(QStringLiteral("Diferido a partir de:"), DTPicker1), 5, 0);
+    g->addWidget(DTPicker1, 5, 1, Qt::AlignLeft);
+    g->addWidget(rotulo(QStringLiteral("Total Debito"), vtotdeb), 6, 0);
+    g->addWidget(vtotdeb, 6, 1);
+    g->addWidget(rotulo(QStringLiteral("Total Credito"), vtotcre), 6, 2);
+    g->addWidget(vtotcre, 6, 3);
+    g->setColumnStretch(1, 1);
+    g->setColumnStretch(3, 1);
+    Text1->setMaximumWidth(Text1->fontMetrics().horizontalAdvance(QStringLiteral("WW")) + 12);
+    Text2->setMaximumWidth(Text1->maximumWidth());
+
+    auto *botoes = new QHBoxLayout;
+    botoes->addStretch(1);
+    botoes->addWidget(VisuButton);
+    botoes->addWidget(ExportButton);
+    botoes->addWidget(CancelButton);
+    auto *principal = new QVBoxLayout(this);
+    principal->addLayout(g);
+    principal->addStretch(1);
+    principal->addLayout(botoes);
+
+    QWidget *ordem[] = { DataCombo1, DataCombo2, Text1, Text2, DTPicker1, vtotdeb, vtotcre, ExportButton, VisuButton,
+        CancelButton, Desccpoc, Descccusto };
+    for (size_t i = 0; i + 1 < std::size(ordem); ++i)
+        setTabOrder(ordem[i], ordem[i + 1]);
+
+    for (DataCombo *c : { DataCombo1, DataCombo2 }) {
+        c->installEventFilter(this);
+        if (c->lineEdit())
+            c->lineEdit()->installEventFilter(this);
+        connect(c, &DataCombo::enterPressed, this, &TotConta::visualizar);
+        connect(c, &DataCombo::escapePressed, this, &TotConta::cancelar);
+    }
+    // The description follows the code, whether picked, typed or written by the search dialog.
+    auto descricao1 = [this] { mostraDescricao(DataCombo1, Desccpoc); };
+    auto descricao2 = [this] { mostraDescricao(DataCombo2, Descccusto); };
+    connect(DataCombo1, &DataCombo::textChanged, this, descricao1);
+    connect(DataCombo1, &QComboBox::editTextChanged, this, descricao1);
+    connect(DataCombo2, &DataCombo::textChanged, this, descricao2);
+    connect(DataCombo2, &QComboBox::editTextChanged, this, descricao2);
+    connect(VisuButton, &QPushButton::clicked, this, &TotConta::visualizar);
+    connect(ExportButton, &QPushButton::clicked, this, &TotConta::exportar);
+    connect(CancelButton, &QPushButton::clicked, this, &TotConta::cancelar);
+
+    carregaListas();
+    vtotdeb->setText(formataCentimos(0));
+    vtotcre->setText(formataCentimos(0));
+    Text1->setText(QStringLiteral("D"));
+    Text2->setText(QStringLiteral("P"));
+    resize(620, 300);
+    DataCombo1->setFocus();
+}
+
+void TotConta::carregaListas()
+{
+    const struct {
+        TipoPlano tipo;
+        DataCombo *combo;
+    } listas[] = { { TipoPlano::Contas, DataCombo1 }, { TipoPlano::CentrosCusto, DataCombo2 } };
+    for (const auto &l : listas) {
+        l.combo->clearRowSource();
+        FontePlano f = fontePlano(m_s, l.tipo);
+        // This window reads only the own, SENDYS and SAGE charts.
+        if (f.origem == OrigemPlano::Primavera || !f.existe())
+            continue;
+        QString erro;
+        QSqlDatabase db = f.abre(&erro);
+        if (!db.isValid()
+            || !l.combo->setRowSource(
+                db, f.select({ f.colunaCodigo, f.colunaDescricao }), f.valores(), f.colunaCodigo, f.colunaDescricao, &erro)) {
+            if (m_s.msg)
+                m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler o %1.").arg(nomePlano(l.tipo)), erro);
+        }
+    }
+}
+
+void TotConta::mostraDescricao(DataCombo *combo, QLineEdit *caixa)
+{
+    caixa->setText(combo->boundText().toString());
+}
+
+void TotConta::recebeCodigo(int modo, const QString &codigo)
+{
+    DataCombo *combo = modo == 5 ? DataCombo2 : DataCombo1;
+    combo->setText(codigo);
+    mostraDescricao(combo, modo == 5 ? Descccusto : Desccpoc);
+}
+
+void TotConta::procura(int modo)
+{
+    m_s.gModoProcura = modo;
+    auto *d = new Procuras(m_s, this, this);
+    d->open();
+}
+
+bool TotConta::eventFilter(QObject *obj, QEvent *e)
+{
+    if (e->type() == QEvent::KeyPress) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        // The divide key of the numeric keypad opens the search; it types nothing.
+        if (k->key() == Qt::Key_Slash && (k->modifiers() & Qt::KeypadModifier)) {
+            const bool ccusto = obj == DataCombo2 || obj == DataCombo2->lineEdit();
+            if (ccusto || obj == DataCombo1 || obj == DataCombo1->lineEdit()) {
+                procura(ccusto ? 5 : 4);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(obj, e);
+}
+
+void TotConta::leMesEscolhido()
+{
+    const QDate d = DTPicker1->date();
+    m_ano = d.year();
+    m_mes = d.month();
+}
+
+bool TotConta::contaEscolhida()
+{
+    if (!DataCombo1->text().isEmpty())
+        return true;
+    if (m_s.msg)
+        m_s.msg->informa(kEscolhaConta);
+    return false;
+}
+
+QString TotConta::filtroMolvar(const QStringList &colunasConta, QVariantList *params) const
+{
+    QStringList lados;
+    for (const QString &c : colunasConta) {
+        lados << c + QStringLiteral(" = ?");
+        *params << DataCombo1->text();
+    }
+    QString sql = QLatin1Char('(') + lados.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    if (const QString cc = DataCombo2->text(); !cc.isEmpty()) {
+        sql += QStringLiteral(" AND Analitica = ?");
+        *params << cc;
+    }
+    // Strictly after the chosen month: a later month of its year, or any later year.
+    sql += QStringLiteral(" AND CodFirma = ? AND ((Ano = ? AND Mes > ?) OR Ano > ?)");
+    *params << m_s.gCodFirma << m_ano << m_mes << m_ano;
+    return sql;
+}
+
+bool TotConta::calculaTotais(Centimos *deb, Centimos *cre, QString *erro)
+{
+    QSqlDatabase db = abreLigacao(m_s.gLigacao1, erro);
+    if (!db.isValid())
+        return false;
+    // Whole cents summed by the database: no binary-floating error, on either database.
+    const QString cabeca = QStringLiteral("SELECT SUM(CAST(ROUND(Valor * 100) AS BIGINT)) FROM Molvar WHERE ");
+    for (auto [coluna, total] : { std::pair { QStringLiteral("CPocDeb"), deb }, std::pair { QStringLiteral("CPocCre"), cre } }) {
+        QVariantList params;
+        const QString sql = cabeca + filtroMolvar({ coluna }, &params);
+        QSqlQuery q(db);
+        q.setNumericalPrecisionPolicy(QSql::HighPrecision);
+        if (!executa(q, sql, params, erro))
+            return false;
+        if (!q.next() && q.lastError().isValid()) {
+            *erro = textoErro(q.lastError());
+            return false;
+        }
+        *total = inteiro(q.value(0));
+    }
+    return true;
+}
+
+void TotConta::visualizar()
+{
+    leMesEscolhido();
+    if (!contaEscolhida())
+        return;
+    Centimos deb = 0, cre = 0;
+    QString erro;
+    if (!calculaTotais(&deb, &cre, &erro)) {
+        if (m_s.msg)
+            m_s.msg->erroBaseDados(QStringLiteral("Não foi possível calcular os totais da conta."), erro);
+        return;
+    }
+    vtotdeb->setText(formataCentimos(deb));
+    vtotcre->setText(formataCentimos(cre));
+}
+
+bool TotConta::RefazRestAnal(QSqlDatabase db, QStringList *prefixos, QString *erro)
+{
+    prefixos->clear();
+    QSqlQuery q(db);
+    if (!executa(q, QStringLiteral("DELETE FROM RestAnal WHERE CodFirma = ? AND Utilizador = ?"),
+            { m_s.gCodFirma, m_s.gNomeUtilizador }, erro)
+        || !executa(q, QStringLiteral("SELECT Analitica FROM ParamFirma WHERE CodFirma = ?"), { m_s.gCodFirma }, erro))
+        return false;
+    if (!q.next()) {
+        if (q.lastError().isValid()) {
+            *erro = textoErro(q.lastError());
+            return false;
+        }
+        return true; // a company without parameters has no prefixes
+    }
+    *prefixos = prefixosAnalitica(q.value(0).toString());
+    q.finish();
+    for (const QString &p : std::as_const(*prefixos))
+        if (!executa(q, QStringLiteral("INSERT INTO RestAnal (CodFirma, RestContas, Utilizador) VALUES (?, ?, ?)"),
+                { m_s.gCodFirma, p, m_s.gNomeUtilizador }, erro))
+            return false;
+    return true;
+}
+
+bool TotConta::PreencheCopiamlv(QSqlDatabase db, const QStringList &prefixos, QString *erro)
+{
+    QSqlQuery q(db);
+    if (!executa(q, QStringLiteral("DELETE FROM Copiamlv WHERE Utilizador = ?"), { m_s.gLogin }, erro))
+        return false;
+
+    QVariantList params;
+    const QString filtro = filtroMolvar({ QStringLiteral("CPocDeb"), QStringLiteral("CPocCre") }, &params);
+    // Read whole before the inserts (PostgreSQL cannot interleave a row-by-row read with them);
+    // amounts as exact decimal text, copied to the cent.
+    QSqlQuery linhas(db);
+    linhas.setNumericalPrecisionPolicy(QSql::HighPrecision);
+    if (!executa(linhas,
+            QStringLiteral("SELECT Ref, Ndoc, Descr, Valor, Ano, Mes, Analitica, CPocDeb, CPocCre FROM Molvar WHERE ") + filtro,
+            params, erro))
+        return false;
+
+    QSqlQuery ins(db);
+    if (!ins.prepare(QStringLiteral("INSERT INTO Copiamlv (CodFirma, Analitica, Conta, Valor, DebCre, Descr, Exercicio, "
+                                    "NumDiario, Ref, Utilizador) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))) {
+        *erro = textoErro(ins.lastError());
+        return false;
+    }
+    const QString alvo = aparaBrancos(DataCombo1->text());
+    const QVariant semCCusto = QVariant(QMetaType::fromType<QString>());
+    auto comCCusto = [&prefixos](const QString &conta) {
+        for (const QString &p : prefixos)
+            if (contaComPrefixo(conta, p))
+                return true;
+        return false;
+    };
+    while (linhas.next()) {
+        const QString descr = (linhas.value(1).toString() + QLatin1Char(' ') + linhas.value(2).toString()).left(30);
+        const QString valor = centimosParaDecimal(paraCentimos(linhas.value(3)));
+        const struct {
+            QString conta;
+            const char *lado;
+        } lados[] = { { linhas.value(7).toString(), "D" }, { linhas.value(8).toString(), "C" } };
+        for (const auto &l : lados) {
+            if (l.conta != alvo)
+                continue;
+            const QVariantList v { m_s.gCodFirma, comCCusto(l.conta) ? linhas.value(6) : semCCusto, l.conta, valor,
+                QString::fromLatin1(l.lado), descr, linhas.value(4), linhas.value(5), linhas.value(0), m_s.gLogin };
+            for (int i = 0; i < v.size(); ++i)
+                ins.bindValue(i, v.at(i));
+            if (!ins.exec()) {
+                *erro = textoErro(ins.lastError());
+                return false;
+            }
+        }
+    }
+    if (linhas.lastError().isValid()) {
+        *erro = textoErro(linhas.lastError());
+        return false;
+    }
+    return true;
+}
+
+void TotConta::exportar()
+{
+    leMesEscolhido();
+    // Without an account nothing is rebuilt and no workbook is written.
+    if (!contaEscolhida())
+        return;
+    QString erro;
+    bool ok = false;
+    {
+        QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
+        if (db.isValid()) {
+            // The prefixes and the movements stand or fall together: a failure leaves the user's previous rows.
+            Transacao t(db);
+            QStringList prefixos;
+            ok = t.iniciada(&erro) && RefazRestAnal(db, &prefixos, &erro) && PreencheCopiamlv(db, prefixos, &erro)
+                && t.confirma(&erro);
+        }
+    }
+    if (!ok) {
+        if (m_s.msg)
+            m_s.msg->erroBaseDados(
+                QStringLiteral("Não foi possível preparar a exportação dos totais por conta; nada foi exportado."), erro);
+        return;
+    }
+    m_s.gExpTipo = 3;
+    m_s.gExpFicheiro = m_s.gCodFirma.trimmed() + QString::number(m_mes) + QString::number(m_ano) + QStringLiteral(".xls");
+    m_s.gTipoExp = QStringLiteral("X");
+    // Quoted aliases keep their case on PostgreSQL; the movements in the order they were written.
+    m_s.gExpSql = QStringLiteral(
+        "SELECT Exercicio AS \"Ano\", NumDiario AS \"Mes\", Ref AS \"Referencia\", Conta AS \"Conta\", Analitica AS \"CCusto\", "
+        "Valor AS \"Valor\", DebCre AS \"Deb_Cre\", Descr AS \"Descricao\" FROM Copiamlv WHERE CodFirma = ? AND Utilizador = ? "
+        "ORDER BY Id");
+    m_s.gExpParams = { m_s.gCodFirma, m_s.gLogin };
+    ExportaExcel(m_s);
+}
+
+void TotConta::cancelar()
+{
+    close();
+}
