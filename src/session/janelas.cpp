@@ -7,6 +7,7 @@
 #include "charts/importaplanos.h"
 #include "models/modelos_txt.h"
 #include "reports/consulttable.h"
+#include "reports/totconta.h"
 
 // Each entry maps a form name to a factory of a new, parentless window (the main window
 // makes it a child, the settings dialog shows it modally); routines receive the main window.
@@ -20,6 +21,7 @@ void registaJanelas(Janelas &j)
     j.fabricas.insert(QStringLiteral("ConsultAnalit"),
                       [](Session &s) -> QWidget * { return new ChartConsult(s, TipoPlano::CentrosCusto); });
     j.fabricas.insert(QStringLiteral("ConsultTable"), [](Session &s) -> QWidget * { return new ConsultTable(s); });
+    j.fabricas.insert(QStringLiteral("Tot_conta"), [](Session &s) -> QWidget * { return new TotConta(s); });
     j.fabricas.insert(QStringLiteral("Modelos_Txt"), [](Session &s) -> QWidget * { return new Modelos_Txt(s); });
     j.rotinas.insert(QStringLiteral("ImportaPlanos"), ImportaPlanos);
     j.rotinas.insert(QStringLiteral("ConverteSnc"), ConverteSnc);
