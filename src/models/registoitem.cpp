@@ -1,5 +1,7 @@
 #include "models/registoitem.h"
 
+#include "models/valorescaixa.h"
+
 #include "core/connection.h"
 #include "core/transacao.h"
 
@@ -133,41 +135,6 @@ qint16 inteiro16(const QVariant &v)
 
 qint16 numeroDigitado(const QString &texto)
 {
-    int i = 0;
-    const int n = texto.size();
-    while (i < n && (texto[i] == QLatin1Char(' ') || texto[i] == QLatin1Char('\t')))
-        ++i;
-    QString num;
-    if (i < n && (texto[i] == QLatin1Char('+') || texto[i] == QLatin1Char('-')))
-        num += texto[i++];
-    int algarismos = 0;
-    while (i < n && texto[i].isDigit() && texto[i].unicode() < 128) {
-        num += texto[i++];
-        ++algarismos;
-    }
-    if (i < n && texto[i] == QLatin1Char('.')) {
-        num += texto[i++];
-        while (i < n && texto[i].isDigit() && texto[i].unicode() < 128) {
-            num += texto[i++];
-            ++algarismos;
-        }
-    }
-    if (algarismos == 0)
-        return 0;
-    // An exponent counts only when digits follow it ("1e5" is 100000, "1e" is 1).
-    if (i + 1 < n && QStringLiteral("eEdD").contains(texto[i])) {
-        int j = i + 1;
-        QString exp = QStringLiteral("e");
-        if (j < n && (texto[j] == QLatin1Char('+') || texto[j] == QLatin1Char('-')))
-            exp += texto[j++];
-        int expAlg = 0;
-        while (j < n && texto[j].isDigit() && texto[j].unicode() < 128) {
-            exp += texto[j++];
-            ++expAlg;
-        }
-        if (expAlg > 0)
-            num += exp;
-    }
-    // The default rounding mode of nearbyint rounds halves to even.
-    return inteiro16(num.toDouble());
+    // Out of range comes back as the nearest limit, which every range rule then refuses.
+    return inteiro16(valorDaCaixa(texto));
 }

@@ -3,10 +3,8 @@
 #include <cmath>
 #include <limits>
 
-qint16 numeroDaCaixa(const QString &texto, bool *cabe)
+double valorDaCaixa(const QString &texto)
 {
-    if (cabe)
-        *cabe = true;
     int i = 0;
     const int n = texto.size();
     auto digitos = [&](QString &destino) {
@@ -27,8 +25,8 @@ qint16 numeroDaCaixa(const QString &texto, bool *cabe)
     }
     if (algarismos == 0)
         return 0;
-    // An exponent counts only when digits follow it ("2e" is 2).
-    if (i < n && (texto.at(i) == QLatin1Char('e') || texto.at(i) == QLatin1Char('E'))) {
+    // An exponent ("e", or "d" as older programs wrote it) counts only when digits follow it ("2e" is 2).
+    if (i < n && QStringLiteral("eEdD").contains(texto.at(i))) {
         const int antes = i;
         QString expoente = QStringLiteral("e");
         ++i;
@@ -45,7 +43,14 @@ qint16 numeroDaCaixa(const QString &texto, bool *cabe)
     // too small (a negative exponent: 0) or too large.
     if (!lido)
         valor = numero.contains(QLatin1String("e-")) ? 0.0 : std::numeric_limits<double>::infinity();
-    valor = std::nearbyint(valor); // the default rounding: halves to even
+    return std::nearbyint(valor); // the default rounding: halves to even
+}
+
+qint16 numeroDaCaixa(const QString &texto, bool *cabe)
+{
+    if (cabe)
+        *cabe = true;
+    const double valor = valorDaCaixa(texto);
     if (!std::isfinite(valor) || valor < std::numeric_limits<qint16>::min() || valor > std::numeric_limits<qint16>::max()) {
         if (cabe)
             *cabe = false;

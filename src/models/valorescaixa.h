@@ -5,6 +5,10 @@
 
 // Values typed into the boxes of the model editor.
 
+// The leading numeric part of a text (as below), rounded to the nearest integer with halves to
+// even, unbounded: infinite when it exceeds a double.
+double valorDaCaixa(const QString &texto);
+
 // The leading numeric part of a text (blanks before it, a sign, digits, a decimal point and an
 // exponent are taken; an empty or non-numeric text gives 0), rounded to the nearest integer
 // with halves to even. A value beyond a 16-bit integer gives 0 and *cabe = false.
