@@ -283,13 +283,8 @@ void Cod_det::grava()
 
 void Cod_det::anula()
 {
-    QString erro;
-    QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
-    if (!db.isValid() || !RegistoItem::apaga(db, m_s.gModelo, m_s.gItemCodigo, &erro)) {
-        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível anular a codificação da linha do modelo."), erro);
-        return;
-    }
-    accept();
+    if (RegistoItem::anula(m_s, QStringLiteral("da linha do modelo")))
+        accept();
 }
 
 void Cod_det::cancela()

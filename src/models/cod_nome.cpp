@@ -355,11 +355,6 @@ void Cod_nome::grava()
 
 void Cod_nome::anula()
 {
-    QString erro;
-    QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
-    if (!db.isValid() || !RegistoItem::apaga(db, m_s.gModelo, m_s.gItemCodigo, &erro)) {
-        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível anular a codificação do nome do modelo."), erro);
-        return;
-    }
-    accept();
+    if (RegistoItem::anula(m_s, QStringLiteral("do nome do modelo")))
+        accept();
 }

@@ -1,5 +1,7 @@
 #include "models/del_modelo.h"
 
+#include "models/listaopcoes.h"
+
 #include "core/connection.h"
 #include "core/datacombo.h"
 #include "core/mensagens.h"
@@ -45,14 +47,8 @@ Del_Modelo::Del_Modelo(Session &s, QWidget *parent)
     connect(ApagaButton, &QPushButton::clicked, this, &Del_Modelo::apaga);
     connect(CancelButton, &QPushButton::clicked, this, &QWidget::close);
 
-    QString erro;
-    QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
-    if (!db.isValid()
-        || !Modelo->setRowSource(
-            db, QStringLiteral("SELECT * FROM modexptxt "), {}, QStringLiteral("modelo"), QStringLiteral("activo"), &erro)) {
-        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os modelos."), erro);
+    if (!preencheModelos(Modelo, m_s))
         return;
-    }
     if (Modelo->rowCount() > 0)
         Modelo->setText(Modelo->row(0).value(QStringLiteral("Modelo")).toString());
 }

@@ -1,6 +1,9 @@
 #include "models/listaopcoes.h"
 
+#include "core/connection.h"
 #include "core/datacombo.h"
+#include "core/mensagens.h"
+#include "core/session.h"
 
 #include <QSqlRecord>
 
@@ -32,4 +35,16 @@ QString designacaoDaOpcao(const DataCombo *combo, int codigo)
             return r.value(QStringLiteral("designacao")).toString().trimmed();
     }
     return {};
+}
+
+bool preencheModelos(DataCombo *combo, Session &s)
+{
+    QString erro;
+    QSqlDatabase db = abreLigacao(s.gLigacao1, &erro);
+    if (!db.isValid()
+        || !combo->setRowSource(db, QStringLiteral("SELECT * FROM modexptxt "), {}, QStringLiteral("modelo"), QStringLiteral("activo"), &erro)) {
+        s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os modelos."), erro);
+        return false;
+    }
+    return true;
 }

@@ -18,3 +18,9 @@ bool codigoDaOpcao(const DataCombo *combo, int *codigo, int *linha = nullptr);
 
 // The Designacao of the first option with that code, trimmed; empty when there is none.
 QString designacaoDaOpcao(const DataCombo *combo, int codigo);
+
+struct Session;
+
+// Fills a combo with the stored models (Modexptxt), shown by name and bound to "activo";
+// on failure says so and returns false.
+bool preencheModelos(DataCombo *combo, Session &s);

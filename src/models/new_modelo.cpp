@@ -208,13 +208,7 @@ Alt_Modelo::Alt_Modelo(Session &s, QWidget *parent)
     setTabOrder(Modelo, tipodet);
     connect(Modelo, &DataCombo::textChanged, this, &Alt_Modelo::modeloMudou);
 
-    QString erro;
-    QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
-    if (!db.isValid()
-        || !Modelo->setRowSource(
-            db, QStringLiteral("SELECT * FROM modexptxt "), {}, QStringLiteral("modelo"), QStringLiteral("activo"), &erro)) {
-        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os modelos."), erro);
-    } else if (Modelo->rowCount() > 0) {
+    if (preencheModelos(Modelo, m_s) && Modelo->rowCount() > 0) {
         mostraModelo(0);
     }
     mostraTipoDetalhe(m_tipoDet);

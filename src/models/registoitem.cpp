@@ -3,6 +3,8 @@
 #include "models/valorescaixa.h"
 
 #include "core/connection.h"
+#include "core/mensagens.h"
+#include "core/session.h"
 #include "core/transacao.h"
 
 #include <QSqlQuery>
@@ -110,6 +112,17 @@ bool RegistoItem::apaga(QSqlDatabase db, const QString &modelo, qint16 tipocod, 
     QSqlQuery q(db);
     return executa(
         q, QStringLiteral("delete FROM modexptxtdet where modelo = ? and tipocod = ?"), { modelo, int(tipocod) }, erro);
+}
+
+bool RegistoItem::anula(Session &s, const QString &oQue)
+{
+    QString erro;
+    QSqlDatabase db = abreLigacao(s.gLigacao1, &erro);
+    if (!db.isValid() || !apaga(db, s.gModelo, s.gItemCodigo, &erro)) {
+        s.msg->erroBaseDados(QStringLiteral("Não foi possível anular a codificação %1.").arg(oQue), erro);
+        return false;
+    }
+    return true;
 }
 
 QVariant textoGravavel(const QString &t)

@@ -8,6 +8,8 @@
 
 // The row of one coded item of a model in modexptxtdet (key modelo, tipocod), held in memory:
 // read whole, changed column by column, written back in one statement.
+struct Session;
+
 class RegistoItem
 {
 public:
@@ -31,6 +33,9 @@ public:
     bool grava(QSqlDatabase db, QString *erro = nullptr);
 
     static bool apaga(QSqlDatabase db, const QString &modelo, qint16 tipocod, QString *erro = nullptr);
+    // Deletes the row of the session's model and item (s.gModelo, s.gItemCodigo); on failure
+    // says so, naming what was being annulled, and returns false.
+    static bool anula(Session &s, const QString &oQue);
 
 private:
     QString m_modelo;
