@@ -77,8 +77,12 @@ BenchCaminho::BenchCaminho(const char *n, std::function<void(BenchContexto &)> f
 
 void relata(const QString &caminho, qint64 linhas, double segundos)
 {
-    std::printf("%-44s %10lld linhas %9.3f s %12.0f linhas/s\n", qPrintable(caminho), static_cast<long long>(linhas), segundos,
-                segundos > 0 ? linhas / segundos : 0.0);
+    // Below a millisecond a rate says nothing.
+    if (segundos < 0.001)
+        std::printf("%-44s %10lld linhas %9.3f s %12s linhas/s\n", qPrintable(caminho), static_cast<long long>(linhas), segundos, "-");
+    else
+        std::printf("%-44s %10lld linhas %9.3f s %12.0f linhas/s\n", qPrintable(caminho), static_cast<long long>(linhas), segundos,
+                    linhas / segundos);
     std::fflush(stdout);
 }
 
@@ -233,14 +237,17 @@ int main(int argc, char *argv[])
     for (BenchCaminho *c : registo())
         c->corre(ctx);
 
+    db = QSqlDatabase(); // the last handle, so the connection can be closed
     fechaTodasLigacoes();
     if (o.backend == QLatin1String("pg")) {
         QString adm = o.servidorPg;
         if (!adm.endsWith(QLatin1Char(';')))
             adm += QLatin1Char(';');
         adm += QStringLiteral("Database=postgres;");
-        QSqlQuery q(abreLigacao(adm));
-        q.exec(QStringLiteral("DROP DATABASE IF EXISTS molvar_bench_%1 WITH (FORCE)").arg(QCoreApplication::applicationPid()));
+        {
+            QSqlQuery q(abreLigacao(adm));
+            q.exec(QStringLiteral("DROP DATABASE IF EXISTS molvar_bench_%1 WITH (FORCE)").arg(QCoreApplication::applicationPid()));
+        }
         fechaTodasLigacoes();
     }
     return 0;
