@@ -235,22 +235,24 @@ bool criaBasePostgres(const QString &ligacao, const DadosLigacao &d, QString *er
     QString servidor = ligacao;
     servidor.replace(QRegularExpression(QStringLiteral("(?i)(database|initial catalog|dbname)\\s*=[^;]*")), QStringLiteral("Database=postgres"));
     QString e;
-    QSqlDatabase adm = abreLigacao(servidor, &e);
-    if (!adm.isValid()) {
-        *erro = QStringLiteral("Não foi possível ligar ao servidor PostgreSQL: %1").arg(e);
-        return false;
+    bool criada = false;
+    {
+        QSqlDatabase adm = abreLigacao(servidor, &e);
+        if (!adm.isValid()) {
+            *erro = QStringLiteral("Não foi possível ligar ao servidor PostgreSQL: %1").arg(e);
+            return false;
+        }
+        QSqlQuery q(adm);
+        bool existe = false;
+        if (executa(q, QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"), {d.baseDados}, &e) && q.next())
+            existe = true;
+        criada = existe || q.exec(QStringLiteral("CREATE DATABASE \"%1\" ENCODING 'UTF8' TEMPLATE template0").arg(d.baseDados));
+        if (!criada)
+            *erro = QStringLiteral("Não foi possível criar a base de dados \"%1\": %2").arg(d.baseDados, textoErro(q.lastError()));
     }
-    QSqlQuery q(adm);
-    bool existe = false;
-    if (executa(q, QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"), {d.baseDados}, &e) && q.next())
-        existe = true;
-    if (!existe && !q.exec(QStringLiteral("CREATE DATABASE \"%1\" ENCODING 'UTF8' TEMPLATE template0").arg(d.baseDados))) {
-        *erro = QStringLiteral("Não foi possível criar a base de dados \"%1\": %2").arg(d.baseDados, textoErro(q.lastError()));
-        fechaLigacao(servidor);
-        return false;
-    }
+    // The handles above are gone: the server connection can be closed cleanly.
     fechaLigacao(servidor);
-    return true;
+    return criada;
 }
 
 } // namespace
