@@ -73,7 +73,8 @@ struct Escritor {
         if (ok())
             verifica(worksheet_write_string(ws, l, c, t.toUtf8().constData(), f));
     }
-    void valor(int l, int c, const QVariant &v)
+    // An amount column shows two decimals even for a whole value, which SQLite hands back as an integer.
+    void valor(int l, int c, const QVariant &v, bool montante)
     {
         if (!ok() || v.isNull())
             return;
@@ -84,7 +85,7 @@ struct Escritor {
         case QMetaType::ULongLong:
         case QMetaType::Short:
         case QMetaType::UShort:
-            verifica(worksheet_write_number(ws, l, c, v.toDouble(), nullptr));
+            verifica(worksheet_write_number(ws, l, c, v.toDouble(), montante ? fmtValor : nullptr));
             break;
         case QMetaType::Double:
         case QMetaType::Float:
@@ -168,6 +169,10 @@ bool ExportaExcel(Session &s)
     const QSqlRecord rec = q.record();
     const int colunas = rec.count();
     const int colValor = rec.indexOf(QStringLiteral("valor"));
+    QList<bool> montante(colunas, false);
+    for (int c = 0; c < colunas; ++c)
+        montante[c] = rec.fieldName(c).compare(QLatin1String("valor"), Qt::CaseInsensitive) == 0
+            || rec.fieldName(c).compare(QLatin1String("valor_ori"), Qt::CaseInsensitive) == 0;
     int linha = 0;
     if (titulada) {
         w.texto(0, 0, QStringLiteral("Firma: ") + s.gNomeFirma, w.fmtTitulo);
@@ -182,7 +187,7 @@ bool ExportaExcel(Session &s)
     Centimos soma = 0;
     while (w.ok() && q.next()) {
         for (int c = 0; c < colunas; ++c)
-            w.valor(linha, c, q.value(c));
+            w.valor(linha, c, q.value(c), montante[c]);
         if (colValor >= 0)
             soma += paraCentimos(q.value(colValor));
         ++linha;

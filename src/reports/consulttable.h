@@ -34,8 +34,6 @@ public:
     static QList<ColunaGrelha> layoutOk();
     static QList<ColunaGrelha> layoutRedimensionado();
 
-    // A LIKE pattern that matches the text literally; the statement says ESCAPE '!'.
-
 protected:
     void resizeEvent(QResizeEvent *e) override;
     void showEvent(QShowEvent *e) override;

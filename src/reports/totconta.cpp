@@ -60,6 +60,18 @@ Centimos inteiro(const QVariant &v)
     return v.toLongLong();
 }
 
+// A total as plain decimal text with the decimal comma: no thousands separator and no
+// trailing zero decimals ("1234,5", a whole sum "1234"); built from the cents, so exact.
+QString textoTotal(Centimos c)
+{
+    QString t = formataCentimos(c);
+    while (t.endsWith(u'0') && t.contains(u','))
+        t.chop(1);
+    if (t.endsWith(u','))
+        t.chop(1);
+    return t;
+}
+
 } // namespace
 
 QStringList prefixosAnalitica(const QString &lista)
@@ -228,8 +240,8 @@ TotConta::TotConta(Session &s, QWidget *parent)
     connect(CancelButton, &QPushButton::clicked, this, &TotConta::cancelar);
 
     carregaListas();
-    vtotdeb->setText(formataCentimos(0));
-    vtotcre->setText(formataCentimos(0));
+    vtotdeb->setText(textoTotal(0));
+    vtotcre->setText(textoTotal(0));
     Text1->setText(QStringLiteral("D"));
     Text2->setText(QStringLiteral("P"));
     resize(620, 300);
@@ -363,8 +375,8 @@ void TotConta::visualizar()
             m_s.msg->erroBaseDados(QStringLiteral("Não foi possível calcular os totais da conta."), erro);
         return;
     }
-    vtotdeb->setText(formataCentimos(deb));
-    vtotcre->setText(formataCentimos(cre));
+    vtotdeb->setText(textoTotal(deb));
+    vtotcre->setText(textoTotal(cre));
 }
 
 bool TotConta::RefazRestAnal(QSqlDatabase db, QStringList *prefixos, QString *erro)
@@ -451,10 +463,10 @@ bool TotConta::PreencheCopiamlv(QSqlDatabase db, const QStringList &prefixos, QS
 
 void TotConta::exportar()
 {
+    m_s.gExpTipo = 3;
     leMesEscolhido();
-    // Without an account nothing is rebuilt and no workbook is written.
-    if (!contaEscolhida())
-        return;
+    // The prefixes are rebuilt even without an account; then only the movements are refused.
+    const bool comConta = !DataCombo1->text().isEmpty();
     QString erro;
     bool ok = false;
     {
@@ -463,7 +475,7 @@ void TotConta::exportar()
             // The prefixes and the movements stand or fall together: a failure leaves the user's previous rows.
             Transacao t(db);
             QStringList prefixos;
-            ok = t.iniciada(&erro) && RefazRestAnal(db, &prefixos, &erro) && PreencheCopiamlv(db, prefixos, &erro)
+            ok = t.iniciada(&erro) && RefazRestAnal(db, &prefixos, &erro) && (!comConta || PreencheCopiamlv(db, prefixos, &erro))
                 && t.confirma(&erro);
         }
     }
@@ -473,7 +485,9 @@ void TotConta::exportar()
                 QStringLiteral("Não foi possível preparar a exportação dos totais por conta; nada foi exportado."), erro);
         return;
     }
-    m_s.gExpTipo = 3;
+    // Without an account no workbook is written.
+    if (!contaEscolhida())
+        return;
     m_s.gExpFicheiro = m_s.gCodFirma.trimmed() + QString::number(m_mes) + QString::number(m_ano) + QStringLiteral(".xls");
     m_s.gTipoExp = QStringLiteral("X");
     // Quoted aliases keep their case on PostgreSQL; the movements in the order they were written.

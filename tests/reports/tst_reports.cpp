@@ -3,6 +3,7 @@
 #include "core/datacombo.h"
 #include "core/datagrid.h"
 #include "core/leitorxlsx.h"
+#include "core/zipleitor.h"
 #include "reports/consulttable.h"
 #include "support/ambiente.h"
 #include "support/fixtures.h"
@@ -447,6 +448,25 @@ private slots:
         QCOMPARE(a.sessao.gExpTipo, 2);
         QCOMPARE(a.sessao.gTipoExp, QStringLiteral("X"));
         QCOMPARE(a.sessao.gExpFicheiro, QStringLiteral("0001ExportApagContab.xls"));
+        {
+            // Every amount carries the same number format, a whole one (30,00) as much as 33,33.
+            ZipLeitor z;
+            QByteArray folha;
+            QVERIFY(z.abre(a.sessao.gExpCaminho) && z.le("xl/worksheets/sheet1.xml", &folha));
+            static const QRegularExpression celula(QStringLiteral("<c r=\"D(\\d+)\"(?: s=\"(\\d+)\")?"));
+            QSet<QString> estilos;
+            int montantes = 0;
+            for (auto m = celula.globalMatch(QString::fromUtf8(folha)); m.hasNext();) {
+                const auto c = m.next();
+                if (c.captured(1).toInt() >= 5 && c.captured(1).toInt() <= 20) {
+                    estilos << c.captured(2);
+                    ++montantes;
+                }
+            }
+            QCOMPARE(montantes, 16);
+            QCOMPARE(estilos.size(), 1);
+            QVERIFY(!estilos.contains(QString()));
+        }
 
         // After a search, the search's query, whatever row is current.
         j.filtra(j.descr, "automóvel");
@@ -464,6 +484,10 @@ private slots:
         QCOMPARE(x.valor(1, "A1").toString(), QStringLiteral("Firma: Firma Um, Lda"));
         QCOMPARE(x.valor(1, "A2").toString(), QStringLiteral("Linhas por Integrar na Contabilidade em Formato Excel"));
         QCOMPARE(x.valor(1, "A4").toString().toLower(), QStringLiteral("ref"));
+        // Field names keep their case on either database.
+        QCOMPARE(x.valor(1, "B4").toString(), QStringLiteral("codFirma"));
+        QCOMPARE(x.valor(1, "L4").toString(), QStringLiteral("Moeda"));
+        QCOMPARE(x.valor(1, "M4").toString(), QStringLiteral("Valor_Ori"));
         QCOMPARE(x.valor(1, "C4").toString(), QStringLiteral("Descrição"));
         QCOMPARE(x.valor(1, "D4").toString().toLower(), QStringLiteral("valor"));
         QCOMPARE(x.valor(1, "S4").toString().toLower(), QStringLiteral("conexport"));

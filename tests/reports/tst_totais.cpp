@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(j.w->windowTitle(), QStringLiteral("Totais a diferir por Conta POC"));
         QCOMPARE(j.lista(j.conta), (QStringList { "2711", "6211" }));
         QCOMPARE(j.lista(j.ccusto), (QStringList { "CC1", "CC2" }));
-        QCOMPARE(j.deb->text(), QStringLiteral("0,00"));
+        QCOMPARE(j.deb->text() + "/" + j.cre->text(), QStringLiteral("0/0"));
         QCOMPARE(j.t1->text() + j.t2->text(), QStringLiteral("DP"));
         QCOMPARE(j.data->date(), QDate(2006, 7, 25));
         QCOMPARE(j.data->displayFormat(), QStringLiteral("MM-yyyy"));
@@ -215,7 +215,7 @@ private slots:
         j = abre(a.sessao);
         QCOMPARE(a.msgs.mostradas.size(), 2);
         QVERIFY(a.msgs.mostradas.first().texto.startsWith("Não foi possível ler o plano de contas."));
-        QCOMPARE(j.totais("6211", "", 2024, 1), QStringLiteral("0,00/0,00"));
+        QCOMPARE(j.totais("6211", "", 2024, 1), QStringLiteral("0/0"));
         delete j.w;
     }
 
@@ -235,18 +235,19 @@ private slots:
         QVERIFY(a.entra("0001", 2024, 6));
         Janela j = abre(a.sessao);
 
-        // December: January of the next year counts, December itself does not; 0,10 + 0,20 shows 0,30.
-        QCOMPARE(j.totais("2711", "", 2024, 12), QStringLiteral("0,00/0,30"));
+        // December: January of the next year counts, December itself does not; 0,10 + 0,20 shows 0,3.
+        // Plain decimal text: no trailing zero decimals, a whole sum without any.
+        QCOMPARE(j.totais("2711", "", 2024, 12), QStringLiteral("0/0,3"));
         QCOMPARE(j.w->anoEscolhido() * 100 + j.w->mesEscolhido(), 202412);
-        QCOMPARE(j.totais("2711", "", 2024, 11), QStringLiteral("0,00/0,40"));
-        QCOMPARE(j.totais("2711", "", 2025, 1), QStringLiteral("0,00/0,00"));
-        QCOMPARE(j.totais("2711", "", 2024, 9), QStringLiteral("5,00/0,50"));
-        QCOMPARE(j.totais("2711", "CC1", 2024, 11), QStringLiteral("0,00/0,20"));
-        QCOMPARE(j.totais("62110", "", 2024, 12), QStringLiteral("1234,80/1234,50"));
-        QCOMPARE(j.totais("62110", "CC2", 2024, 12), QStringLiteral("1234,50/1234,50"));
-        QCOMPARE(j.totais("6211", "", 2020, 1), QStringLiteral("0,00/0,00"));
+        QCOMPARE(j.totais("2711", "", 2024, 11), QStringLiteral("0/0,4"));
+        QCOMPARE(j.totais("2711", "", 2025, 1), QStringLiteral("0/0"));
+        QCOMPARE(j.totais("2711", "", 2024, 9), QStringLiteral("5/0,5"));
+        QCOMPARE(j.totais("2711", "CC1", 2024, 11), QStringLiteral("0/0,2"));
+        QCOMPARE(j.totais("62110", "", 2024, 12), QStringLiteral("1234,8/1234,5"));
+        QCOMPARE(j.totais("62110", "CC2", 2024, 12), QStringLiteral("1234,5/1234,5"));
+        QCOMPARE(j.totais("6211", "", 2020, 1), QStringLiteral("0/0"));
         // Values are bound, never pasted into the statement.
-        QCOMPARE(j.totais("x' OR '1'='1", "", 2020, 1), QStringLiteral("0,00/0,00"));
+        QCOMPARE(j.totais("x' OR '1'='1", "", 2020, 1), QStringLiteral("0/0"));
 
         // Enter in a list is "Visualizar"; Text1 and Text2 change nothing; a change alone clears nothing.
         j.t1->setText("M");
@@ -255,22 +256,22 @@ private slots:
         j.ccusto->setText("");
         j.data->setDate(QDate(2024, 12, 1));
         QTest::keyClick(j.conta, Qt::Key_Return);
-        QCOMPARE(j.deb->text() + "/" + j.cre->text(), QStringLiteral("1234,80/1234,50"));
+        QCOMPARE(j.deb->text() + "/" + j.cre->text(), QStringLiteral("1234,8/1234,5"));
         j.conta->setText("2711");
-        QCOMPARE(j.deb->text(), QStringLiteral("1234,80"));
+        QCOMPARE(j.deb->text(), QStringLiteral("1234,8"));
 
         // No account: said, and the totals stay.
         j.conta->setText("");
         QTest::keyClick(j.ccusto, Qt::Key_Enter);
         QCOMPARE(a.msgs.textos(), QStringList { "Escolha uma ContaPoc!" });
-        QCOMPARE(j.deb->text(), QStringLiteral("1234,80"));
+        QCOMPARE(j.deb->text(), QStringLiteral("1234,8"));
 
         // A failing query is said with the database's text; the totals stay and the window still works.
         QVERIFY(corre(db, "ALTER TABLE Molvar RENAME TO MolvarFora"));
-        QCOMPARE(j.totais("62110", "", 2025, 1), QStringLiteral("1234,80/1234,50"));
+        QCOMPARE(j.totais("62110", "", 2025, 1), QStringLiteral("1234,8/1234,5"));
         QVERIFY(a.msgs.ultimo().startsWith("Não foi possível calcular os totais da conta.\n\n"));
         QVERIFY(corre(db, "ALTER TABLE MolvarFora RENAME TO Molvar"));
-        QCOMPARE(j.totais("62110", "", 2025, 1), QStringLiteral("1234,50/1234,50"));
+        QCOMPARE(j.totais("62110", "", 2025, 1), QStringLiteral("1234,5/1234,5"));
         delete j.w;
     }
 
@@ -298,11 +299,13 @@ private slots:
         Janela j = abre(a.sessao);
         const QString folha = QDir(appFolder()).filePath("0001122024.xlsx");
 
-        // No account: nothing rebuilt, no workbook.
+        // No account: the prefixes are rebuilt, but no movement and no workbook.
         j.data->setDate(QDate(2024, 12, 1));
         j.exporta->click();
         QCOMPARE(a.msgs.textos(), QStringList { "Escolha uma ContaPoc!" });
-        QCOMPARE(prefixos(db, "0001", "Administrador"), QStringList { "velho" });
+        QCOMPARE(prefixos(db, "0001", "Administrador"), (QStringList { "6", "7" }));
+        QCOMPARE(a.sessao.gExpTipo, 3);
+        QCOMPARE(movimentos(db, "admin"), QStringList { "0D 2  2,00 0002" });
         QVERIFY(!QFile::exists(folha));
 
         // The account's movements after December; a side carries its cost centre only on a prefixed account.
