@@ -83,12 +83,13 @@ QString LeIni(const QString &seccao, const QString &chave, const QString &omissa
     return omissao;
 }
 
-bool GravaIni(const QString &seccao, const QString &chave, const QString &valor, QString *erro)
+namespace {
+
+// Sets one key in the lines of the file, keeping every other line as it was.
+void poeChave(QStringList &l, const QString &seccao, const QString &chave, const QString &valor)
 {
     QString limpo = valor;
     limpo.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    Linhas f = leFicheiro();
-    QStringList &l = f.linhas;
     int inicio = -1, fim = l.size();
     for (int i = 0; i < l.size(); ++i) {
         QString nome;
@@ -106,23 +107,41 @@ bool GravaIni(const QString &seccao, const QString &chave, const QString &valor,
         if (!l.isEmpty() && !l.last().trimmed().isEmpty())
             l << QString();
         l << QLatin1Char('[') + seccao + QLatin1Char(']') << nova;
-    } else {
-        bool feito = false;
-        int ultimaChave = inicio;
-        for (int i = inicio + 1; i < fim; ++i) {
-            QString k;
-            if (eChave(l[i], &k, nullptr)) {
-                ultimaChave = i;
-                if (k.compare(chave, Qt::CaseInsensitive) == 0) {
-                    l[i] = nova;
-                    feito = true;
-                    break;
-                }
+        return;
+    }
+    int ultimaChave = inicio;
+    for (int i = inicio + 1; i < fim; ++i) {
+        QString k;
+        if (eChave(l[i], &k, nullptr)) {
+            ultimaChave = i;
+            if (k.compare(chave, Qt::CaseInsensitive) == 0) {
+                l[i] = nova;
+                return;
             }
         }
-        if (!feito)
-            l.insert(ultimaChave + 1, nova);
     }
+    l.insert(ultimaChave + 1, nova);
+}
+
+} // namespace
+
+bool GravaIni(const QString &seccao, const QString &chave, const QString &valor, QString *erro)
+{
+    return GravaIni(QList<ChaveIni>{{seccao, chave, valor}}, erro);
+}
+
+bool GravaIni(const QList<ChaveIni> &chaves, QString *erro)
+{
+    Linhas f = leFicheiro();
+    // A file that exists but cannot be read would be replaced by the new keys alone.
+    if (!f.lido && QFile::exists(iniPath())) {
+        if (erro)
+            *erro = QStringLiteral("Não foi possível ler o ficheiro de configurações \"%1\".").arg(iniPath());
+        return false;
+    }
+    for (const ChaveIni &c : chaves)
+        poeChave(f.linhas, c.seccao, c.chave, c.valor);
+    const QStringList &l = f.linhas;
 
     QString msg;
     if (!ensureAppFolder(&msg)) {
@@ -188,14 +207,11 @@ EstadoIni garanteIni(QString *mensagem)
         {"DATABASE2", "Connect_sql3", ""},
         {"DATABASE2", "Connect_shape", ""},
     };
-    for (const auto &o : omissoes) {
-        if (!GravaIni(QString::fromLatin1(o.seccao), QString::fromLatin1(o.chave), QString::fromLatin1(o.valor), &erro)) {
-            if (mensagem)
-                *mensagem = erro;
-            return EstadoIni::Erro;
-        }
-    }
-    if (!GravaIni(QStringLiteral("CAMINHO"), QStringLiteral("path"), appFolder(), &erro)) {
+    QList<ChaveIni> chaves;
+    for (const auto &o : omissoes)
+        chaves.append({QString::fromLatin1(o.seccao), QString::fromLatin1(o.chave), QString::fromLatin1(o.valor)});
+    chaves.append({QStringLiteral("CAMINHO"), QStringLiteral("path"), appFolder()});
+    if (!GravaIni(chaves, &erro)) {
         if (mensagem)
             *mensagem = erro;
         return EstadoIni::Erro;

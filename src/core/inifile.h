@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // The settings file molvar.ini in the program's folder, read and written key by key.
@@ -11,6 +12,12 @@ QString LeIni(const QString &seccao, const QString &chave, const QString &omissa
 
 // Writes one key, keeping every other line of the file as it was. False (with the reason) on failure.
 bool GravaIni(const QString &seccao, const QString &chave, const QString &valor, QString *erro = nullptr);
+
+// Writes several keys in one go: either all of them reach the file or none does.
+struct ChaveIni {
+    QString seccao, chave, valor;
+};
+bool GravaIni(const QList<ChaveIni> &chaves, QString *erro = nullptr);
 
 enum class EstadoIni { Ok, Criado, Danificado, Erro };
 

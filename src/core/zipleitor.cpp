@@ -80,6 +80,10 @@ bool ZipLeitor::le(const QString &nome, QByteArray *out) const
     }
     if (e.metodo != 8)
         return false;
+    // Deflate packs at most about 1032 to 1: a larger declared size is a damaged entry,
+    // not a reason to reserve gigabytes.
+    if (quint64(e.tamanho) > quint64(e.comprimido) * 1032 + 64)
+        return false;
     out->resize(e.tamanho);
     z_stream z = {};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK)

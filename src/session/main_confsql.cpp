@@ -151,9 +151,7 @@ void MainConfSql::grava()
 
     // Each string goes whole into Connect_sql; the other three keys that the file may
     // split it into are emptied, so the concatenation is exactly what was typed.
-    const struct {
-        QString seccao, chave, valor;
-    } chaves[] = {
+    const QList<ChaveIni> chaves = {
         { QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql"), l1 },
         { QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql1"), QString() },
         { QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql2"), QString() },
@@ -167,12 +165,11 @@ void MainConfSql::grava()
         { kConfig, QStringLiteral("IxlsPath"), pasta },
         { kConfig, QStringLiteral("ImpXls"), folha },
     };
-    for (const auto &c : chaves) {
-        QString erro;
-        if (!GravaIni(c.seccao, c.chave, c.valor, &erro)) {
-            m_s.msg->informa(QStringLiteral("Não foi possível gravar as configurações:\n\n") + erro);
-            return;
-        }
+    // One write: a failure leaves the file exactly as it was.
+    QString erro;
+    if (!GravaIni(chaves, &erro)) {
+        m_s.msg->informa(QStringLiteral("Não foi possível gravar as configurações:\n\n") + erro);
+        return;
     }
     m_s.gLigacao1 = ligacaoDaSeccao(QStringLiteral("DATABASE1"));
     m_s.gLigacao2 = ligacaoDaSeccao(QStringLiteral("DATABASE2"));

@@ -257,8 +257,11 @@ void Molvarentrada::valida()
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível validar o utilizador."), erro);
         return;
     }
-    // The same answer for an unknown user and a wrong password.
-    if (!u.next() || !confereSenha(Senha->text(), u.value(1).toString())) {
+    // The same answer, and the same time spent, for an unknown user and a wrong password.
+    static const QString semUtilizador = hashSenha(QString());
+    const bool conhecido = u.next();
+    const bool certa = confereSenha(Senha->text(), conhecido ? u.value(1).toString() : semUtilizador);
+    if (!conhecido || !certa) {
         m_s.msg->informa(QStringLiteral("Utilizador ou Senha Inválidos!"));
         Senha->clear();
         Senha->setFocus();

@@ -132,6 +132,11 @@ void ParamFirmaDlg::grava()
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível gravar os parâmetros da firma."), erro);
         return;
     }
+    // Removed meanwhile from another workstation: nothing was written.
+    if (q.numRowsAffected() == 0) {
+        m_s.msg->informa(QStringLiteral("A firma \"%1\" não existe!").arg(m_codFirma));
+        return;
+    }
     accept();
     emit gravado(m_codFirma);
 }

@@ -93,6 +93,13 @@ private slots:
         QCOMPARE(LeIni("Configuracoes", "analitica"), QStringLiteral("não"));
         QCOMPARE(LeIni("Configuracoes", "TipoImp"), QStringLiteral("X"));
         QCOMPARE(ligacaoDaSeccao("DATABASE1"), a.sessao.gLigacao1);
+        // Several keys in one write, every other key kept.
+        QVERIFY(GravaIni({{"DATABASE2", "Connect_sql", "Driver=SQLite;"}, {"DATABASE2", "Connect_sql1", "Database=ext.db;"},
+                          {"Configuracoes", "ImpXls", "planos.xlsx"}}));
+        QCOMPARE(ligacaoDaSeccao("DATABASE2"), QStringLiteral("Driver=SQLite;Database=ext.db;"));
+        QCOMPARE(LeIni("Configuracoes", "ImpXls"), QStringLiteral("planos.xlsx"));
+        QCOMPARE(LeIni("Configuracoes", "analitica"), QStringLiteral("não"));
+        QCOMPARE(ligacaoDaSeccao("DATABASE1"), a.sessao.gLigacao1);
 
         // A fresh settings file points the own database at a SQLite file in the program's folder.
         QFile::remove(iniPath());
@@ -127,6 +134,9 @@ private slots:
         QVERIFY(!ensureAppFolder(&erro));
         QVERIFY(erro.contains(QStringLiteral("pasta da aplicação")));
         QVERIFY(!GravaIni("S", "k", "v", &erro));
+        QVERIFY(!erro.isEmpty());
+        erro.clear();
+        QVERIFY(!GravaIni({{"S", "k", "v"}, {"S", "k2", "v"}}, &erro));
         QVERIFY(!erro.isEmpty());
         QCOMPARE(garanteIni(&erro), EstadoIni::Erro);
         qputenv("MOLVAR_HOME", a.pasta().toUtf8());

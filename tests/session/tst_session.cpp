@@ -582,6 +582,22 @@ private slots:
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         QVERIFY(criaFirma(a.db(), "0001", "Alfa"));
+
+        // The parameters of a company removed meanwhile are not presented as saved.
+        QVERIFY(criaFirma(a.db(), "0002", "Beta"));
+        {
+            ParamFirmaDlg par(a.sessao, QStringLiteral("0002"));
+            QVERIFY(par.carregado());
+            par.show();
+            SQL_OK(a.db(), "DELETE FROM ParamFirma WHERE CodFirma = ?", "0002");
+            QSignalSpy gravado(&par, &ParamFirmaDlg::gravado);
+            a.msgs.limpa();
+            clica(par.OKButton);
+            QCOMPARE(a.msgs.ultimo(), QStringLiteral("A firma \"0002\" não existe!"));
+            QCOMPARE(gravado.count(), 0);
+            QVERIFY(par.isVisible());
+        }
+
         const QString original = a.sessao.gLigacao1;
         Molvarentrada e(a.sessao);
         e.show();
