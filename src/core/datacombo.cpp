@@ -3,6 +3,7 @@
 #include "core/connection.h"
 
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QLineEdit>
 #include <QListView>
 #include <QSqlError>
@@ -142,7 +143,8 @@ void DataCombo::keyPressEvent(QKeyEvent *e)
         emit enterPressed();
         return;
     }
-    if (e->key() == Qt::Key_Escape) {
+    // Esc belongs to the window (a dialog closes) unless the window handles it here.
+    if (e->key() == Qt::Key_Escape && isSignalConnected(QMetaMethod::fromSignal(&DataCombo::escapePressed))) {
         e->accept();
         emit escapePressed();
         return;

@@ -1,5 +1,6 @@
 #include "core/appfolder.h"
 #include "core/connection.h"
+#include "core/datacombo.h"
 #include "core/exportaexcel.h"
 #include "core/guard.h"
 #include "core/inifile.h"
@@ -10,6 +11,8 @@
 #include "support/ambiente.h"
 #include "support/fixtures.h"
 
+#include <QDialog>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -172,6 +175,41 @@ private slots:
         s.gAno = 0;
         QVERIFY(!VerificaDadosInic(s));
         QCOMPARE(a.msgs.mostradas.size(), 3);
+    }
+
+    void listaDeDados()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaFirma(a.db(), "0001", "Firma"));
+        QVERIFY(criaConta(a.db(), "0001", 2024, "62", "Fornecimentos"));
+        QVERIFY(criaConta(a.db(), "0001", 2024, "6221", "Trabalhos"));
+        QDialog d;
+        auto *c = new DataCombo(&d);
+        QString erro;
+        QVERIFY2(c->setRowSource(a.db(), "SELECT Conta, Designacao FROM PlanoContas WHERE CodFirma = ? ORDER BY Conta", {"0001"},
+                                 "conta", "designacao", &erro),
+                 qPrintable(erro));
+        QCOMPARE(c->rowCount(), 2);
+        // Setting the text selects the row that shows it exactly; another text selects none.
+        c->setText("6221");
+        QCOMPARE(c->currentIndex(), 1);
+        QCOMPARE(c->boundText().toString(), QStringLiteral("Trabalhos"));
+        c->setText("622");
+        QCOMPARE(c->text(), QStringLiteral("622"));
+        QVERIFY(!c->boundText().isValid());
+        // Esc closes the dialog unless the window handles it in the list.
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        c->setFocus();
+        QTest::keyClick(c, Qt::Key_Escape);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+        d.show();
+        QSignalSpy esc(c, &DataCombo::escapePressed);
+        QTest::keyClick(c, Qt::Key_Escape);
+        QCOMPARE(esc.count(), 1);
+        QVERIFY(d.isVisible());
     }
 
     void dinheiroAoCentimo()
