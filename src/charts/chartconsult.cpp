@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -147,4 +148,16 @@ void ChartConsult::resizeEvent(QResizeEvent *e)
 {
     QWidget::resizeEvent(e);
     aplicaLayout();
+}
+
+void ChartConsult::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    // Inside the main window it is the child window that takes the top-left corner, the
+    // first time it is shown.
+    if (!m_posicionada) {
+        m_posicionada = true;
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+            sub->move(0, 0);
+    }
 }

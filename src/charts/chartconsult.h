@@ -27,6 +27,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *e) override;
+    void showEvent(QShowEvent *e) override;
     bool eventFilter(QObject *o, QEvent *e) override;
 
 private:
@@ -36,6 +37,7 @@ private:
     Session &m_s;
     TipoPlano m_tipo;
     FontePlano m_fonte; // the source of the load, for the resize layout
+    bool m_posicionada = false;
 
     QGroupBox *m_frame;
     QLabel *m_label;

@@ -69,17 +69,18 @@ ChartNew::ChartNew(Session &s, TipoPlano tipo, QWidget *parent)
     g->addWidget(lCodigo, 1, 0);
     g->addWidget(m_codigo, 1, 1, 1, 3);
     g->addWidget(m_desc, 2, 0, 1, 4);
-    g->addWidget(lFlag, 3, 0);
+    // The two option buttons sit under the label of the posting flag.
+    g->addWidget(lFlag, 3, 0, 1, 4);
     auto *opcoes = new QHBoxLayout;
     opcoes->addWidget(m_sim);
     opcoes->addWidget(m_nao);
     opcoes->addStretch();
-    g->addLayout(opcoes, 3, 1, 1, 3);
+    g->addLayout(opcoes, 4, 0, 1, 4);
     auto *botoes = new QHBoxLayout;
     botoes->addStretch();
     botoes->addWidget(m_inserir);
     botoes->addWidget(m_cancelar);
-    g->addLayout(botoes, 4, 0, 1, 4);
+    g->addLayout(botoes, 5, 0, 1, 4);
     // A fixed single border: the window keeps the size of its controls.
     g->setSizeConstraint(QLayout::SetFixedSize);
 

@@ -26,6 +26,48 @@ struct Falha {
     QString texto;
 };
 
+// The conversion and its transaction run on a connection of their own, as a clone of the
+// program's one: rolling back the work table on the shared connection would abort the
+// pending reads of the windows that share it (SQLite aborts them when a rollback undoes a
+// schema change), and nothing else written through it joins the transaction.
+class LigacaoPropria
+{
+public:
+    LigacaoPropria()
+        : m_nome(QStringLiteral("molvar-snc-%1").arg(++s_contador))
+    {
+    }
+    ~LigacaoPropria()
+    {
+        if (!m_aberta)
+            return;
+        QSqlDatabase::database(m_nome, false).close();
+        QSqlDatabase::removeDatabase(m_nome);
+    }
+    LigacaoPropria(const LigacaoPropria &) = delete;
+    LigacaoPropria &operator=(const LigacaoPropria &) = delete;
+
+    QSqlDatabase abre(const QString &ligacao, QString *erro)
+    {
+        // The shared connection checks the string (and that a SQLite file exists).
+        const QSqlDatabase base = abreLigacao(ligacao, erro);
+        if (!base.isValid())
+            return {};
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(base, m_nome);
+        m_aberta = true;
+        if (!db.open()) {
+            *erro = QStringLiteral("Não foi possível abrir a base de dados: %1").arg(textoErro(db.lastError()));
+            return {};
+        }
+        return db;
+    }
+
+private:
+    static inline int s_contador = 0;
+    QString m_nome;
+    bool m_aberta = false;
+};
+
 bool carregaTabela(const QString &ligacao, TabelaSnc *tabela, QString *erro)
 {
     QSqlDatabase db = abreLigacao(ligacao, erro);
@@ -51,12 +93,17 @@ void verifica(bool ok, const QString &erro)
 
 // The conversion inside the open transaction: every value converted once in memory, the
 // changed ones kept in a temporary table, the rows rewritten from it block by block of keys.
-void converte(QSqlDatabase db, const TabelaSnc &tabela, Espera &espera)
+// The conversion table is read only when there are rows to convert: with none, a missing
+// table is no error.
+void converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
 {
     QString erro;
     const QVariant total = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE ") + kPorConverter, {}, &erro);
     verifica(total.isValid(), erro);
     const qint64 linhas = total.toLongLong();
+    TabelaSnc tabela;
+    if (linhas > 0 && !carregaTabela(ligacaoTabela, &tabela, &erro))
+        throw Falha { QStringLiteral("Tabela de conversão SNC_Conv: ") + erro };
 
     QSqlQuery q(db);
     verifica(
@@ -167,7 +214,8 @@ bool ConverteSnc(Session &s, QWidget *pai)
     };
 
     QString erro;
-    QSqlDatabase db = abreLigacao(s.gLigacao1, &erro);
+    LigacaoPropria ligacao;
+    QSqlDatabase db = ligacao.abre(s.gLigacao1, &erro);
     if (!db.isValid())
         return falhou(erro);
     Transacao t(db);
@@ -178,11 +226,8 @@ bool ConverteSnc(Session &s, QWidget *pai)
     espera->show();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
-    TabelaSnc tabela;
-    if (!carregaTabela(s.gLigacao2, &tabela, &erro))
-        return falhou(QStringLiteral("Tabela de conversão SNC_Conv: ") + erro);
     try {
-        converte(db, tabela, *espera);
+        converte(db, s.gLigacao2, *espera);
     } catch (const Falha &f) {
         t.anula();
         return falhou(f.texto);

@@ -223,14 +223,6 @@ QString ficheiroDoLivro(Session &s)
     return caminho;
 }
 
-void informaResultado(Session &s, int contas, int centros)
-{
-    QString t = QStringLiteral("Importação concluída.\nContas importadas: %1").arg(contas);
-    if (centros >= 0)
-        t += QStringLiteral("\nCentros de custo importados: %1").arg(centros);
-    s.msg->informa(t);
-}
-
 } // namespace
 
 QString textoCelulaPlano(const QVariant &v)
@@ -340,6 +332,6 @@ bool ImportaPlanos(Session &s, QWidget *pai)
         s.msg->erroBaseDados(QStringLiteral("Erro na importação dos planos. Nada foi importado."), erro);
         return false;
     }
-    informaResultado(s, novasContas, leCentros ? novosCentros : -1);
+    // No message closes the import.
     return novasContas + novosCentros > 0;
 }

@@ -11,6 +11,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -494,6 +496,21 @@ private slots:
         QVERIFY(a.msgs.textos().isEmpty());
         filho<QPushButton>(w, "Command1")->click();
         QTRY_VERIFY(w.isNull());
+
+        // Inside the main window's area the child window takes the top-left corner, even
+        // where the area would have placed it elsewhere.
+        {
+            QMdiArea area;
+            area.resize(1000, 700);
+            area.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&area));
+            auto *outra = area.addSubWindow(new QWidget);
+            outra->resize(300, 200);
+            outra->show();
+            QMdiSubWindow *sub = area.addSubWindow(new ChartConsult(a.sessao, TipoPlano::Contas));
+            sub->show();
+            QTRY_COMPARE(sub->pos(), QPoint(0, 0));
+        }
 
         // The cost-centre twin keeps the design caption on the own chart.
         w = new ChartConsult(a.sessao, TipoPlano::CentrosCusto);

@@ -119,9 +119,20 @@ private slots:
         const QStringList depois { "0001|271111" + b(11) + "00001|231199", "0001|271111|41000", "0002|71|NULL", "0002|6A1|28" };
         Session &s = a.sessao;
 
-        // No: nothing changes, no closing message.
+        // No: nothing changes, no closing message. A read left pending on the program's
+        // connection (a window's list) is not disturbed by the conversion's rollback.
+        QSqlQuery pendente(db);
+        pendente.setForwardOnly(true);
+        QVERIFY(executa(pendente, "SELECT CPocDeb FROM Molvar ORDER BY Chave"));
+        QVERIFY(pendente.next());
         espia.responde(Mensagens::Resposta::Nao);
         QVERIFY(!ConverteSnc(s, nullptr));
+        int lidas = 1;
+        while (pendente.next())
+            ++lidas;
+        QVERIFY2(!pendente.lastError().isValid(), qPrintable(pendente.lastError().text()));
+        QCOMPARE(lidas, 4);
+        pendente.finish();
         QCOMPARE(espia.textos(), QStringList { "Deseja Concluir a Conversão SNC?" });
         QCOMPARE(espia.mostradas[0].titulo, QStringLiteral("TarvikGest"));
         QCOMPARE(espia.mostradas[0].botoes, Mensagens::Botoes::SimNao);
@@ -216,9 +227,15 @@ private slots:
         QCOMPARE(conta(db, convertidas), 0);
         QCOMPARE(marcadas(db), 0);
 
-        // An empty Molvar is no error: the question comes and every company is marked.
-        QVERIFY(corre(a.dbExterna(), "CREATE TABLE SNC_Conv (contapoc varchar(22), contasnc varchar(22))"));
+        // An empty Molvar is no error, even without the conversion table, which no row needs:
+        // the question comes and every company is marked.
         QVERIFY(corre(db, "DELETE FROM Molvar"));
+        a.msgs.limpa();
+        a.msgs.responde(Mensagens::Resposta::Nao);
+        QVERIFY(!ConverteSnc(a.sessao, nullptr));
+        QCOMPARE(a.msgs.textos(), QStringList { "Deseja Concluir a Conversão SNC?" });
+        QCOMPARE(marcadas(db), 0);
+        QVERIFY(corre(a.dbExterna(), "CREATE TABLE SNC_Conv (contapoc varchar(22), contasnc varchar(22))"));
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Sim);
         QVERIFY(ConverteSnc(a.sessao, nullptr));
