@@ -12,7 +12,7 @@ struct BenchOpcoes {
     int firmas = 50;
     int contasPorFirma = 400;
     QString backend = QStringLiteral("sqlite"); // or "pg"
-    QString servidorPg;                          // connection string without Database=
+    QString servidorPg; // connection string without Database=
 };
 
 // The database built for the run, and the session of its biggest company.

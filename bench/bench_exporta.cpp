@@ -10,9 +10,9 @@ static BenchCaminho exportaExcel("ExportaExcel (100 000 linhas)", [](BenchContex
     s.gExpTipo = 2;
     s.gTipoExp = QStringLiteral("X");
     s.gExpFicheiro = QStringLiteral("bench.xls");
-    s.gExpSql = QStringLiteral(
-        "SELECT ref,codFirma,descr as \"Descrição\",valor,mes,ano,analitica,nDoc,cpocDeb, cpocCre,ttctb, Moeda, Valor_Ori, Datactb, "
-        "LinhaDeb, LinhaCre, diario, numdiario, ConExport FROM Molvar ORDER BY Chave LIMIT 100000");
+    s.gExpSql = QStringLiteral("SELECT ref,codFirma,descr as \"Descrição\",valor,mes,ano,analitica,nDoc,cpocDeb, cpocCre,ttctb, "
+                               "Moeda, Valor_Ori, Datactb, "
+                               "LinhaDeb, LinhaCre, diario, numdiario, ConExport FROM Molvar ORDER BY Chave LIMIT 100000");
     s.gExpParams.clear();
     QElapsedTimer t;
     t.start();

@@ -79,10 +79,11 @@ void relata(const QString &caminho, qint64 linhas, double segundos)
 {
     // Below a millisecond a rate says nothing.
     if (segundos < 0.001)
-        std::printf("%-44s %10lld linhas %9.3f s %12s linhas/s\n", qPrintable(caminho), static_cast<long long>(linhas), segundos, "-");
+        std::printf(
+            "%-44s %10lld linhas %9.3f s %12s linhas/s\n", qPrintable(caminho), static_cast<long long>(linhas), segundos, "-");
     else
-        std::printf("%-44s %10lld linhas %9.3f s %12.0f linhas/s\n", qPrintable(caminho), static_cast<long long>(linhas), segundos,
-                    linhas / segundos);
+        std::printf("%-44s %10lld linhas %9.3f s %12.0f linhas/s\n", qPrintable(caminho), static_cast<long long>(linhas),
+            segundos, linhas / segundos);
     std::fflush(stdout);
 }
 
@@ -126,7 +127,7 @@ int main(int argc, char *argv[])
     ctx.sessao.abrirFolhas = false;
 
     std::printf("molvar_bench: %lld linhas, %d firmas, %d contas por firma, %s\n", static_cast<long long>(o.linhas), o.firmas,
-                o.contasPorFirma, qPrintable(o.backend));
+        o.contasPorFirma, qPrintable(o.backend));
     QElapsedTimer t;
     t.start();
     QString erro;
@@ -141,37 +142,38 @@ int main(int argc, char *argv[])
     t.restart();
     db.transaction();
     int f = 0, c = 0;
-    const int anos[] = {2023, 2024};
-    insereEmLotes(db, QStringLiteral("INSERT INTO ParamFirma (CodFirma, Designacao, Analitica, Planos_Ext, Ana_Ext, SNC) VALUES "), 6,
-                  [&](QVariantList &l) {
-                      if (f >= o.firmas)
-                          return false;
-                      l << QStringLiteral("%1").arg(f + 1, 4, 10, QLatin1Char('0')) << QStringLiteral("Firma %1, Lda").arg(f + 1)
-                        << QStringLiteral("6*7") << 0 << 1 << 0;
-                      ++f;
-                      return true;
-                  });
+    const int anos[] = { 2023, 2024 };
+    insereEmLotes(db,
+        QStringLiteral("INSERT INTO ParamFirma (CodFirma, Designacao, Analitica, Planos_Ext, Ana_Ext, SNC) VALUES "), 6,
+        [&](QVariantList &l) {
+            if (f >= o.firmas)
+                return false;
+            l << QStringLiteral("%1").arg(f + 1, 4, 10, QLatin1Char('0')) << QStringLiteral("Firma %1, Lda").arg(f + 1)
+              << QStringLiteral("6*7") << 0 << 1 << 0;
+            ++f;
+            return true;
+        });
     qint64 contas = 0;
     f = 0;
     int a = 0;
     insereEmLotes(db, QStringLiteral("INSERT INTO PlanoContas (CodFirma, CodExercicio, Conta, Lancadora, Designacao) VALUES "), 5,
-                  [&](QVariantList &l) {
-                      if (c >= o.contasPorFirma) {
-                          c = 0;
-                          if (++a == 2) {
-                              a = 0;
-                              ++f;
-                          }
-                      }
-                      if (f >= o.firmas)
-                          return false;
-                      const QString conta = QStringLiteral("%1%2").arg(c % 2 ? 6 : 2).arg(221 + c, 5, 10, QLatin1Char('0'));
-                      l << QStringLiteral("%1").arg(f + 1, 4, 10, QLatin1Char('0')) << QString::number(anos[a]) << conta << (c % 10 ? 1 : 0)
-                        << QStringLiteral("Conta %1 da firma %2").arg(conta).arg(f + 1);
-                      ++c;
-                      ++contas;
-                      return true;
-                  });
+        [&](QVariantList &l) {
+            if (c >= o.contasPorFirma) {
+                c = 0;
+                if (++a == 2) {
+                    a = 0;
+                    ++f;
+                }
+            }
+            if (f >= o.firmas)
+                return false;
+            const QString conta = QStringLiteral("%1%2").arg(c % 2 ? 6 : 2).arg(221 + c, 5, 10, QLatin1Char('0'));
+            l << QStringLiteral("%1").arg(f + 1, 4, 10, QLatin1Char('0')) << QString::number(anos[a]) << conta << (c % 10 ? 1 : 0)
+              << QStringLiteral("Conta %1 da firma %2").arg(conta).arg(f + 1);
+            ++c;
+            ++contas;
+            return true;
+        });
     db.commit();
     relata(QStringLiteral("criação dos planos de contas"), contas, t.elapsed() / 1000.0);
 
@@ -182,38 +184,41 @@ int main(int argc, char *argv[])
     const qint64 peso = static_cast<qint64>(o.firmas) * (o.firmas + 1) / 2;
     qint64 feitas = 0, ref = 0, mesNaRef = 12, firma = 0, daFirma = 0;
     qint64 quotaFirma = o.linhas * 1 / peso;
-    const QString descricoes[] = {QStringLiteral("Seguro automóvel"), QStringLiteral("Renda do armazém"), QStringLiteral("Avença contabilidade"),
-                                  QStringLiteral("Licenças de software"), QStringLiteral("Manutenção 50% O'Brien")};
+    const QString descricoes[]
+        = { QStringLiteral("Seguro automóvel"), QStringLiteral("Renda do armazém"), QStringLiteral("Avença contabilidade"),
+              QStringLiteral("Licenças de software"), QStringLiteral("Manutenção 50% O'Brien") };
     insereEmLotes(db,
-                  QStringLiteral("INSERT INTO Molvar (Ref, CodFirma, Descr, Ndoc, Mes, Ano, Valor, Valor_Ori, Moeda, CPocDeb, CPocCre, "
-                                 "Analitica, TTCTB) VALUES "),
-                  13, [&](QVariantList &l) {
-                      if (feitas >= o.linhas)
-                          return false;
-                      if (daFirma >= quotaFirma && firma + 1 < o.firmas) {
-                          ++firma;
-                          daFirma = 0;
-                          quotaFirma = o.linhas * (firma + 1) / peso;
-                          mesNaRef = 12;
-                      }
-                      if (mesNaRef == 12) {
-                          ++ref;
-                          mesNaRef = 0;
-                      }
-                      const int mes = static_cast<int>(mesNaRef) + 1;
-                      const Centimos total = 120000 + (ref % 977) * 100 + ref % 7;
-                      const Centimos mensal = total / 12;
-                      const Centimos valor = mes == 12 ? total - mensal * 11 : mensal;
-                      l << ref << QStringLiteral("%1").arg(firma + 1, 4, 10, QLatin1Char('0')) << descricoes[ref % 5]
-                        << QStringLiteral("FT%1").arg(ref % 100000) << mes << 2024 << centimosParaDecimal(valor)
-                        << centimosParaDecimal(total) << QStringLiteral("EUR") << QStringLiteral("6%1").arg(221 + ref % 200, 5, 10, QLatin1Char('0'))
-                        << QStringLiteral("2%1").arg(221 + ref % 200, 5, 10, QLatin1Char('0')) << (ref % 3 ? QStringLiteral("CC%1").arg(ref % 20) : QString())
-                        << (mes <= 6 ? QStringLiteral("1") : QStringLiteral("0"));
-                      ++mesNaRef;
-                      ++feitas;
-                      ++daFirma;
-                      return true;
-                  });
+        QStringLiteral("INSERT INTO Molvar (Ref, CodFirma, Descr, Ndoc, Mes, Ano, Valor, Valor_Ori, Moeda, CPocDeb, CPocCre, "
+                       "Analitica, TTCTB) VALUES "),
+        13, [&](QVariantList &l) {
+            if (feitas >= o.linhas)
+                return false;
+            if (daFirma >= quotaFirma && firma + 1 < o.firmas) {
+                ++firma;
+                daFirma = 0;
+                quotaFirma = o.linhas * (firma + 1) / peso;
+                mesNaRef = 12;
+            }
+            if (mesNaRef == 12) {
+                ++ref;
+                mesNaRef = 0;
+            }
+            const int mes = static_cast<int>(mesNaRef) + 1;
+            const Centimos total = 120000 + (ref % 977) * 100 + ref % 7;
+            const Centimos mensal = total / 12;
+            const Centimos valor = mes == 12 ? total - mensal * 11 : mensal;
+            l << ref << QStringLiteral("%1").arg(firma + 1, 4, 10, QLatin1Char('0')) << descricoes[ref % 5]
+              << QStringLiteral("FT%1").arg(ref % 100000) << mes << 2024 << centimosParaDecimal(valor)
+              << centimosParaDecimal(total) << QStringLiteral("EUR")
+              << QStringLiteral("6%1").arg(221 + ref % 200, 5, 10, QLatin1Char('0'))
+              << QStringLiteral("2%1").arg(221 + ref % 200, 5, 10, QLatin1Char('0'))
+              << (ref % 3 ? QStringLiteral("CC%1").arg(ref % 20) : QString())
+              << (mes <= 6 ? QStringLiteral("1") : QStringLiteral("0"));
+            ++mesNaRef;
+            ++feitas;
+            ++daFirma;
+            return true;
+        });
     db.commit();
     const double s = t.elapsed() / 1000.0;
     relata(QStringLiteral("criação das linhas de Molvar"), feitas, s);
@@ -246,7 +251,8 @@ int main(int argc, char *argv[])
         adm += QStringLiteral("Database=postgres;");
         {
             QSqlQuery q(abreLigacao(adm));
-            q.exec(QStringLiteral("DROP DATABASE IF EXISTS molvar_bench_%1 WITH (FORCE)").arg(QCoreApplication::applicationPid()));
+            q.exec(
+                QStringLiteral("DROP DATABASE IF EXISTS molvar_bench_%1 WITH (FORCE)").arg(QCoreApplication::applicationPid()));
         }
         fechaTodasLigacoes();
     }

@@ -28,8 +28,7 @@ bool ensureAppFolder(QString *erro)
     QFile probe(pasta + QStringLiteral("/.escrita-") + QUuid::createUuid().toString(QUuid::Id128));
     if (!probe.open(QIODevice::WriteOnly)) {
         if (erro)
-            *erro = QStringLiteral("A pasta da aplicação \"%1\" não permite escrita: %2")
-                        .arg(pasta, probe.errorString());
+            *erro = QStringLiteral("A pasta da aplicação \"%1\" não permite escrita: %2").arg(pasta, probe.errorString());
         return false;
     }
     probe.close();

@@ -50,7 +50,8 @@ DadosLigacao DadosLigacao::interpreta(const QString &ligacao)
     if (ligacao.trimmed().isEmpty())
         d.erro = QStringLiteral("A ligação não está configurada.");
     else if (d.tipo == Tipo::Nenhum)
-        d.erro = QStringLiteral("A ligação \"%1\" não indica um controlador conhecido (Driver=SQLite ou Driver=PostgreSQL).").arg(ligacao);
+        d.erro = QStringLiteral("A ligação \"%1\" não indica um controlador conhecido (Driver=SQLite ou Driver=PostgreSQL).")
+                     .arg(ligacao);
     else if (d.baseDados.isEmpty())
         d.erro = QStringLiteral("A ligação \"%1\" não indica a base de dados (Database=...).").arg(ligacao);
     return d;
@@ -85,7 +86,8 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
     }
     QSqlDatabase db = QSqlDatabase::contains(nome)
         ? QSqlDatabase::database(nome, false)
-        : QSqlDatabase::addDatabase(d.tipo == DadosLigacao::Tipo::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), nome);
+        : QSqlDatabase::addDatabase(
+            d.tipo == DadosLigacao::Tipo::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), nome);
     if (!db.isValid()) {
         if (erro)
             *erro = QStringLiteral("O controlador de base de dados não está instalado: %1").arg(textoErro(db.lastError()));

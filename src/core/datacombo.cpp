@@ -3,9 +3,9 @@
 #include "core/connection.h"
 
 #include <QKeyEvent>
-#include <QMetaMethod>
 #include <QLineEdit>
 #include <QListView>
+#include <QMetaMethod>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -29,7 +29,7 @@ DataCombo::DataCombo(QWidget *parent)
 }
 
 bool DataCombo::setRowSource(QSqlDatabase db, const QString &sql, const QVariantList &params, const QString &listField,
-                             const QString &boundColumn, QString *erro)
+    const QString &boundColumn, QString *erro)
 {
     clearRowSource();
     QSqlQuery q(db);

@@ -19,7 +19,7 @@ public:
     // Runs the query and makes its rows the list. False (with the database's text) on failure,
     // leaving the list empty.
     bool setRowSource(QSqlDatabase db, const QString &sql, const QVariantList &params, const QString &listField,
-                      const QString &boundColumn = QString(), QString *erro = nullptr);
+        const QString &boundColumn = QString(), QString *erro = nullptr);
     void clearRowSource();
 
     QString text() const { return currentText(); }

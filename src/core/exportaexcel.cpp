@@ -34,7 +34,7 @@ void mostraErroExcel(Session &s, int numero, const QString &descricao)
 {
     if (s.msg)
         s.msg->mostra(QStringLiteral("Error: %1\n\n%2").arg(numero).arg(descricao),
-                      tituloAplicacao() + QStringLiteral("  -  Advisory"), Mensagens::Botoes::Ok, Mensagens::Icone::Critico);
+            tituloAplicacao() + QStringLiteral("  -  Advisory"), Mensagens::Botoes::Ok, Mensagens::Icone::Critico);
 }
 
 class CursorEspera
@@ -97,7 +97,7 @@ struct Escritor {
         case QMetaType::QDate:
         case QMetaType::QDateTime: {
             const QDate d = v.toDate();
-            lxw_datetime dt = {d.year(), d.month(), d.day(), 0, 0, 0};
+            lxw_datetime dt = { d.year(), d.month(), d.day(), 0, 0, 0 };
             verifica(worksheet_write_datetime(ws, l, c, &dt, fmtData));
             break;
         }
@@ -112,10 +112,14 @@ struct Escritor {
 const char *tituloExportacao(int tipo)
 {
     switch (tipo) {
-    case 1: return "Exportação de Molvaralizações em Formato Excel";
-    case 2: return "Linhas por Integrar na Contabilidade em Formato Excel";
-    case 3: return "Exportação de Totais por Conta em Formato Excel";
-    default: return "";
+    case 1:
+        return "Exportação de Molvaralizações em Formato Excel";
+    case 2:
+        return "Linhas por Integrar na Contabilidade em Formato Excel";
+    case 3:
+        return "Exportação de Totais por Conta em Formato Excel";
+    default:
+        return "";
     }
 }
 
@@ -130,7 +134,8 @@ bool ExportaExcel(Session &s)
     QString e;
     if (!ensureAppFolder(&e)) {
         if (s.msg)
-            s.msg->informa(QStringLiteral("Não foi possível escrever a folha de cálculo.\n\n") + e, QString(), Mensagens::Icone::Critico);
+            s.msg->informa(
+                QStringLiteral("Não foi possível escrever a folha de cálculo.\n\n") + e, QString(), Mensagens::Icone::Critico);
         return false;
     }
     QSqlDatabase db = abreLigacao(s.gLigacao1, &e);
@@ -143,7 +148,8 @@ bool ExportaExcel(Session &s)
     }
 
     const QString nome = QFileInfo(s.gExpFicheiro.trimmed()).completeBaseName();
-    const QString destino = QDir(appFolder()).filePath((nome.isEmpty() ? QStringLiteral("Exportacao") : nome) + QStringLiteral(".xlsx"));
+    const QString destino
+        = QDir(appFolder()).filePath((nome.isEmpty() ? QStringLiteral("Exportacao") : nome) + QStringLiteral(".xlsx"));
     const QString temporario = destino + QStringLiteral(".tmp");
     QFile::remove(temporario);
 
@@ -196,7 +202,8 @@ bool ExportaExcel(Session &s)
         workbook_close(w.wb);
         QFile::remove(temporario);
         if (s.msg)
-            s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os dados para a folha de cálculo."), textoErro(q.lastError()));
+            s.msg->erroBaseDados(
+                QStringLiteral("Não foi possível ler os dados para a folha de cálculo."), textoErro(q.lastError()));
         return false;
     }
     s.gExpRegistos = linha - primeira;
@@ -211,8 +218,8 @@ bool ExportaExcel(Session &s)
         } else {
             const QString l = letraColuna(colSoma);
             const QString formula = QStringLiteral("=SUM(%1%2:%1%3)").arg(l).arg(primeira + 1).arg(linha);
-            w.verifica(worksheet_write_formula_num(w.ws, linha, colSoma, formula.toUtf8().constData(), w.fmtValor,
-                                                   centimosParaDouble(soma)));
+            w.verifica(worksheet_write_formula_num(
+                w.ws, linha, colSoma, formula.toUtf8().constData(), w.fmtValor, centimosParaDouble(soma)));
         }
     }
     if (w.ok())
@@ -229,8 +236,9 @@ bool ExportaExcel(Session &s)
     if (!QFile::rename(temporario, destino)) {
         QFile::remove(temporario);
         if (s.msg)
-            s.msg->informa(QStringLiteral("Não foi possível gravar a folha de cálculo \"%1\". Está aberta noutro programa?").arg(destino),
-                           QString(), Mensagens::Icone::Critico);
+            s.msg->informa(
+                QStringLiteral("Não foi possível gravar a folha de cálculo \"%1\". Está aberta noutro programa?").arg(destino),
+                QString(), Mensagens::Icone::Critico);
         return false;
     }
     s.gExpCaminho = destino;

@@ -127,7 +127,7 @@ void poeChave(QStringList &l, const QString &seccao, const QString &chave, const
 
 bool GravaIni(const QString &seccao, const QString &chave, const QString &valor, QString *erro)
 {
-    return GravaIni(QList<ChaveIni>{{seccao, chave, valor}}, erro);
+    return GravaIni(QList<ChaveIni> { { seccao, chave, valor } }, erro);
 }
 
 bool GravaIni(const QList<ChaveIni> &chaves, QString *erro)
@@ -185,9 +185,8 @@ EstadoIni garanteIni(QString *mensagem)
         }
         if (!f.lido || !f.valido || !temSeccao) {
             if (mensagem)
-                *mensagem = QStringLiteral(
-                                "O ficheiro de configurações \"%1\" está danificado ou incompleto "
-                                "(falta a secção DATABASE1). Corrija-o ou configure de novo as ligações.")
+                *mensagem = QStringLiteral("O ficheiro de configurações \"%1\" está danificado ou incompleto "
+                                           "(falta a secção DATABASE1). Corrija-o ou configure de novo as ligações.")
                                 .arg(iniPath());
             return EstadoIni::Danificado;
         }
@@ -196,21 +195,21 @@ EstadoIni garanteIni(QString *mensagem)
     const struct {
         const char *seccao, *chave, *valor;
     } omissoes[] = {
-        {"DATABASE1", "Connect_sql", "Driver=SQLite;"},
-        {"DATABASE1", "Connect_sql1", "Database=molvar.db;"},
-        {"DATABASE1", "Connect_sql2", ""},
-        {"DATABASE1", "Connect_sql3", ""},
-        {"DATABASE1", "Connect_shape", ""},
-        {"DATABASE2", "Connect_sql", ""},
-        {"DATABASE2", "Connect_sql1", ""},
-        {"DATABASE2", "Connect_sql2", ""},
-        {"DATABASE2", "Connect_sql3", ""},
-        {"DATABASE2", "Connect_shape", ""},
+        { "DATABASE1", "Connect_sql", "Driver=SQLite;" },
+        { "DATABASE1", "Connect_sql1", "Database=molvar.db;" },
+        { "DATABASE1", "Connect_sql2", "" },
+        { "DATABASE1", "Connect_sql3", "" },
+        { "DATABASE1", "Connect_shape", "" },
+        { "DATABASE2", "Connect_sql", "" },
+        { "DATABASE2", "Connect_sql1", "" },
+        { "DATABASE2", "Connect_sql2", "" },
+        { "DATABASE2", "Connect_sql3", "" },
+        { "DATABASE2", "Connect_shape", "" },
     };
     QList<ChaveIni> chaves;
     for (const auto &o : omissoes)
-        chaves.append({QString::fromLatin1(o.seccao), QString::fromLatin1(o.chave), QString::fromLatin1(o.valor)});
-    chaves.append({QStringLiteral("CAMINHO"), QStringLiteral("path"), appFolder()});
+        chaves.append({ QString::fromLatin1(o.seccao), QString::fromLatin1(o.chave), QString::fromLatin1(o.valor) });
+    chaves.append({ QStringLiteral("CAMINHO"), QStringLiteral("path"), appFolder() });
     if (!GravaIni(chaves, &erro)) {
         if (mensagem)
             *mensagem = erro;

@@ -79,7 +79,7 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
             for (const QXmlStreamAttribute &a : x.attributes())
                 if (a.name() == QLatin1String("id"))
                     rid = a.value().toString();
-            folhas.append({x.attributes().value(QLatin1String("name")).toString(), alvos.value(rid)});
+            folhas.append({ x.attributes().value(QLatin1String("name")).toString(), alvos.value(rid) });
         }
     }
 
@@ -129,7 +129,8 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                 f.ultimaLinha = qMax(f.ultimaLinha, linhaDaCelula(ref));
         }
         if (x.hasError())
-            return falha(QStringLiteral("A folha \"%1\" do livro \"%2\" está danificada: %3").arg(nome, caminho, x.errorString()));
+            return falha(
+                QStringLiteral("A folha \"%1\" do livro \"%2\" está danificada: %3").arg(nome, caminho, x.errorString()));
         m_folhas.append(f);
     }
     return true;

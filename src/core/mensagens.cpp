@@ -35,11 +35,21 @@ Mensagens::Resposta MensagensQt::mostra(const QString &texto, const QString &tit
     box.setWindowTitle(titulo);
     box.setText(texto);
     switch (icone) {
-    case Icone::Nenhum: box.setIcon(QMessageBox::NoIcon); break;
-    case Icone::Informacao: box.setIcon(QMessageBox::Information); break;
-    case Icone::Exclamacao: box.setIcon(QMessageBox::Warning); break;
-    case Icone::Pergunta: box.setIcon(QMessageBox::Question); break;
-    case Icone::Critico: box.setIcon(QMessageBox::Critical); break;
+    case Icone::Nenhum:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icone::Informacao:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icone::Exclamacao:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icone::Pergunta:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Icone::Critico:
+        box.setIcon(QMessageBox::Critical);
+        break;
     }
     switch (botoes) {
     case Botoes::Ok:
@@ -57,10 +67,14 @@ Mensagens::Resposta MensagensQt::mostra(const QString &texto, const QString &tit
         break;
     }
     switch (box.exec()) {
-    case QMessageBox::Yes: return Resposta::Sim;
-    case QMessageBox::No: return Resposta::Nao;
-    case QMessageBox::Cancel: return Resposta::Cancelar;
-    case QMessageBox::Ok: return Resposta::Ok;
+    case QMessageBox::Yes:
+        return Resposta::Sim;
+    case QMessageBox::No:
+        return Resposta::Nao;
+    case QMessageBox::Cancel:
+        return Resposta::Cancelar;
+    case QMessageBox::Ok:
+        return Resposta::Ok;
     default:
         // Closed without a choice: the safe answer.
         return botoes == Botoes::SimNao ? Resposta::Nao : botoes == Botoes::OkCancelar ? Resposta::Cancelar : Resposta::Ok;

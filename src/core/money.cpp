@@ -55,5 +55,8 @@ QString centimosParaDecimal(Centimos c)
 {
     const bool negativo = c < 0;
     const qint64 a = negativo ? -c : c;
-    return QStringLiteral("%1%2.%3").arg(negativo ? QStringLiteral("-") : QString()).arg(a / 100).arg(a % 100, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1%2.%3")
+        .arg(negativo ? QStringLiteral("-") : QString())
+        .arg(a / 100)
+        .arg(a % 100, 2, 10, QLatin1Char('0'));
 }

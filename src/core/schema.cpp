@@ -149,7 +149,8 @@ const char *const kIndices[] = {
 QString tabelaModexptxtdet(const QString &id)
 {
     QStringList c;
-    c << QStringLiteral("Id ") + id << QStringLiteral("modelo varchar(10) NOT NULL") << QStringLiteral("tipocod integer NOT NULL");
+    c << QStringLiteral("Id ") + id << QStringLiteral("modelo varchar(10) NOT NULL")
+      << QStringLiteral("tipocod integer NOT NULL");
     c << QStringLiteral("Fnome integer") << QStringLiteral("Fext integer") << QStringLiteral("Ffnome varchar(10)")
       << QStringLiteral("Ffext varchar(10)") << QStringLiteral("ftnome integer") << QStringLiteral("ftext integer")
       << QStringLiteral("Fpnome integer") << QStringLiteral("Fpext integer");
@@ -180,28 +181,74 @@ struct Opcao {
     const char *texto;
 };
 const Opcao kOpcoes[] = {
-    {1, 0, "Nome do Ficheiro"}, {1, 1, "Linha de Cabeçalho"}, {1, 2, "Linha Inicial"},
-    {1, 3, "Linha de Detalhe"}, {1, 4, "Linha Separadora"}, {1, 5, "Linha Final"},
-    {2, 0, "Texto Fixo"}, {2, 1, "Composto por Partes"}, {2, 2, "Aleatório"},
-    {3, 0, "Texto Fixo"}, {3, 1, "Composto por Partes"}, {3, 2, "Aleatório"},
-    {4, 0, "Fixo"}, {4, 1, "Código da Firma"}, {4, 2, "Ano"}, {4, 3, "Mês"}, {4, 4, "Dia"},
-    {4, 5, "Número de Exportação"}, {4, 6, "Diário"}, {4, 7, "Número do Diário"},
-    {5, 0, "Fixo"}, {5, 1, "Número de Exportação"}, {5, 2, "Mês"}, {5, 3, "Ano"}, {5, 4, "Diário"},
-    {6, 0, "Texto Fixo"}, {6, 1, "Código da Firma"}, {6, 2, "Referência"}, {6, 3, "Descrição"},
-    {6, 4, "Número do Documento"}, {6, 5, "Conta"}, {6, 6, "Centro de Custo"}, {6, 7, "Valor"},
-    {6, 8, "Débito/Crédito"}, {6, 9, "Data de Integração"}, {6, 10, "Diário"},
-    {6, 11, "Número do Diário"}, {6, 12, "Número da Linha"}, {6, 13, "Mês"}, {6, 14, "Ano"},
-    {6, 15, "Moeda"}, {6, 16, "Número de Exportação"},
-    {7, 0, "Esquerda"}, {7, 1, "Direita"}, {7, 2, "Centro"},
-    {8, 0, "Vírgula"}, {8, 1, "Ponto"}, {8, 2, "Sem Símbolo Decimal"},
-    {9, 0, "Dia Mês Ano"}, {9, 1, "Mês Dia Ano"}, {9, 2, "Ano Mês Dia"},
-    {10, 0, "Quatro Dígitos"}, {10, 1, "Dois Dígitos"},
-    {11, 0, "D / C"}, {11, 1, "+ / -"}, {11, 2, "1 / 2"}, {11, 3, "Coluna de Débito e de Crédito"},
-    {12, 0, "Sinal Antes do Valor"}, {12, 1, "Sinal Depois do Valor"}, {12, 2, "Entre Parênteses"},
-    {12, 3, "Sem Sinal"},
-    {13, 0, "Uma Linha por Movimento"}, {13, 1, "Débito e Crédito na Mesma Linha"},
-    {13, 2, "Uma Linha por Documento"},
-    {14, 0, "Hífen (-)"}, {14, 1, "Barra (/)"}, {14, 2, "Sem Separador"}, {14, 3, "Ponto (.)"},
+    { 1, 0, "Nome do Ficheiro" },
+    { 1, 1, "Linha de Cabeçalho" },
+    { 1, 2, "Linha Inicial" },
+    { 1, 3, "Linha de Detalhe" },
+    { 1, 4, "Linha Separadora" },
+    { 1, 5, "Linha Final" },
+    { 2, 0, "Texto Fixo" },
+    { 2, 1, "Composto por Partes" },
+    { 2, 2, "Aleatório" },
+    { 3, 0, "Texto Fixo" },
+    { 3, 1, "Composto por Partes" },
+    { 3, 2, "Aleatório" },
+    { 4, 0, "Fixo" },
+    { 4, 1, "Código da Firma" },
+    { 4, 2, "Ano" },
+    { 4, 3, "Mês" },
+    { 4, 4, "Dia" },
+    { 4, 5, "Número de Exportação" },
+    { 4, 6, "Diário" },
+    { 4, 7, "Número do Diário" },
+    { 5, 0, "Fixo" },
+    { 5, 1, "Número de Exportação" },
+    { 5, 2, "Mês" },
+    { 5, 3, "Ano" },
+    { 5, 4, "Diário" },
+    { 6, 0, "Texto Fixo" },
+    { 6, 1, "Código da Firma" },
+    { 6, 2, "Referência" },
+    { 6, 3, "Descrição" },
+    { 6, 4, "Número do Documento" },
+    { 6, 5, "Conta" },
+    { 6, 6, "Centro de Custo" },
+    { 6, 7, "Valor" },
+    { 6, 8, "Débito/Crédito" },
+    { 6, 9, "Data de Integração" },
+    { 6, 10, "Diário" },
+    { 6, 11, "Número do Diário" },
+    { 6, 12, "Número da Linha" },
+    { 6, 13, "Mês" },
+    { 6, 14, "Ano" },
+    { 6, 15, "Moeda" },
+    { 6, 16, "Número de Exportação" },
+    { 7, 0, "Esquerda" },
+    { 7, 1, "Direita" },
+    { 7, 2, "Centro" },
+    { 8, 0, "Vírgula" },
+    { 8, 1, "Ponto" },
+    { 8, 2, "Sem Símbolo Decimal" },
+    { 9, 0, "Dia Mês Ano" },
+    { 9, 1, "Mês Dia Ano" },
+    { 9, 2, "Ano Mês Dia" },
+    { 10, 0, "Quatro Dígitos" },
+    { 10, 1, "Dois Dígitos" },
+    { 11, 0, "D / C" },
+    { 11, 1, "+ / -" },
+    { 11, 2, "1 / 2" },
+    { 11, 3, "Coluna de Débito e de Crédito" },
+    { 12, 0, "Sinal Antes do Valor" },
+    { 12, 1, "Sinal Depois do Valor" },
+    { 12, 2, "Entre Parênteses" },
+    { 12, 3, "Sem Sinal" },
+    { 13, 0, "Uma Linha por Movimento" },
+    { 13, 1, "Débito e Crédito na Mesma Linha" },
+    { 13, 2, "Uma Linha por Documento" },
+    { 14, 0, "Hífen (-)" },
+    { 14, 1, "Barra (/)" },
+    { 14, 2, "Sem Separador" },
+    { 14, 3, "Ponto (.)" },
 };
 
 bool criaBaseSqlite(const DadosLigacao &d, QString *erro)
@@ -233,7 +280,8 @@ bool criaBasePostgres(const QString &ligacao, const DadosLigacao &d, QString *er
         return false;
     }
     QString servidor = ligacao;
-    servidor.replace(QRegularExpression(QStringLiteral("(?i)(database|initial catalog|dbname)\\s*=[^;]*")), QStringLiteral("Database=postgres"));
+    servidor.replace(QRegularExpression(QStringLiteral("(?i)(database|initial catalog|dbname)\\s*=[^;]*")),
+        QStringLiteral("Database=postgres"));
     QString e;
     bool criada = false;
     {
@@ -244,11 +292,12 @@ bool criaBasePostgres(const QString &ligacao, const DadosLigacao &d, QString *er
         }
         QSqlQuery q(adm);
         bool existe = false;
-        if (executa(q, QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"), {d.baseDados}, &e) && q.next())
+        if (executa(q, QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"), { d.baseDados }, &e) && q.next())
             existe = true;
         criada = existe || q.exec(QStringLiteral("CREATE DATABASE \"%1\" ENCODING 'UTF8' TEMPLATE template0").arg(d.baseDados));
         if (!criada)
-            *erro = QStringLiteral("Não foi possível criar a base de dados \"%1\": %2").arg(d.baseDados, textoErro(q.lastError()));
+            *erro
+                = QStringLiteral("Não foi possível criar a base de dados \"%1\": %2").arg(d.baseDados, textoErro(q.lastError()));
     }
     // The handles above are gone: the server connection can be closed cleanly.
     fechaLigacao(servidor);
@@ -296,13 +345,14 @@ bool criaBaseDados(const QString &ligacao, QString *erro)
         if (!corre(QString::fromUtf8(sql)))
             return false;
 
-    if (!executa(q, QStringLiteral("SELECT COUNT(*) FROM EUsers WHERE Login = ?"), {QString::fromLatin1(kAdminLogin)}, &e) || !q.next()) {
+    if (!executa(q, QStringLiteral("SELECT COUNT(*) FROM EUsers WHERE Login = ?"), { QString::fromLatin1(kAdminLogin) }, &e)
+        || !q.next()) {
         *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
         return false;
     }
     if (q.value(0).toInt() == 0
         && !corre(QStringLiteral("INSERT INTO EUsers (Login, passw, Nome, Admin) VALUES (?, ?, ?, 1)"),
-                  {QString::fromLatin1(kAdminLogin), hashSenha(QString::fromLatin1(kAdminSenha)), QStringLiteral("Administrador")}))
+            { QString::fromLatin1(kAdminLogin), hashSenha(QString::fromLatin1(kAdminSenha)), QStringLiteral("Administrador") }))
         return false;
 
     if (!executa(q, QStringLiteral("SELECT COUNT(*) FROM ContadorExport"), {}, &e) || !q.next()) {
@@ -319,7 +369,7 @@ bool criaBaseDados(const QString &ligacao, QString *erro)
     if (q.value(0).toInt() == 0) {
         for (const Opcao &o : kOpcoes)
             if (!corre(QStringLiteral("INSERT INTO MenusMod (TipoMenu, Codigo, Designacao) VALUES (?, ?, ?)"),
-                       {o.tipo, o.codigo, QString::fromUtf8(o.texto)}))
+                    { o.tipo, o.codigo, QString::fromUtf8(o.texto) }))
                 return false;
     }
     if (!t.confirma(&e)) {

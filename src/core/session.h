@@ -22,8 +22,8 @@ struct Session {
     bool gAnaExt = false;
     QString gTipoLig;
     bool gSnc = false;
-    QString gAnalitica;        // account prefixes that carry a cost centre, "*"-separated
-    QString gContasAnalitica;  // the same classes, as the entry and exports read them
+    QString gAnalitica; // account prefixes that carry a cost centre, "*"-separated
+    QString gContasAnalitica; // the same classes, as the entry and exports read them
 
     // User.
     QString gNomeUtilizador;
@@ -36,29 +36,29 @@ struct Session {
 
     // Settings dialog.
     bool gAnaliticaAtiva = false;
-    QString gTipoImp;   // "S" outside database, "X" workbook
+    QString gTipoImp; // "S" outside database, "X" workbook
     bool gImportaExcel = false;
-    QString gIxlsPath;  // folder of the import workbook, with a trailing separator
-    QString gImpXls;    // file name of the import workbook
-    QString gPrograma;  // never set
+    QString gIxlsPath; // folder of the import workbook, with a trailing separator
+    QString gImpXls; // file name of the import workbook
+    QString gPrograma; // never set
 
     // Search dialog mode (4 account, 5 cost centre).
     int gModoProcura = 0;
 
     // Inputs and results of ExportaExcel.
-    int gExpTipo = 0;          // 1 integration, 2 accrual list, 3 account totals
-    QString gExpSql;           // the query whose rows the workbook receives ...
-    QVariantList gExpParams;   // ... and its bound values
-    QString gExpFicheiro;      // workbook name, no folder
-    QString gTipoExp;          // "X" titled sheet, "C" plain sheet
+    int gExpTipo = 0; // 1 integration, 2 accrual list, 3 account totals
+    QString gExpSql; // the query whose rows the workbook receives ...
+    QVariantList gExpParams; // ... and its bound values
+    QString gExpFicheiro; // workbook name, no folder
+    QString gTipoExp; // "X" titled sheet, "C" plain sheet
     int gExpRegistos = 0;
-    QString gExpCaminho;       // full path of the last workbook written
-    bool abrirFolhas = true;   // open written workbooks in the spreadsheet program
+    QString gExpCaminho; // full path of the last workbook written
+    bool abrirFolhas = true; // open written workbooks in the spreadsheet program
 
     // The export-model editor's windows talk through these.
-    QString gModelo;            // the model being coded, trimmed
-    QString gItemNome;          // trimmed designation of the chosen model item
-    qint16 gItemCodigo = 0;     // code of the chosen model item (0: the file name)
+    QString gModelo; // the model being coded, trimmed
+    QString gItemNome; // trimmed designation of the chosen model item
+    qint16 gItemCodigo = 0; // code of the chosen model item (0: the file name)
     bool gAlteraModelo = false; // entered through "Alterar" (true) or "Novo" (false)
 
     Mensagens *msg = nullptr;

@@ -9,8 +9,8 @@
 
 bool preencheOpcoes(DataCombo *combo, QSqlDatabase db, int tipoMenu, QString *erro)
 {
-    if (!combo->setRowSource(db, QStringLiteral("SELECT * FROM menusmod where tipomenu=?"), {tipoMenu}, QStringLiteral("designacao"),
-                             QStringLiteral("codigo"), erro))
+    if (!combo->setRowSource(db, QStringLiteral("SELECT * FROM menusmod where tipomenu=?"), { tipoMenu },
+            QStringLiteral("designacao"), QStringLiteral("codigo"), erro))
         return false;
     combo->setText(combo->rowCount() > 0 ? combo->row(0).value(QStringLiteral("designacao")).toString() : QString());
     return true;
@@ -42,7 +42,8 @@ bool preencheModelos(DataCombo *combo, Session &s)
     QString erro;
     QSqlDatabase db = abreLigacao(s.gLigacao1, &erro);
     if (!db.isValid()
-        || !combo->setRowSource(db, QStringLiteral("SELECT * FROM modexptxt "), {}, QStringLiteral("modelo"), QStringLiteral("activo"), &erro)) {
+        || !combo->setRowSource(
+            db, QStringLiteral("SELECT * FROM modexptxt "), {}, QStringLiteral("modelo"), QStringLiteral("activo"), &erro)) {
         s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os modelos."), erro);
         return false;
     }

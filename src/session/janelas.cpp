@@ -14,12 +14,15 @@
 void registaJanelas(Janelas &j)
 {
     j.fabricas.insert(QStringLiteral("New_Poc"), [](Session &s) -> QWidget * { return new ChartNew(s, TipoPlano::Contas); });
-    j.fabricas.insert(QStringLiteral("New_Analit"), [](Session &s) -> QWidget * { return new ChartNew(s, TipoPlano::CentrosCusto); });
+    j.fabricas.insert(
+        QStringLiteral("New_Analit"), [](Session &s) -> QWidget * { return new ChartNew(s, TipoPlano::CentrosCusto); });
     j.fabricas.insert(QStringLiteral("Del_cPoc"), [](Session &s) -> QWidget * { return new ChartDelete(s, TipoPlano::Contas); });
-    j.fabricas.insert(QStringLiteral("Del_Analit"), [](Session &s) -> QWidget * { return new ChartDelete(s, TipoPlano::CentrosCusto); });
-    j.fabricas.insert(QStringLiteral("ConsultPoc"), [](Session &s) -> QWidget * { return new ChartConsult(s, TipoPlano::Contas); });
-    j.fabricas.insert(QStringLiteral("ConsultAnalit"),
-                      [](Session &s) -> QWidget * { return new ChartConsult(s, TipoPlano::CentrosCusto); });
+    j.fabricas.insert(
+        QStringLiteral("Del_Analit"), [](Session &s) -> QWidget * { return new ChartDelete(s, TipoPlano::CentrosCusto); });
+    j.fabricas.insert(
+        QStringLiteral("ConsultPoc"), [](Session &s) -> QWidget * { return new ChartConsult(s, TipoPlano::Contas); });
+    j.fabricas.insert(
+        QStringLiteral("ConsultAnalit"), [](Session &s) -> QWidget * { return new ChartConsult(s, TipoPlano::CentrosCusto); });
     j.fabricas.insert(QStringLiteral("ConsultTable"), [](Session &s) -> QWidget * { return new ConsultTable(s); });
     j.fabricas.insert(QStringLiteral("Tot_conta"), [](Session &s) -> QWidget * { return new TotConta(s); });
     j.fabricas.insert(QStringLiteral("Modelos_Txt"), [](Session &s) -> QWidget * { return new Modelos_Txt(s); });

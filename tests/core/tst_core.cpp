@@ -26,8 +26,8 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
-        const QStringList tabelas = {"ContadorExport", "Copiamlv", "Diarios", "Molvar", "MolvarLastUse", "MenusMod", "Modexptxt",
-                                     "ParamFirma", "PlanoCCusto", "PlanoContas", "RestAnal", "TotaisCpoc", "EUsers", "modexptxtdet"};
+        const QStringList tabelas = { "ContadorExport", "Copiamlv", "Diarios", "Molvar", "MolvarLastUse", "MenusMod", "Modexptxt",
+            "ParamFirma", "PlanoCCusto", "PlanoContas", "RestAnal", "TotaisCpoc", "EUsers", "modexptxtdet" };
         for (const QString &t : tabelas)
             QVERIFY2(conta(a.db(), QStringLiteral("SELECT COUNT(*) FROM ") + t) >= 0, qPrintable(t));
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM EUsers WHERE Login = 'admin' AND Admin = 1"), 1);
@@ -35,7 +35,7 @@ private slots:
         const int opcoes = conta(a.db(), "SELECT COUNT(*) FROM MenusMod");
         QVERIFY(opcoes > 14);
         for (int lista = 1; lista <= 14; ++lista)
-            QVERIFY(conta(a.db(), "SELECT COUNT(*) FROM MenusMod WHERE TipoMenu = ?", {lista}) >= 2);
+            QVERIFY(conta(a.db(), "SELECT COUNT(*) FROM MenusMod WHERE TipoMenu = ?", { lista }) >= 2);
         // Codes the model editor relies on.
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MenusMod WHERE TipoMenu = 4 AND Codigo = 0 AND Designacao = 'Fixo'"), 1);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MenusMod WHERE TipoMenu = 5 AND Codigo = 0 AND Designacao = 'Fixo'"), 1);
@@ -70,20 +70,21 @@ private slots:
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         QVERIFY(criaFirma(a.db(), "0001", "Firma"));
         const QString estranho = QStringLiteral("O'Neil 50% ação_\"x\"");
-        QVERIFY(criaMolvaralizacao(a.db(), {"0001", 7, estranho, "D'1%", 1000, 1, 2024, 3, "6221", "2721", "", "0"}));
-        QCOMPARE(valorUnico(a.db(), "SELECT Descr FROM Molvar WHERE Ref = ?", {7}).toString(), estranho);
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr = ?", {estranho}), 1);
+        QVERIFY(criaMolvaralizacao(a.db(), { "0001", 7, estranho, "D'1%", 1000, 1, 2024, 3, "6221", "2721", "", "0" }));
+        QCOMPARE(valorUnico(a.db(), "SELECT Descr FROM Molvar WHERE Ref = ?", { 7 }).toString(), estranho);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr = ?", { estranho }), 1);
 
         // The fiscal year is a char(4) code compared as text on both databases.
         QVERIFY(criaConta(a.db(), "0001", 2024, "6221", "Trabalhos"));
         QVERIFY(criaConta(a.db(), "0001", 2023, "6222", "Antigo"));
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE CodFirma = ? AND CodExercicio = ?", {"0001", "2024"}), 1);
+        QCOMPARE(
+            conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE CodFirma = ? AND CodExercicio = ?", { "0001", "2024" }), 1);
 
         // LIKE tells upper from lower case on both databases.
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Designacao LIKE ?", {"trab%"}), 0);
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Designacao LIKE ?", {"Trab%"}), 1);
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", {"%ação%"}), 1);
-        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", {"%AÇÃO%"}), 0);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Designacao LIKE ?", { "trab%" }), 0);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Designacao LIKE ?", { "Trab%" }), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", { "%ação%" }), 1);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", { "%AÇÃO%" }), 0);
     }
 
     void ficheiroDeConfiguracoes()
@@ -97,8 +98,8 @@ private slots:
         QCOMPARE(LeIni("Configuracoes", "TipoImp"), QStringLiteral("X"));
         QCOMPARE(ligacaoDaSeccao("DATABASE1"), a.sessao.gLigacao1);
         // Several keys in one write, every other key kept.
-        QVERIFY(GravaIni({{"DATABASE2", "Connect_sql", "Driver=SQLite;"}, {"DATABASE2", "Connect_sql1", "Database=ext.db;"},
-                          {"Configuracoes", "ImpXls", "planos.xlsx"}}));
+        QVERIFY(GravaIni({ { "DATABASE2", "Connect_sql", "Driver=SQLite;" }, { "DATABASE2", "Connect_sql1", "Database=ext.db;" },
+            { "Configuracoes", "ImpXls", "planos.xlsx" } }));
         QCOMPARE(ligacaoDaSeccao("DATABASE2"), QStringLiteral("Driver=SQLite;Database=ext.db;"));
         QCOMPARE(LeIni("Configuracoes", "ImpXls"), QStringLiteral("planos.xlsx"));
         QCOMPARE(LeIni("Configuracoes", "analitica"), QStringLiteral("não"));
@@ -139,7 +140,7 @@ private slots:
         QVERIFY(!GravaIni("S", "k", "v", &erro));
         QVERIFY(!erro.isEmpty());
         erro.clear();
-        QVERIFY(!GravaIni({{"S", "k", "v"}, {"S", "k2", "v"}}, &erro));
+        QVERIFY(!GravaIni({ { "S", "k", "v" }, { "S", "k2", "v" } }, &erro));
         QVERIFY(!erro.isEmpty());
         QCOMPARE(garanteIni(&erro), EstadoIni::Erro);
         qputenv("MOLVAR_HOME", a.pasta().toUtf8());
@@ -187,9 +188,9 @@ private slots:
         QDialog d;
         auto *c = new DataCombo(&d);
         QString erro;
-        QVERIFY2(c->setRowSource(a.db(), "SELECT Conta, Designacao FROM PlanoContas WHERE CodFirma = ? ORDER BY Conta", {"0001"},
-                                 "conta", "designacao", &erro),
-                 qPrintable(erro));
+        QVERIFY2(c->setRowSource(a.db(), "SELECT Conta, Designacao FROM PlanoContas WHERE CodFirma = ? ORDER BY Conta",
+                     { "0001" }, "conta", "designacao", &erro),
+            qPrintable(erro));
         QCOMPARE(c->rowCount(), 2);
         // Setting the text selects the row that shows it exactly; another text selects none.
         c->setText("6221");
@@ -234,9 +235,9 @@ private slots:
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         QVERIFY(criaFirma(a.db(), "0001", "Firma Um, Lda"));
-        QVERIFY(criaMolvaralizacao(a.db(), {"0001", 1, "Seguro", "F1", 10, 1, 2024, 1, "6261", "2721", "", "0"}));
-        QVERIFY(criaMolvaralizacao(a.db(), {"0001", 2, "Renda", "F2", 20, 1, 2024, 2, "6262", "2721", "CC1", "0"}));
-        QVERIFY(criaMolvaralizacao(a.db(), {"0001", 3, "Avença", "F3", 100, 3, 2024, 5, "6263", "2721", "", "1"}));
+        QVERIFY(criaMolvaralizacao(a.db(), { "0001", 1, "Seguro", "F1", 10, 1, 2024, 1, "6261", "2721", "", "0" }));
+        QVERIFY(criaMolvaralizacao(a.db(), { "0001", 2, "Renda", "F2", 20, 1, 2024, 2, "6262", "2721", "CC1", "0" }));
+        QVERIFY(criaMolvaralizacao(a.db(), { "0001", 3, "Avença", "F3", 100, 3, 2024, 5, "6263", "2721", "", "1" }));
         Session &s = a.sessao;
         s.gNomeFirma = "Firma Um, Lda";
         s.gExpTipo = 2;
@@ -244,7 +245,7 @@ private slots:
         s.gExpFicheiro = "0001ExportApagContab.xls";
         s.gExpSql = "SELECT ref, codFirma, descr AS \"Descrição\", valor, mes, ano, analitica FROM Molvar WHERE CodFirma = ? "
                     "ORDER BY ref, ano, mes";
-        s.gExpParams = {"0001"};
+        s.gExpParams = { "0001" };
         QVERIFY(ExportaExcel(s));
         QCOMPARE(s.gExpRegistos, 5);
         QCOMPARE(s.gExpCaminho, appFolder() + "/0001ExportApagContab.xlsx");
@@ -279,7 +280,7 @@ private slots:
 
         // An empty result: headings and a total of nothing.
         s.gExpSql = "SELECT ref, codFirma, valor FROM Molvar WHERE CodFirma = ?";
-        s.gExpParams = {"9999"};
+        s.gExpParams = { "9999" };
         QVERIFY(ExportaExcel(s));
         QCOMPARE(s.gExpRegistos, 0);
         QVERIFY(x.abre(s.gExpCaminho));
@@ -288,7 +289,7 @@ private slots:
         QCOMPARE(x.valor(1, "C5").toDouble(), 0.0);
 
         // Kinds 1 and 3 carry their own titles and no total; "C" writes a plain sheet.
-        s.gExpParams = {"0001"};
+        s.gExpParams = { "0001" };
         s.gExpTipo = 3;
         s.gExpFicheiro = "totais.xls";
         QVERIFY(ExportaExcel(s));

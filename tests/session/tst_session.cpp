@@ -394,8 +394,10 @@ private slots:
         QVERIFY(criaFirma(a.db(), "0001", "Firma Um", { false, "", "", true, "6", false }));
         QVERIFY(criaConta(a.db(), "0001", 2024, "6221", "Trabalhos especializados"));
         QVERIFY(criaMolvaralizacao(a.db(), { "0001", 1, "Seguro", "F1", 1200, 12, 2024, 1, "6261", "2721", "", "0" }));
-        QVERIFY(criaMolvaralizacao(a.db(), { "0001", 2, "Renda do armazém", "FT24/17", 1800000, 12, 2024, 1, "6262", "2722", "CC01", "1" }));
-        QVERIFY(criaMolvaralizacao(a.db(), { "0001", 3, "Avença de contabilidade", "FT88", 100000, 3, 2024, 4, "6226", "2721", "", "0" }));
+        QVERIFY(criaMolvaralizacao(
+            a.db(), { "0001", 2, "Renda do armazém", "FT24/17", 1800000, 12, 2024, 1, "6262", "2722", "CC01", "1" }));
+        QVERIFY(criaMolvaralizacao(
+            a.db(), { "0001", 3, "Avença de contabilidade", "FT88", 100000, 3, 2024, 4, "6226", "2721", "", "0" }));
         QVERIFY(a.entra("0001", 2024, 5));
         a.sessao.gAnaliticaAtiva = true;
         MDIForm1 m(a.sessao);

@@ -23,7 +23,8 @@ bool gravaLigacao(const QString &seccao, const QString &ligacao)
 {
     // The whole string in Connect_sql; the other three keys stay empty.
     return GravaIni(seccao, QStringLiteral("Connect_sql"), ligacao) && GravaIni(seccao, QStringLiteral("Connect_sql1"), QString())
-        && GravaIni(seccao, QStringLiteral("Connect_sql2"), QString()) && GravaIni(seccao, QStringLiteral("Connect_sql3"), QString());
+        && GravaIni(seccao, QStringLiteral("Connect_sql2"), QString())
+        && GravaIni(seccao, QStringLiteral("Connect_sql3"), QString());
 }
 } // namespace
 
@@ -107,16 +108,20 @@ QString Ambiente::criaBaseExterna(const QString &pacote)
     QSqlQuery q(db);
     QStringList ddl;
     if (pacote == QLatin1String("A")) {
-        ddl << QStringLiteral("CREATE TABLE PlanoContas (Id INTEGER PRIMARY KEY, CodFirma char(4), CodExercicio char(4), Conta varchar(22), "
-                              "Lancadora smallint, Designacao varchar(30))")
-            << QStringLiteral("CREATE TABLE PlanoCCusto (Id INTEGER PRIMARY KEY, CodFirma char(4), CodExercicio char(4), CCusto varchar(16), "
+        ddl << QStringLiteral(
+            "CREATE TABLE PlanoContas (Id INTEGER PRIMARY KEY, CodFirma char(4), CodExercicio char(4), Conta varchar(22), "
+            "Lancadora smallint, Designacao varchar(30))")
+            << QStringLiteral("CREATE TABLE PlanoCCusto (Id INTEGER PRIMARY KEY, CodFirma char(4), CodExercicio char(4), CCusto "
+                              "varchar(16), "
                               "Lancador smallint, Designacao varchar(30))");
     } else if (pacote == QLatin1String("S")) {
         ddl << QStringLiteral("CREATE TABLE poc (conta varchar(22), descr varchar(40), nivint integer)")
             << QStringLiteral("CREATE TABLE ccusto (cod varchar(16), descr varchar(40), enqcus varchar(10))");
     } else if (pacote == QLatin1String("T")) {
-        ddl << QStringLiteral("CREATE TABLE planocontas (conta varchar(22), descricao varchar(40), tipoconta varchar(10), ano varchar(4))")
-            << QStringLiteral("CREATE TABLE planocentros (centro varchar(16), descricao varchar(40), tipoconta varchar(10), ano varchar(4))");
+        ddl << QStringLiteral(
+            "CREATE TABLE planocontas (conta varchar(22), descricao varchar(40), tipoconta varchar(10), ano varchar(4))")
+            << QStringLiteral("CREATE TABLE planocentros (centro varchar(16), descricao varchar(40), tipoconta varchar(10), ano "
+                              "varchar(4))");
     }
     ddl << QStringLiteral("CREATE TABLE SNC_Conv (contapoc varchar(22), contasnc varchar(22))");
     for (const QString &sql : ddl)
@@ -137,8 +142,9 @@ bool Ambiente::entra(const QString &firma, qint16 ano, qint16 mes)
     QSqlQuery q(db());
     QString e;
     if (!executa(q,
-                 QStringLiteral("SELECT CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC FROM ParamFirma WHERE CodFirma = ?"),
-                 {firma}, &e)
+            QStringLiteral("SELECT CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC FROM ParamFirma "
+                           "WHERE CodFirma = ?"),
+            { firma }, &e)
         || !q.next()) {
         qWarning() << "entra:" << firma << e;
         return false;

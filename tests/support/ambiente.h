@@ -48,20 +48,20 @@ private:
 
 // initTestCase: skip the whole run when PostgreSQL was asked for but no server is named,
 // unless MOLVAR_REQUIRE_PG is set (CI), where that is a failure.
-#define MOLVAR_REQUER_BASE()                                                         \
-    do {                                                                             \
-        QString motivo_;                                                             \
-        if (!Ambiente::baseDisponivel(&motivo_)) {                                   \
-            if (qEnvironmentVariableIsSet("MOLVAR_REQUIRE_PG"))                      \
-                QFAIL(qPrintable(motivo_));                                          \
-            QSKIP(qPrintable(QStringLiteral("sem servidor PostgreSQL: ") + motivo_)); \
-        }                                                                            \
+#define MOLVAR_REQUER_BASE()                                                                                                     \
+    do {                                                                                                                         \
+        QString motivo_;                                                                                                         \
+        if (!Ambiente::baseDisponivel(&motivo_)) {                                                                               \
+            if (qEnvironmentVariableIsSet("MOLVAR_REQUIRE_PG"))                                                                  \
+                QFAIL(qPrintable(motivo_));                                                                                      \
+            QSKIP(qPrintable(QStringLiteral("sem servidor PostgreSQL: ") + motivo_));                                            \
+        }                                                                                                                        \
     } while (0)
 
 // Runs one statement with bound values; fails the test with the database's text.
-#define SQL_OK(db, sql, ...)                                                                        \
-    do {                                                                                            \
-        QString erro_;                                                                              \
-        QSqlQuery q_(db);                                                                           \
-        QVERIFY2(executa(q_, QStringLiteral(sql), QVariantList{__VA_ARGS__}, &erro_), qPrintable(erro_)); \
+#define SQL_OK(db, sql, ...)                                                                                                     \
+    do {                                                                                                                         \
+        QString erro_;                                                                                                           \
+        QSqlQuery q_(db);                                                                                                        \
+        QVERIFY2(executa(q_, QStringLiteral(sql), QVariantList { __VA_ARGS__ }, &erro_), qPrintable(erro_));                     \
     } while (0)

@@ -30,23 +30,23 @@ int conta(QSqlDatabase db, const QString &sql, const QVariantList &params)
 bool criaFirma(QSqlDatabase db, const QString &codigo, const QString &nome, const ParamsFirma &p)
 {
     return corre(db,
-                 QStringLiteral("INSERT INTO ParamFirma (CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC) "
-                                "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                 {codigo, nome, p.analitica, p.planosExt ? 1 : 0, p.empCtb, p.anaExt ? 1 : 0, p.tipoLig, p.snc ? 1 : 0});
+        QStringLiteral("INSERT INTO ParamFirma (CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+        { codigo, nome, p.analitica, p.planosExt ? 1 : 0, p.empCtb, p.anaExt ? 1 : 0, p.tipoLig, p.snc ? 1 : 0 });
 }
 
 bool criaConta(QSqlDatabase db, const QString &firma, int ano, const QString &conta, const QString &designacao, bool lancadora)
 {
     return corre(db,
-                 QStringLiteral("INSERT INTO PlanoContas (CodFirma, CodExercicio, Conta, Lancadora, Designacao) VALUES (?, ?, ?, ?, ?)"),
-                 {firma, QString::number(ano), conta, lancadora ? 1 : 0, designacao});
+        QStringLiteral("INSERT INTO PlanoContas (CodFirma, CodExercicio, Conta, Lancadora, Designacao) VALUES (?, ?, ?, ?, ?)"),
+        { firma, QString::number(ano), conta, lancadora ? 1 : 0, designacao });
 }
 
 bool criaCCusto(QSqlDatabase db, const QString &firma, int ano, const QString &ccusto, const QString &designacao, bool lancador)
 {
     return corre(db,
-                 QStringLiteral("INSERT INTO PlanoCCusto (CodFirma, CodExercicio, CCusto, Lancador, Designacao) VALUES (?, ?, ?, ?, ?)"),
-                 {firma, QString::number(ano), ccusto, lancador ? 1 : 0, designacao});
+        QStringLiteral("INSERT INTO PlanoCCusto (CodFirma, CodExercicio, CCusto, Lancador, Designacao) VALUES (?, ?, ?, ?, ?)"),
+        { firma, QString::number(ano), ccusto, lancador ? 1 : 0, designacao });
 }
 
 bool criaMolvaralizacao(QSqlDatabase db, const Molvaralizacao &m)
@@ -58,10 +58,11 @@ bool criaMolvaralizacao(QSqlDatabase db, const Molvaralizacao &m)
     for (int i = 0; i < m.meses; ++i) {
         const Centimos valor = i == m.meses - 1 ? m.total - mensal * (m.meses - 1) : mensal;
         if (!corre(db,
-                   QStringLiteral("INSERT INTO Molvar (Ref, CodFirma, Descr, Ndoc, Mes, Ano, Valor, Valor_Ori, Moeda, CPocDeb, CPocCre, "
-                                  "Analitica, TTCTB) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'EUR', ?, ?, ?, ?)"),
-                   {m.ref, m.firma, m.descr, m.ndoc, mes, ano, centimosParaDecimal(valor), centimosParaDecimal(m.total), m.deb,
-                    m.cre, m.analitica, m.ttctb.isNull() ? QVariant() : QVariant(m.ttctb)}))
+                QStringLiteral(
+                    "INSERT INTO Molvar (Ref, CodFirma, Descr, Ndoc, Mes, Ano, Valor, Valor_Ori, Moeda, CPocDeb, CPocCre, "
+                    "Analitica, TTCTB) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'EUR', ?, ?, ?, ?)"),
+                { m.ref, m.firma, m.descr, m.ndoc, mes, ano, centimosParaDecimal(valor), centimosParaDecimal(m.total), m.deb,
+                    m.cre, m.analitica, m.ttctb.isNull() ? QVariant() : QVariant(m.ttctb) }))
             return false;
         if (++mes > 12) {
             mes = 1;

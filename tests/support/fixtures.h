@@ -17,10 +17,10 @@ struct ParamsFirma {
 };
 
 bool criaFirma(QSqlDatabase db, const QString &codigo, const QString &nome, const ParamsFirma &p = {});
-bool criaConta(QSqlDatabase db, const QString &firma, int ano, const QString &conta, const QString &designacao,
-               bool lancadora = true);
-bool criaCCusto(QSqlDatabase db, const QString &firma, int ano, const QString &ccusto, const QString &designacao,
-                bool lancador = true);
+bool criaConta(
+    QSqlDatabase db, const QString &firma, int ano, const QString &conta, const QString &designacao, bool lancadora = true);
+bool criaCCusto(
+    QSqlDatabase db, const QString &firma, int ano, const QString &ccusto, const QString &designacao, bool lancador = true);
 
 // An accrual of `meses` months from (ano, mes): one Molvar row per month with the total
 // divided by the months, rounded to the cent, and the rounding remainder on the last month.

@@ -2,7 +2,7 @@
 
 Mensagens::Resposta MensagensFalsas::mostra(const QString &texto, const QString &titulo, Botoes botoes, Icone icone)
 {
-    mostradas.append({texto, titulo, botoes, icone});
+    mostradas.append({ texto, titulo, botoes, icone });
     if (!respostas.isEmpty())
         return respostas.takeFirst();
     if (botoes == Botoes::Ok)
