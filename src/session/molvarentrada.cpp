@@ -1,5 +1,6 @@
 #include "session/molvarentrada.h"
 
+#include "core/avancoenter.h"
 #include "core/connection.h"
 #include "core/datacombo.h"
 #include "core/mensagens.h"
@@ -75,6 +76,7 @@ Molvarentrada::Molvarentrada(Session &s, QWidget *parent)
     Validar->setDefault(true);
     Sair = new QPushButton(QStringLiteral("Sair"), centro);
     Sair->setObjectName(QStringLiteral("Sair"));
+    new AvancoComEnter({ Utilizador, Senha, DataCombo1, DTPicker1 }, Validar, this);
 
     auto *firma = new QHBoxLayout;
     firma->addWidget(DataCombo1);

@@ -1,5 +1,6 @@
 #include "session/molvarinsfirma.h"
 
+#include "core/avancoenter.h"
 #include "core/connection.h"
 #include "core/mensagens.h"
 #include "core/session.h"
@@ -28,6 +29,7 @@ MolvarInsFirma::MolvarInsFirma(Session &s, QWidget *parent)
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Cancelar"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    new AvancoComEnter({ Text1, Text2 }, OKButton, this);
 
     auto *campos = new QFormLayout;
     campos->addRow(QStringLiteral("Código:"), Text1);

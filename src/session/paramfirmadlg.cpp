@@ -1,5 +1,6 @@
 #include "session/paramfirmadlg.h"
 
+#include "core/avancoenter.h"
 #include "core/connection.h"
 #include "core/mensagens.h"
 #include "core/session.h"
@@ -48,6 +49,7 @@ ParamFirmaDlg::ParamFirmaDlg(Session &s, const QString &codFirma, QWidget *paren
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Cancelar"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    new AvancoComEnter({ Designacao, PlanosExt, TipoLig, EmpCtb, AnaExt, Analitica }, OKButton, this);
 
     auto *campos = new QFormLayout;
     campos->addRow(QStringLiteral("Firma:"), CodFirma);

@@ -269,9 +269,21 @@ private slots:
             QCOMPARE(a.msgs.ultimo(), QStringLiteral("Utilizador ou Senha Inválidos!"));
         }
         QCOMPARE(entrou.count(), 0);
+        // Enter moves from field to field, and in the date validates.
+        QVERIFY(QTest::qWaitForWindowExposed(&e));
+        e.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&e));
         escreve(e.Utilizador, QStringLiteral("ana"));
-        escreve(e.Senha, QStringLiteral("Segr3do'"));
-        clica(e.Validar);
+        e.Utilizador->setFocus();
+        QTest::keyClick(e.Utilizador, Qt::Key_Return);
+        QVERIFY(e.Senha->hasFocus());
+        QTest::keyClicks(e.Senha, QStringLiteral("Segr3do'"));
+        QTest::keyClick(e.Senha, Qt::Key_Return);
+        QVERIFY(e.DataCombo1->hasFocus());
+        QTest::keyClick(e.DataCombo1, Qt::Key_Return);
+        QVERIFY(e.DTPicker1->hasFocus());
+        QCOMPARE(entrou.count(), 0);
+        QTest::keyClick(e.DTPicker1, Qt::Key_Return);
         QCOMPARE(entrou.count(), 1);
         QCOMPARE(a.sessao.gLogin, QStringLiteral("ana"));
         QCOMPARE(a.sessao.gNomeUtilizador, QStringLiteral("Ana Sousa"));
