@@ -1,6 +1,7 @@
 #include "models/cod_det.h"
 
 #include "core/connection.h"
+#include "core/controlos.h"
 #include "core/datacombo.h"
 #include "core/mensagens.h"
 #include "core/session.h"
@@ -14,31 +15,6 @@
 #include <QVBoxLayout>
 
 namespace {
-QLabel *rotulo(QWidget *pai, const char *nome, const char *texto)
-{
-    auto *l = new QLabel(QString::fromUtf8(texto), pai);
-    l->setObjectName(QString::fromLatin1(nome));
-    return l;
-}
-
-QLineEdit *caixa(QWidget *pai, const char *nome, const char *texto, int maximo)
-{
-    auto *e = new QLineEdit(pai);
-    e->setObjectName(QString::fromLatin1(nome));
-    e->setMaxLength(maximo);
-    e->setText(QString::fromLatin1(texto));
-    return e;
-}
-
-QPushButton *botao(QWidget *pai, const char *nome, const char *texto)
-{
-    auto *b = new QPushButton(QString::fromUtf8(texto), pai);
-    b->setObjectName(QString::fromLatin1(nome));
-    // Enter in a box must not write the line.
-    b->setAutoDefault(false);
-    return b;
-}
-
 const char *const kNomesCombos[kListasCampo]
     = { "Lpcampo1", "Ltscampo1", "Lacampo1", "Ldcampo1", "Lodcampo1", "Lsdcampo1", "Ladcampo1", "Ltvcampo1" };
 } // namespace
@@ -66,13 +42,13 @@ void Cod_det::constroi()
     QFont f = m_Label1->font();
     f.setBold(true);
     m_Label1->setFont(f);
-    m_Lcampos = caixa(this, "Lcampos", "1", 2);
-    m_Pcampo = caixa(this, "Pcampo", " ", 2);
-    m_Ltcampo1 = caixa(this, "Ltcampo1", "", 3);
-    m_Ltccampo1 = caixa(this, "Ltccampo1", "C", 1);
-    m_Lndcampo1 = caixa(this, "Lndcampo1", "2", 1);
+    m_Lcampos = caixa(this, "Lcampos", 2, QStringLiteral("1"));
+    m_Pcampo = caixa(this, "Pcampo", 2, QStringLiteral(" "));
+    m_Ltcampo1 = caixa(this, "Ltcampo1", 3);
+    m_Ltccampo1 = caixa(this, "Ltccampo1", 1, QStringLiteral("C"));
+    m_Lndcampo1 = caixa(this, "Lndcampo1", 1, QStringLiteral("2"));
     // The column holds 255 characters; a longer text could not be stored.
-    m_Lfcampo1 = caixa(this, "Lfcampo1", "", 255);
+    m_Lfcampo1 = caixa(this, "Lfcampo1", 255);
     m_InsertButton = botao(this, "InsertButton", "Gravar");
     m_AnulaButton = botao(this, "AnulaButton", "Anular");
     m_CancelButton = botao(this, "CancelButton", "Cancelar");

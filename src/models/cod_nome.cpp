@@ -1,6 +1,7 @@
 #include "models/cod_nome.h"
 
 #include "core/connection.h"
+#include "core/controlos.h"
 #include "core/datacombo.h"
 #include "core/mensagens.h"
 #include "core/session.h"
@@ -14,37 +15,6 @@
 #include <QVBoxLayout>
 
 namespace {
-QLabel *rotulo(QWidget *pai, const char *nome, const char *texto)
-{
-    auto *l = new QLabel(QString::fromUtf8(texto), pai);
-    l->setObjectName(QString::fromLatin1(nome));
-    return l;
-}
-
-QLineEdit *caixa(QWidget *pai, const char *nome, int maximo)
-{
-    auto *e = new QLineEdit(pai);
-    e->setObjectName(QString::fromLatin1(nome));
-    e->setMaxLength(maximo);
-    return e;
-}
-
-DataCombo *combo(QWidget *pai, const char *nome)
-{
-    auto *c = new DataCombo(pai);
-    c->setObjectName(QString::fromLatin1(nome));
-    return c;
-}
-
-QPushButton *botao(QWidget *pai, const char *nome, const char *texto)
-{
-    auto *b = new QPushButton(QString::fromUtf8(texto), pai);
-    b->setObjectName(QString::fromLatin1(nome));
-    // Enter in a box must not write the row.
-    b->setAutoDefault(false);
-    return b;
-}
-
 // The option with that code, or the list's first option; null when the list is empty.
 const Opcao *opcaoDoCodigo(const ListaOpcoes &l, const QVariant &codigo)
 {
@@ -90,7 +60,7 @@ void Cod_nome::constroi()
     };
 
     cabecalho(0, rotulo(this, "Label7", "Nome"));
-    m_Fnome = combo(this, "Fnome");
+    m_Fnome = listaDados(this, "Fnome");
     m_Fpnome = caixa(this, "Fpnome", 1);
     m_Ffnome = caixa(this, "Ffnome", 10);
     par(1, 0, rotulo(this, "Label2", "Tipo"), m_Fnome);
@@ -99,7 +69,7 @@ void Cod_nome::constroi()
 
     cabecalho(3, rotulo(this, "Label6", "Partes do nome"));
     m_Pnome = caixa(this, "Pnome", 1);
-    m_Fpnome1 = combo(this, "Fpnome1");
+    m_Fpnome1 = listaDados(this, "Fpnome1");
     m_Ftnome1 = caixa(this, "Ftnome1", 2);
     m_Ffnome1 = caixa(this, "Ffnome1", 10);
     m_ConfpnCommand = botao(this, "ConfpnCommand", "Confirma parte");
@@ -110,7 +80,7 @@ void Cod_nome::constroi()
     g->addWidget(m_ConfpnCommand, 5, 4);
 
     cabecalho(6, rotulo(this, "Label11", "Extensão"));
-    m_Fext = combo(this, "Fext");
+    m_Fext = listaDados(this, "Fext");
     m_Fpext = caixa(this, "Fpext", 1);
     m_Ffext = caixa(this, "Ffext", 3);
     par(7, 0, rotulo(this, "Label12", "Tipo"), m_Fext);
@@ -119,7 +89,7 @@ void Cod_nome::constroi()
 
     cabecalho(9, rotulo(this, "Label15", "Partes da extensão"));
     m_Pext = caixa(this, "Pext", 1);
-    m_Fpext1 = combo(this, "Fpext1");
+    m_Fpext1 = listaDados(this, "Fpext1");
     m_Ftext1 = caixa(this, "Ftext1", 1);
     m_Ffext1 = caixa(this, "Ffext1", 3);
     m_ConfpeCommand = botao(this, "ConfpeCommand", "Confirma parte");

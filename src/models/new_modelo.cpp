@@ -1,6 +1,7 @@
 #include "models/new_modelo.h"
 
 #include "core/connection.h"
+#include "core/controlos.h"
 #include "core/datacombo.h"
 #include "core/mensagens.h"
 #include "core/session.h"
@@ -19,18 +20,9 @@
 namespace {
 QLineEdit *caixaContagem(QWidget *pai, const char *nome, const char *texto)
 {
-    auto *c = new QLineEdit(QString::fromLatin1(texto), pai);
-    c->setObjectName(QString::fromLatin1(nome));
-    c->setMaxLength(2);
-    return c;
+    return caixa(pai, nome, 2, QString::fromLatin1(texto));
 }
 
-QLabel *rotulo(QWidget *pai, const char *nome, const QString &texto)
-{
-    auto *l = new QLabel(texto, pai);
-    l->setObjectName(QString::fromLatin1(nome));
-    return l;
-}
 } // namespace
 
 CabecalhoModelo::CabecalhoModelo(Session &s, QWidget *parent)

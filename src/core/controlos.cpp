@@ -1,0 +1,37 @@
+#include "core/controlos.h"
+
+#include "core/datacombo.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+QLabel *rotulo(QWidget *pai, const char *nome, const QString &texto)
+{
+    auto *l = new QLabel(texto, pai);
+    l->setObjectName(QString::fromLatin1(nome));
+    return l;
+}
+
+QLineEdit *caixa(QWidget *pai, const char *nome, int maximo, const QString &texto)
+{
+    auto *e = new QLineEdit(texto, pai);
+    e->setObjectName(QString::fromLatin1(nome));
+    e->setMaxLength(maximo);
+    return e;
+}
+
+DataCombo *listaDados(QWidget *pai, const char *nome)
+{
+    auto *c = new DataCombo(pai);
+    c->setObjectName(QString::fromLatin1(nome));
+    return c;
+}
+
+QPushButton *botao(QWidget *pai, const char *nome, const QString &texto)
+{
+    auto *b = new QPushButton(texto, pai);
+    b->setObjectName(QString::fromLatin1(nome));
+    b->setAutoDefault(false);
+    return b;
+}

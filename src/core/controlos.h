@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+class DataCombo;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// Controls made with the object name that tests and the forms' descriptions use.
+QLabel *rotulo(QWidget *pai, const char *nome, const QString &texto);
+QLineEdit *caixa(QWidget *pai, const char *nome, int maximo, const QString &texto = QString());
+DataCombo *listaDados(QWidget *pai, const char *nome);
+// A button that acts on a click only: Enter typed in a box never presses it.
+QPushButton *botao(QWidget *pai, const char *nome, const QString &texto);
