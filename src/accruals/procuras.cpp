@@ -1,5 +1,6 @@
 #include "accruals/procuras.h"
 
+#include "core/controlos.h"
 #include "core/datagrid.h"
 #include "core/mensagens.h"
 #include "core/session.h"
@@ -56,14 +57,10 @@ Procuras::Procuras(Session &s, ProcurasDestino *destino, QWidget *parent)
     g->addWidget(m_desc, 1, 1);
     g->addWidget(m_procurar, 0, 2, 2, 1);
     g->setColumnStretch(1, 1);
-    auto *botoes = new QHBoxLayout;
-    botoes->addStretch();
-    botoes->addWidget(m_ok);
-    botoes->addWidget(m_cancelar);
     auto *l = new QVBoxLayout(this);
     l->addLayout(g);
     l->addWidget(m_grelha, 1);
-    l->addLayout(botoes);
+    l->addLayout(linhaDeBotoes({ m_ok, m_cancelar }));
     resize(620, 420);
 
     // Typing narrows the list after a short pause, so a long chart is not re-read per key.

@@ -2,6 +2,7 @@
 
 #include "core/datacombo.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,4 +35,13 @@ QPushButton *botao(QWidget *pai, const char *nome, const QString &texto)
     b->setObjectName(QString::fromLatin1(nome));
     b->setAutoDefault(false);
     return b;
+}
+
+QHBoxLayout *linhaDeBotoes(const QList<QWidget *> &botoes)
+{
+    auto *l = new QHBoxLayout;
+    l->addStretch();
+    for (QWidget *b : botoes)
+        l->addWidget(b);
+    return l;
 }

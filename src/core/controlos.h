@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class DataCombo;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -14,3 +16,5 @@ QLineEdit *caixa(QWidget *pai, const char *nome, int maximo, const QString &text
 DataCombo *listaDados(QWidget *pai, const char *nome);
 // A button that acts on a click only: Enter typed in a box never presses it.
 QPushButton *botao(QWidget *pai, const char *nome, const QString &texto);
+// A row of buttons at the right of a form.
+QHBoxLayout *linhaDeBotoes(const QList<QWidget *> &botoes);

@@ -87,17 +87,11 @@ void Cod_det::constroi()
     g->addWidget(tf, 17, 0);
     g->addWidget(m_Lfcampo1, 18, 0, 1, 4);
 
-    auto *botoes = new QHBoxLayout;
-    botoes->addStretch();
-    botoes->addWidget(m_InsertButton);
-    botoes->addWidget(m_AnulaButton);
-    botoes->addWidget(m_CancelButton);
-
     auto *v = new QVBoxLayout(this);
     v->addLayout(cima);
     v->addLayout(g);
     v->addStretch();
-    v->addLayout(botoes);
+    v->addLayout(linhaDeBotoes({ m_InsertButton, m_AnulaButton, m_CancelButton }));
 
     QWidget *ordem[]
         = { m_Lcampos, m_Pcampo, m_combos[LConteudo], m_Ltcampo1, m_Ltccampo1, m_combos[LSinalDC], m_combos[LAlinhamento],

@@ -102,16 +102,11 @@ void Cod_nome::constroi()
     m_InsertButton = botao(this, "InsertButton", "Gravar");
     m_AnulaButton = botao(this, "AnulaButton", "Anular");
     m_CancelButton = botao(this, "CancelButton", "Cancelar");
-    auto *botoes = new QHBoxLayout;
-    botoes->addStretch();
-    botoes->addWidget(m_InsertButton);
-    botoes->addWidget(m_AnulaButton);
-    botoes->addWidget(m_CancelButton);
 
     auto *v = new QVBoxLayout(this);
     v->addLayout(g);
     v->addStretch();
-    v->addLayout(botoes);
+    v->addLayout(linhaDeBotoes({ m_InsertButton, m_AnulaButton, m_CancelButton }));
 
     QWidget *ordem[] = { m_Fnome, m_Fpnome, m_Ffnome, m_Pnome, m_Fpnome1, m_Ftnome1, m_Ffnome1, m_Fext, m_Fpext, m_Ffext, m_Pext,
         m_Fpext1, m_Ftext1, m_Ffext1, m_InsertButton, m_CancelButton, m_ConfpnCommand, m_ConfpeCommand, m_AnulaButton };

@@ -2,6 +2,7 @@
 
 #include "core/avancoenter.h"
 #include "core/connection.h"
+#include "core/controlos.h"
 #include "core/datacombo.h"
 #include "core/mensagens.h"
 #include "core/schema.h"
@@ -86,14 +87,10 @@ Molvarentrada::Molvarentrada(Session &s, QWidget *parent)
     campos->addRow(QStringLiteral("Senha:"), Senha);
     campos->addRow(QStringLiteral("Firma:"), firma);
     campos->addRow(QStringLiteral("Data de processamento:"), DTPicker1);
-    auto *botoes = new QHBoxLayout;
-    botoes->addStretch();
-    botoes->addWidget(Validar);
-    botoes->addWidget(Sair);
     auto *l = new QVBoxLayout(centro);
     l->addLayout(campos);
     l->addStretch();
-    l->addLayout(botoes);
+    l->addLayout(linhaDeBotoes({ Validar, Sair }));
     setCentralWidget(centro);
 
     connect(config_sql, &QAction::triggered, this, &Molvarentrada::configura);

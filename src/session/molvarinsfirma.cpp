@@ -2,6 +2,7 @@
 
 #include "core/avancoenter.h"
 #include "core/connection.h"
+#include "core/controlos.h"
 #include "core/mensagens.h"
 #include "core/session.h"
 
@@ -34,13 +35,9 @@ MolvarInsFirma::MolvarInsFirma(Session &s, QWidget *parent)
     auto *campos = new QFormLayout;
     campos->addRow(QStringLiteral("Código:"), Text1);
     campos->addRow(QStringLiteral("Nome:"), Text2);
-    auto *botoes = new QHBoxLayout;
-    botoes->addStretch();
-    botoes->addWidget(OKButton);
-    botoes->addWidget(CancelButton);
     auto *l = new QVBoxLayout(this);
     l->addLayout(campos);
-    l->addLayout(botoes);
+    l->addLayout(linhaDeBotoes({ OKButton, CancelButton }));
 
     connect(OKButton, &QPushButton::clicked, this, &MolvarInsFirma::insere);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);

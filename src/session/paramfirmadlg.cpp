@@ -2,6 +2,7 @@
 
 #include "core/avancoenter.h"
 #include "core/connection.h"
+#include "core/controlos.h"
 #include "core/mensagens.h"
 #include "core/session.h"
 
@@ -59,13 +60,9 @@ ParamFirmaDlg::ParamFirmaDlg(Session &s, const QString &codFirma, QWidget *paren
     campos->addRow(QStringLiteral("Código na aplicação externa:"), EmpCtb);
     campos->addRow(QString(), AnaExt);
     campos->addRow(QStringLiteral("Contas com centro de custo (separadas por *):"), Analitica);
-    auto *botoes = new QHBoxLayout;
-    botoes->addStretch();
-    botoes->addWidget(OKButton);
-    botoes->addWidget(CancelButton);
     auto *l = new QVBoxLayout(this);
     l->addLayout(campos);
-    l->addLayout(botoes);
+    l->addLayout(linhaDeBotoes({ OKButton, CancelButton }));
 
     connect(OKButton, &QPushButton::clicked, this, &ParamFirmaDlg::grava);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
