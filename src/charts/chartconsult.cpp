@@ -1,5 +1,6 @@
 #include "charts/chartconsult.h"
 
+#include "core/controlos.h"
 #include "core/datacombo.h"
 #include "core/datagrid.h"
 #include "core/mensagens.h"
@@ -23,6 +24,7 @@ ChartConsult::ChartConsult(Session &s, TipoPlano tipo, QWidget *parent)
     const bool contas = tipo == TipoPlano::Contas;
     setObjectName(contas ? QStringLiteral("ConsultPoc") : QStringLiteral("ConsultAnalit"));
     setAttribute(Qt::WA_DeleteOnClose);
+    colocaNoCantoAoMostrar(this);
     setWindowTitle(QStringLiteral("Consulta"));
 
     m_frame = new QGroupBox(QStringLiteral("Procura"), this);
@@ -148,16 +150,4 @@ void ChartConsult::resizeEvent(QResizeEvent *e)
 {
     QWidget::resizeEvent(e);
     aplicaLayout();
-}
-
-void ChartConsult::showEvent(QShowEvent *e)
-{
-    QWidget::showEvent(e);
-    // Inside the main window it is the child window that takes the top-left corner, the
-    // first time it is shown.
-    if (!m_posicionada) {
-        m_posicionada = true;
-        if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-            sub->move(0, 0);
-    }
 }

@@ -27,7 +27,6 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *e) override;
-    void showEvent(QShowEvent *e) override;
     bool eventFilter(QObject *o, QEvent *e) override;
 
 private:
@@ -37,7 +36,6 @@ private:
     Session &m_s;
     TipoPlano m_tipo;
     FontePlano m_fonte; // the source of the load, for the resize layout
-    bool m_posicionada = false;
 
     QGroupBox *m_frame;
     QLabel *m_label;

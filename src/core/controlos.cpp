@@ -2,9 +2,11 @@
 
 #include "core/datacombo.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QPushButton>
 
 QLabel *rotulo(QWidget *pai, const char *nome, const QString &texto)
@@ -44,4 +46,27 @@ QHBoxLayout *linhaDeBotoes(const QList<QWidget *> &botoes)
     for (QWidget *b : botoes)
         l->addWidget(b);
     return l;
+}
+
+namespace {
+class NoCanto : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *obj, QEvent *ev) override
+    {
+        if (ev->type() == QEvent::Show) {
+            if (auto *sub = qobject_cast<QMdiSubWindow *>(static_cast<QWidget *>(obj)->parentWidget()))
+                sub->move(0, 0);
+            obj->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
+} // namespace
+
+void colocaNoCantoAoMostrar(QWidget *w)
+{
+    w->installEventFilter(new NoCanto(w));
 }

@@ -18,3 +18,6 @@ DataCombo *listaDados(QWidget *pai, const char *nome);
 QPushButton *botao(QWidget *pai, const char *nome, const QString &texto);
 // A row of buttons at the right of a form.
 QHBoxLayout *linhaDeBotoes(const QList<QWidget *> &botoes);
+// Inside the main window, the child window that holds w takes the top-left corner of the
+// window area the first time w is shown (outside it, nothing happens).
+void colocaNoCantoAoMostrar(QWidget *w);

@@ -1,6 +1,7 @@
 #include "reports/consulttable.h"
 
 #include "core/connection.h"
+#include "core/controlos.h"
 #include "core/datacombo.h"
 #include "core/exportaexcel.h"
 #include "core/mensagens.h"
@@ -54,6 +55,7 @@ ConsultTable::ConsultTable(Session &s, QWidget *parent)
     setObjectName(QStringLiteral("ConsultTable"));
     setWindowTitle(QStringLiteral("Consulta"));
     setAttribute(Qt::WA_DeleteOnClose);
+    colocaNoCantoAoMostrar(this);
 
     Frame1 = new QGroupBox(QStringLiteral("Procura"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -378,15 +380,4 @@ void ConsultTable::resizeEvent(QResizeEvent *e)
 {
     QWidget::resizeEvent(e);
     DataGrid1->aplicaLayout(layoutRedimensionado());
-}
-
-void ConsultTable::showEvent(QShowEvent *e)
-{
-    QWidget::showEvent(e);
-    // The first time it is shown inside the main window, the list takes the top-left corner.
-    if (!m_posicionada) {
-        m_posicionada = true;
-        if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-            sub->move(0, 0);
-    }
 }

@@ -36,7 +36,6 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *e) override;
-    void showEvent(QShowEvent *e) override;
     bool eventFilter(QObject *obj, QEvent *e) override;
 
 private:
@@ -53,7 +52,6 @@ private:
     QVariant m_refEscolhida;
     QString m_sqlGrelha;
     QVariantList m_paramsGrelha;
-    bool m_posicionada = false;
 
     QGroupBox *Frame1;
     DataCombo *DataCombo1;
