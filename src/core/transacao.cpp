@@ -2,6 +2,8 @@
 
 #include "core/connection.h"
 
+#include <QSqlQuery>
+
 Transacao::Transacao(QSqlDatabase db)
     : m_db(db)
 {
@@ -45,4 +47,19 @@ void Transacao::anula()
         m_db.rollback();
         m_activa = false;
     }
+}
+
+bool executaTudoOuNada(const QString &ligacao, const QList<Instrucao> &instrucoes, QString *erro)
+{
+    QSqlDatabase db = abreLigacao(ligacao, erro);
+    if (!db.isValid())
+        return false;
+    Transacao t(db);
+    if (!t.iniciada(erro))
+        return false;
+    QSqlQuery q(db);
+    for (const Instrucao &i : instrucoes)
+        if (!executa(q, i.sql, i.valores, erro))
+            return false;
+    return t.confirma(erro);
 }

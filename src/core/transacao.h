@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariantList>
 
 // A transaction that rolls back unless confirmed: several writes stand or fall together.
 class Transacao
@@ -21,3 +23,13 @@ private:
     bool m_activa = false;
     QString m_erro;
 };
+
+// One statement with its values, for executaTudoOuNada.
+struct Instrucao {
+    QString sql;
+    QVariantList valores;
+};
+
+// Runs the statements in order, in one transaction on the connection of a connection
+// string: all of them stand, or none does. False with the reason on failure.
+bool executaTudoOuNada(const QString &ligacao, const QList<Instrucao> &instrucoes, QString *erro);

@@ -78,18 +78,12 @@ void Del_Modelo::apaga()
             QStringLiteral("Deseja apagar o modelo?"), QStringLiteral("Apagar"), Mensagens::Icone::Exclamacao))
         return;
     QString erro;
-    QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
-    bool feito = db.isValid();
-    if (feito) {
-        // The header and its coded items go together or not at all. The items' modelo is a
-        // varchar holding the trimmed name, so it is matched without the header's padding.
-        Transacao t(db);
-        QSqlQuery q(db);
-        feito = t.iniciada(&erro)
-            && executa(q, QStringLiteral("delete FROM modexptxt where modelo = ?"), { nomeModeloGuardado(nome) }, &erro)
-            && executa(q, QStringLiteral("delete FROM modexptxtdet where modelo = ?"), { nome.trimmed() }, &erro)
-            && t.confirma(&erro);
-    }
+    // The header and its coded items go together or not at all. The items' modelo is a
+    // varchar holding the trimmed name, so it is matched without the header's padding.
+    const bool feito = executaTudoOuNada(m_s.gLigacao1,
+        { { QStringLiteral("delete FROM modexptxt where modelo = ?"), { nomeModeloGuardado(nome) } },
+            { QStringLiteral("delete FROM modexptxtdet where modelo = ?"), { nome.trimmed() } } },
+        &erro);
     if (!feito) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível apagar o modelo."), erro);
         return;

@@ -274,17 +274,11 @@ void MDIForm1::gravaUltimaSessao()
     if (m_s.gCodFirma.isEmpty())
         return;
     QString erro;
-    QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
-    bool ok = db.isValid();
-    if (ok) {
-        // One row only: the company and date that the next start-up offers.
-        Transacao t(db);
-        QSqlQuery q(db);
-        ok = t.iniciada(&erro) && executa(q, QStringLiteral("DELETE FROM MolvarLastUse"), {}, &erro)
-            && executa(q, QStringLiteral("INSERT INTO MolvarLastUse (CodFirma, LastUse) VALUES (?, ?)"),
-                { m_s.gCodFirma, m_s.gDataProc }, &erro)
-            && t.confirma(&erro);
-    }
+    // One row only: the company and date that the next start-up offers.
+    const bool ok = executaTudoOuNada(m_s.gLigacao1,
+        { { QStringLiteral("DELETE FROM MolvarLastUse"), {} },
+            { QStringLiteral("INSERT INTO MolvarLastUse (CodFirma, LastUse) VALUES (?, ?)"), { m_s.gCodFirma, m_s.gDataProc } } },
+        &erro);
     if (!ok)
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível guardar a última firma e data usadas."), erro);
 }
