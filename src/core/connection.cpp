@@ -121,7 +121,14 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
     QSqlQuery q(db);
     if (d.tipo == DadosLigacao::Tipo::SQLite) {
         // Text comparisons are exact on both databases.
-        q.exec(QStringLiteral("PRAGMA case_sensitive_like=ON"));
+        if (!q.exec(QStringLiteral("PRAGMA case_sensitive_like=ON"))) {
+            // Without it every LIKE would ignore case: refuse the connection rather than search wrongly.
+            if (erro)
+                *erro = QStringLiteral("Não foi possível preparar a base de dados: %1").arg(textoErro(q.lastError()));
+            q = QSqlQuery();
+            db.close();
+            return {};
+        }
         q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     } else {
         q.exec(QStringLiteral("SET client_encoding TO 'UTF8'"));
