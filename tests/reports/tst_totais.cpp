@@ -11,6 +11,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -272,6 +273,15 @@ private slots:
         QVERIFY(a.msgs.ultimo().startsWith("Não foi possível calcular os totais da conta.\n\n"));
         QVERIFY(corre(db, "ALTER TABLE MolvarFora RENAME TO Molvar"));
         QCOMPARE(j.totais("62110", "", 2025, 1), QStringLiteral("1234,5/1234,5"));
+
+        // Amounts that SQLite keeps as binary doubles just under the cent (1,15 is 114,999... cents):
+        // each is rounded to its cent before the sum, never cut.
+        QVERIFY(criaMolvaralizacao(db, { "0001", 6, "Portes", "P6", 115, 1, 2025, 3, "2781", "2711", "" }));
+        QVERIFY(criaMolvaralizacao(db, { "0001", 7, "Selos", "P7", 29, 1, 2025, 3, "2781", "2711", "" }));
+        QVERIFY(criaMolvaralizacao(db, { "0001", 8, "Taxas", "P8", 57, 1, 2025, 3, "2781", "2711", "" }));
+        QString total = j.totais("2781", "", 2025, 2);
+        total.replace(QLocale().decimalPoint(), QStringLiteral(","));
+        QCOMPARE(total, QStringLiteral("2,01/0"));
         delete j.w;
     }
 
