@@ -114,7 +114,9 @@ void MDIForm1::carrega()
     QString erro;
     if (!abreLigacao(m_s.gLigacao1, &erro).isValid())
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível abrir a base de dados do programa."), erro);
-    if (m_s.gTipoImp == QLatin1String("S") && !abreLigacao(m_s.gLigacao2, &erro).isValid())
+    // No outside connection string means no outside database: nothing to open, nothing to say.
+    // The windows that read it say so when they are used.
+    if (m_s.gTipoImp == QLatin1String("S") && !m_s.gLigacao2.trimmed().isEmpty() && !abreLigacao(m_s.gLigacao2, &erro).isValid())
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível abrir a base de dados da aplicação externa."), erro);
     if (QAction *snc = findChild<QAction *>(QStringLiteral("conv_snc")))
         snc->setEnabled(!m_s.gSnc);

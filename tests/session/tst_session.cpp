@@ -591,6 +591,35 @@ private slots:
         }
     }
 
+    void configuracoesDuranteASessao()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaFirma(a.db(), "0001", "Alfa"));
+        QVERIFY(a.entra("0001", 2024, 1));
+        QPointer<MDIForm1> m = new MDIForm1(a.sessao);
+        m->setAttribute(Qt::WA_DeleteOnClose);
+        m->show();
+
+        // Accepted untouched on an install without an outside database: the import source
+        // reads "S", yet no later start says anything about the outside database.
+        m->findChild<QAction *>(QStringLiteral("config_sql_connect"))->trigger();
+        MainConfSql *c = abertoEm<MainConfSql>(m);
+        QVERIFY(c);
+        QVERIFY(c->Ligacao2->text().isEmpty());
+        a.msgs.limpa();
+        clica(c->OKButton);
+        QVERIFY(a.msgs.textos().isEmpty());
+        QCOMPARE(a.sessao.gTipoImp, QStringLiteral("S"));
+        a.sessao.carregaConfiguracao();
+        QCOMPARE(a.sessao.gTipoImp, QStringLiteral("S"));
+        {
+            MDIForm1 seguinte(a.sessao);
+            QVERIFY2(a.msgs.textos().isEmpty(), qPrintable(a.msgs.textos().join('|')));
+        }
+        m->close();
+    }
+
     void baseInexistenteNasConfiguracoes()
     {
         Ambiente a;
