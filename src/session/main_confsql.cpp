@@ -28,9 +28,10 @@ QString comSeparador(QString pasta)
 }
 } // namespace
 
-MainConfSql::MainConfSql(Session &s, QWidget *parent)
+MainConfSql::MainConfSql(Session &s, Momento momento, QWidget *parent)
     : QDialog(parent)
     , m_s(s)
+    , m_momento(momento)
 {
     setObjectName(QStringLiteral("main_confsql"));
     setWindowTitle(QStringLiteral("Configurações"));
@@ -171,8 +172,14 @@ void MainConfSql::grava()
         m_s.msg->informa(QStringLiteral("Não foi possível gravar as configurações:\n\n") + erro);
         return;
     }
-    m_s.gLigacao1 = ligacaoDaSeccao(QStringLiteral("DATABASE1"));
-    m_s.gLigacao2 = ligacaoDaSeccao(QStringLiteral("DATABASE2"));
+    const bool ligacoesMudaram = l1 != m_s.gLigacao1.trimmed() || l2 != m_s.gLigacao2.trimmed();
+    if (m_momento == Momento::Arranque) {
+        m_s.gLigacao1 = ligacaoDaSeccao(QStringLiteral("DATABASE1"));
+        m_s.gLigacao2 = ligacaoDaSeccao(QStringLiteral("DATABASE2"));
+    } else if (ligacoesMudaram) {
+        // Moving a running session to another database would mix two companies' data.
+        m_s.msg->informa(QStringLiteral("As ligações alteradas foram gravadas e serão usadas no próximo arranque do programa."));
+    }
     m_s.gAnaliticaAtiva = analitica == QLatin1String("sim");
     m_s.gImportaExcel = true;
     m_s.gTipoImp = tipoImp;

@@ -14,7 +14,10 @@ class MainConfSql : public QDialog
 {
     Q_OBJECT
 public:
-    explicit MainConfSql(Session &s, QWidget *parent = nullptr);
+    // At start-up the connection strings are taken at once; during a session the
+    // connections it started with stay in force and a change waits for the next start.
+    enum class Momento { Arranque, Sessao };
+    explicit MainConfSql(Session &s, Momento momento = Momento::Arranque, QWidget *parent = nullptr);
 
     QLineEdit *Ligacao1; // DATABASE1
     QLineEdit *Ligacao2; // DATABASE2
@@ -36,4 +39,5 @@ private:
     void grava();
 
     Session &m_s;
+    Momento m_momento;
 };

@@ -246,7 +246,7 @@ void MDIForm1::totCpoc()
 
 void MDIForm1::configSqlConnect()
 {
-    auto *d = new MainConfSql(m_s, this);
+    auto *d = new MainConfSql(m_s, MainConfSql::Momento::Sessao, this);
     d->setAttribute(Qt::WA_DeleteOnClose);
     d->open();
 }

@@ -176,7 +176,7 @@ void Molvarentrada::mostraNome()
 
 void Molvarentrada::configura()
 {
-    auto *d = new MainConfSql(m_s, this);
+    auto *d = new MainConfSql(m_s, MainConfSql::Momento::Arranque, this);
     d->setAttribute(Qt::WA_DeleteOnClose);
     connect(d, &MainConfSql::gravado, this, &Molvarentrada::carrega);
     d->open();

@@ -2,6 +2,7 @@
 #include "core/datacombo.h"
 #include "core/datagrid.h"
 #include "core/inifile.h"
+#include "core/schema.h"
 #include "core/senha.h"
 #include "session/arranque.h"
 #include "session/janelas.h"
@@ -597,6 +598,7 @@ private slots:
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         QVERIFY(criaFirma(a.db(), "0001", "Alfa"));
         QVERIFY(a.entra("0001", 2024, 1));
+        const QString original = a.sessao.gLigacao1;
         QPointer<MDIForm1> m = new MDIForm1(a.sessao);
         m->setAttribute(Qt::WA_DeleteOnClose);
         m->show();
@@ -617,7 +619,32 @@ private slots:
             MDIForm1 seguinte(a.sessao);
             QVERIFY2(a.msgs.textos().isEmpty(), qPrintable(a.msgs.textos().join('|')));
         }
+
+        // Another database named during the session: saved for the next start, said in one
+        // sentence, and the session keeps the database it started with.
+        const QString outra = QStringLiteral("Driver=SQLite;Database=%1;").arg(QDir(a.pasta()).filePath("outra.db"));
+        QString erro;
+        QVERIFY2(criaBaseDados(outra, &erro), qPrintable(erro));
+        m->configSqlConnect();
+        c = abertoEm<MainConfSql>(m);
+        QVERIFY(c);
+        escreve(c->Ligacao1, outra);
+        a.msgs.limpa();
+        clica(c->OKButton);
+        QVERIFY(!c->isVisible());
+        QCOMPARE(a.msgs.textos(),
+            QStringList {
+                QStringLiteral("As ligações alteradas foram gravadas e serão usadas no próximo arranque do programa.") });
+        QCOMPARE(a.sessao.gLigacao1, original);
+        QCOMPARE(ligacaoDaSeccao("DATABASE1"), outra);
         m->close();
+        apagaPendentes();
+        QVERIFY(m.isNull());
+        QCOMPARE(conta(abreLigacao(original), "SELECT COUNT(*) FROM MolvarLastUse WHERE CodFirma = ?", { "0001" }), 1);
+        QCOMPARE(conta(abreLigacao(outra), "SELECT COUNT(*) FROM MolvarLastUse"), 0);
+        Session seguinte;
+        seguinte.carregaConfiguracao();
+        QCOMPARE(seguinte.gLigacao1, outra);
     }
 
     void baseInexistenteNasConfiguracoes()
