@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QVBoxLayout>
+#include <algorithm>
 
 MolvarInsFirma::MolvarInsFirma(Session &s, QWidget *parent)
     : QDialog(parent)
@@ -54,6 +55,14 @@ void MolvarInsFirma::insere()
     }
     if (codigo.size() > 4) {
         m_s.msg->informa(QStringLiteral("O código da firma tem no máximo 4 caracteres!"));
+        Text1->setFocus();
+        return;
+    }
+    // The code names the company's workbooks: it must be able to stand in a file name.
+    const bool cabeEmFicheiro = std::none_of(
+        codigo.cbegin(), codigo.cend(), [](QChar c) { return c == u'/' || c == u'\\' || c.category() == QChar::Other_Control; });
+    if (!cabeEmFicheiro) {
+        m_s.msg->informa(QStringLiteral("O código da firma não pode ter \"/\", \"\\\" nem caracteres de controlo!"));
         Text1->setFocus();
         return;
     }

@@ -120,13 +120,20 @@ private slots:
         escreve(ins->Text1, QStringLiteral("12345"));
         clica(ins->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("O código da firma tem no máximo 4 caracteres!"));
+        // The code names the company's workbooks: nothing a file name cannot hold.
+        for (const QString &codigo : { QStringLiteral("a/b"), QStringLiteral("a\\b"), QStringLiteral("a\tb") }) {
+            ins->Text1->setText(codigo);
+            clica(ins->OKButton);
+            QCOMPARE(a.msgs.ultimo(), QStringLiteral("O código da firma não pode ter \"/\", \"\\\" nem caracteres de controlo!"));
+        }
         QVERIFY(ins->isVisible());
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma"), 0);
 
         // A good one: the company is listed and its parameters are asked for at once.
         escreve(ins->Text1, QStringLiteral("F01"));
+        a.msgs.limpa();
         clica(ins->OKButton);
-        QCOMPARE(a.msgs.mostradas.size(), 2);
+        QVERIFY(a.msgs.textos().isEmpty());
         QVERIFY(!ins->isVisible());
         QCOMPARE(
             conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = ? AND Designacao = ? AND SNC = 0 AND Planos_Ext = 0",
