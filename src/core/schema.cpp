@@ -67,7 +67,7 @@ const char *const kTabelas[] = {
     " Id @ID@,"
     " CodFirma char(4),"
     " RestContas varchar(22),"
-    " Utilizador varchar(25))",
+    " Utilizador varchar(50))", // holds EUsers.Nome
 
     "CREATE TABLE IF NOT EXISTS Copiamlv ("
     " Id @ID@,"
@@ -344,6 +344,23 @@ bool criaBaseDados(const QString &ligacao, QString *erro)
     for (const char *sql : kIndices)
         if (!corre(QString::fromUtf8(sql)))
             return false;
+    // A database made when RestAnal.Utilizador held 25 characters is widened to the user
+    // names it receives (SQLite does not enforce widths; widening keeps every stored value).
+    if (ePostgres(db)) {
+        if (!executa(q,
+                QStringLiteral("SELECT character_maximum_length FROM information_schema.columns "
+                               "WHERE table_schema = current_schema() AND table_name = 'restanal' "
+                               "AND column_name = 'utilizador'"),
+                {}, &e)) {
+            *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
+            return false;
+        }
+        const int largura = q.next() ? q.value(0).toInt() : 0;
+        q.finish();
+        if (largura > 0 && largura < 50
+            && !corre(QStringLiteral("ALTER TABLE RestAnal ALTER COLUMN Utilizador TYPE varchar(50)")))
+            return false;
+    }
 
     if (!executa(q, QStringLiteral("SELECT COUNT(*) FROM EUsers WHERE Login = ?"), { QString::fromLatin1(kAdminLogin) }, &e)
         || !q.next()) {

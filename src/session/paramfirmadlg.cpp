@@ -5,6 +5,7 @@
 #include "core/controlos.h"
 #include "core/mensagens.h"
 #include "core/session.h"
+#include "reports/totconta.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -120,6 +121,13 @@ void ParamFirmaDlg::grava()
         m_s.msg->informa(QStringLiteral("As contas com centro de custo têm no máximo 50 caracteres!"));
         return;
     }
+    // Each prefix becomes a row of the totals export's work table, whose column holds 22.
+    for (const QString &prefixo : prefixosAnalitica(analitica))
+        if (prefixo.size() > 22) {
+            m_s.msg->informa(QStringLiteral("O prefixo de conta \"%1\" tem mais de 22 caracteres!").arg(prefixo));
+            Analitica->setFocus();
+            return;
+        }
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     QSqlQuery q(db);

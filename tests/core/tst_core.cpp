@@ -62,6 +62,16 @@ private slots:
         SQL_OK(a.db(), "INSERT INTO Molvar (Ref, CodFirma, Mes, Ano, Valor) VALUES (1, '0001', 2, 2024, 10)");
         QCOMPARE(valorUnico(a.db(), "SELECT MIN(Moeda) FROM Molvar").toString(), QStringLiteral("EUR"));
         QCOMPARE(conta(a.db(), "SELECT COUNT(DISTINCT Chave) FROM Molvar"), 2);
+
+        // Any user name (EUsers.Nome, 50 characters) fits the totals export's work table, also
+        // on a database made when that column held 25: the set-up widens it.
+        const QString nome(50, QLatin1Char('N'));
+        if (Ambiente::usaPostgres())
+            SQL_OK(a.db(), "ALTER TABLE RestAnal ALTER COLUMN Utilizador TYPE varchar(25)");
+        QVERIFY2(criaBaseDados(a.sessao.gLigacao1, &erro), qPrintable(erro));
+        SQL_OK(a.db(), "INSERT INTO EUsers (Login, passw, Nome) VALUES ('longo', 'x', ?)", nome);
+        SQL_OK(a.db(), "INSERT INTO RestAnal (CodFirma, RestContas, Utilizador) VALUES ('0001', ?, ?)", QString(22, '6'), nome);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM RestAnal WHERE Utilizador = ?", { nome }), 1);
     }
 
     void textoIntactoEComparacoesExactas()

@@ -157,6 +157,12 @@ private slots:
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE Planos_Ext = 0"), 1);
         escreve(par->EmpCtb, QStringLiteral("E7"));
         par->AnaExt->setChecked(true);
+        // A prefix wider than the totals export's work table is refused by name.
+        escreve(par->Analitica, QStringLiteral("6*12345678901234567890123*7"));
+        clica(par->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("O prefixo de conta \"12345678901234567890123\" tem mais de 22 caracteres!"));
+        QVERIFY(par->isVisible());
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE Planos_Ext = 0"), 1);
         escreve(par->Analitica, QStringLiteral("6*7"));
         clica(par->OKButton);
         QVERIFY(!par->isVisible());
