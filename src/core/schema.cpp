@@ -306,7 +306,7 @@ bool criaBasePostgres(const QString &ligacao, const DadosLigacao &d, QString *er
 
 } // namespace
 
-bool criaBaseDados(const QString &ligacao, QString *erro)
+bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAdmin)
 {
     QString e;
     const DadosLigacao d = DadosLigacao::interpreta(ligacao);
@@ -367,9 +367,9 @@ bool criaBaseDados(const QString &ligacao, QString *erro)
         *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
         return false;
     }
-    if (q.value(0).toInt() == 0
+    if (q.value(0).toInt() == 0 && !senhaAdmin.isEmpty()
         && !corre(QStringLiteral("INSERT INTO EUsers (Login, passw, Nome, Admin) VALUES (?, ?, ?, 1)"),
-            { QString::fromLatin1(kAdminLogin), hashSenha(QString::fromLatin1(kAdminSenha)), QStringLiteral("Administrador") }))
+            { QString::fromLatin1(kAdminLogin), hashSenha(senhaAdmin), QStringLiteral("Administrador") }))
         return false;
 
     if (!executa(q, QStringLiteral("SELECT COUNT(*) FROM ContadorExport"), {}, &e) || !q.next()) {

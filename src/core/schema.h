@@ -2,13 +2,19 @@
 
 #include <QString>
 
-// Login and password of the administrator that the set-up creates.
+// Login of the administrator that the set-up creates.
 inline constexpr const char *kAdminLogin = "admin";
-inline constexpr const char *kAdminSenha = "admin";
+// The password that earlier versions gave every administrator: a login with it must
+// choose a new one first.
+inline constexpr const char *kSenhaAdminAntiga = "admin";
+// Shortest password the administrator may choose.
+inline constexpr int kSenhaMinima = 8;
 
 // Creates the database of a connection string (the SQLite file, or the PostgreSQL
 // database when the server lacks it), every table and index the program uses, the
-// default administrator, the export counter and the option lists of the model editor.
-// Running it on a database that already has them changes nothing. All or nothing:
-// on failure nothing is left half-made and erro says why, in Portuguese.
-bool criaBaseDados(const QString &ligacao, QString *erro);
+// administrator (with senhaAdmin, kept as a hash; none is created when senhaAdmin is
+// empty), the export counter and the option lists of the model editor.
+// Running it on a database that already has them changes nothing (an existing
+// administrator keeps his password). All or nothing: on failure nothing is left
+// half-made and erro says why, in Portuguese.
+bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAdmin = QString());

@@ -11,6 +11,7 @@
 #include "session/main_confsql.h"
 #include "session/molvarinsfirma.h"
 #include "session/paramfirmadlg.h"
+#include "session/senhaadmin.h"
 
 #include <QAction>
 #include <QApplication>
@@ -184,16 +185,23 @@ void Molvarentrada::configura()
 
 void Molvarentrada::instala()
 {
-    QString erro;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ok = criaBaseDados(m_s.gLigacao1, &erro);
-    QApplication::restoreOverrideCursor();
-    if (!ok) {
-        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível instalar a base de dados."), erro);
-        return;
-    }
-    m_s.msg->informa(QStringLiteral("Base de Dados Criada!"));
-    carrega();
+    // No password is known to all: the administrator's is chosen here.
+    auto *d = new SenhaAdmin(m_s.msg,
+        QStringLiteral("Escolha a senha do administrador (utilizador \"%1\").").arg(QString::fromLatin1(kAdminLogin)), this);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    connect(d, &QDialog::accepted, this, [this, d] {
+        QString erro;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const bool ok = criaBaseDados(m_s.gLigacao1, &erro, d->senha());
+        QApplication::restoreOverrideCursor();
+        if (!ok) {
+            m_s.msg->erroBaseDados(QStringLiteral("Não foi possível instalar a base de dados."), erro);
+            return;
+        }
+        m_s.msg->informa(QStringLiteral("Base de Dados Criada!"));
+        carrega();
+    });
+    d->open();
 }
 
 void Molvarentrada::criaFirma()
@@ -259,13 +267,16 @@ void Molvarentrada::valida()
     // The same answer, and the same time spent, for an unknown user and a wrong password.
     static const QString semUtilizador = hashSenha(QString());
     const bool conhecido = u.next();
-    const bool certa = confereSenha(Senha->text(), conhecido ? u.value(1).toString() : semUtilizador);
+    const QString senha = Senha->text();
+    const bool certa = confereSenha(senha, conhecido ? u.value(1).toString() : semUtilizador);
     if (!conhecido || !certa) {
         m_s.msg->informa(QStringLiteral("Utilizador ou Senha Inválidos!"));
         Senha->clear();
         Senha->setFocus();
         return;
     }
+    const Entrada entrada { u.value(0).toString().trimmed(), u.value(2).toString().trimmed(), u.value(3).toInt() != 0,
+        u.value(1).toString(), data };
 
     QSqlQuery f(db);
     if (!executa(f,
@@ -280,22 +291,68 @@ void Molvarentrada::valida()
         DataCombo1->setFocus();
         return;
     }
+    QVariantList firma;
+    for (int i = 0; i < 8; ++i)
+        firma << f.value(i);
 
-    m_s.gCodFirma = f.value(0).toString().trimmed();
-    m_s.gNomeFirma = f.value(1).toString().trimmed();
-    m_s.gAnalitica = f.value(2).toString().trimmed();
+    if (senha != QLatin1String(kSenhaAdminAntiga)) {
+        entra(entrada, firma);
+        return;
+    }
+    // The password every earlier installation gave the administrator is known to all:
+    // a new one is chosen before the session starts.
+    auto *d = new SenhaAdmin(m_s.msg,
+        QStringLiteral("A sua senha ainda é a senha de origem, que todos conhecem. Escolha uma nova senha para entrar."), this);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    connect(d, &QDialog::accepted, this, [this, d, entrada, firma] {
+        if (trocaSenha(entrada, d->senha()))
+            entra(entrada, firma);
+    });
+    connect(d, &QDialog::rejected, this, [this] {
+        Senha->clear();
+        Senha->setFocus();
+    });
+    d->open();
+}
+
+bool Molvarentrada::trocaSenha(const Entrada &entrada, const QString &nova)
+{
+    QString erro;
+    QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
+    QSqlQuery q(db);
+    // Only over the hash just checked: a password changed meanwhile elsewhere is not overwritten.
+    if (!db.isValid()
+        || !executa(q, QStringLiteral("UPDATE EUsers SET passw = ? WHERE Login = ? AND passw = ?"),
+            { hashSenha(nova), entrada.login, entrada.passw }, &erro)) {
+        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível gravar a nova senha."), erro);
+        return false;
+    }
+    if (q.numRowsAffected() != 1) {
+        m_s.msg->informa(QStringLiteral("A senha deste utilizador foi alterada entretanto. Entre de novo."));
+        Senha->clear();
+        Senha->setFocus();
+        return false;
+    }
+    return true;
+}
+
+void Molvarentrada::entra(const Entrada &entrada, const QVariantList &firma)
+{
+    m_s.gCodFirma = firma.value(0).toString().trimmed();
+    m_s.gNomeFirma = firma.value(1).toString().trimmed();
+    m_s.gAnalitica = firma.value(2).toString().trimmed();
     m_s.gContasAnalitica = m_s.gAnalitica;
-    m_s.gPlanosExt = f.value(3).toInt() != 0;
-    m_s.gEmpCtb = f.value(4).toString().trimmed();
-    m_s.gAnaExt = f.value(5).toInt() != 0;
-    m_s.gTipoLig = f.value(6).toString().trimmed();
-    m_s.gSnc = f.value(7).toInt() != 0;
-    m_s.gAno = static_cast<qint16>(data.year());
-    m_s.gMes = static_cast<qint16>(data.month());
-    m_s.gDataProc = data.toString(QLatin1String(kFormatoData));
-    m_s.gLogin = u.value(0).toString().trimmed();
-    m_s.gNomeUtilizador = u.value(2).toString().trimmed();
-    m_s.gAdmin = u.value(3).toInt() != 0;
+    m_s.gPlanosExt = firma.value(3).toInt() != 0;
+    m_s.gEmpCtb = firma.value(4).toString().trimmed();
+    m_s.gAnaExt = firma.value(5).toInt() != 0;
+    m_s.gTipoLig = firma.value(6).toString().trimmed();
+    m_s.gSnc = firma.value(7).toInt() != 0;
+    m_s.gAno = static_cast<qint16>(entrada.data.year());
+    m_s.gMes = static_cast<qint16>(entrada.data.month());
+    m_s.gDataProc = entrada.data.toString(QLatin1String(kFormatoData));
+    m_s.gLogin = entrada.login;
+    m_s.gNomeUtilizador = entrada.nome;
+    m_s.gAdmin = entrada.admin;
 
     emit entrou();
     close();

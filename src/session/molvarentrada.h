@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDate>
 #include <QMainWindow>
+#include <QVariantList>
 
 class DataCombo;
 class QAction;
@@ -43,12 +45,22 @@ signals:
     void entrou();
 
 private:
+    // The user whose password has just been checked, and the processing date typed.
+    struct Entrada {
+        QString login, nome;
+        bool admin = false;
+        QString passw; // the stored hash that was checked
+        QDate data;
+    };
     void mostraNome();
     void configura();
     void instala();
     void criaFirma();
     void abreParametros(const QString &codigo);
     void valida();
+    bool trocaSenha(const Entrada &entrada, const QString &nova);
+    // Sets the session from the user and the company's ParamFirma row, and hands over.
+    void entra(const Entrada &entrada, const QVariantList &firma);
 
     Session &m_s;
     bool m_baseOk = false;

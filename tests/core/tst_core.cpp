@@ -44,14 +44,15 @@ private slots:
 
         // The stored password is a hash that the typed one matches.
         const QString guardado = valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString();
-        QVERIFY(guardado != QLatin1String(kAdminSenha));
-        QVERIFY(confereSenha(QString::fromLatin1(kAdminSenha), guardado));
-        QVERIFY(!confereSenha(QStringLiteral("Admin"), guardado));
+        QVERIFY(guardado != QLatin1String(kSenhaAdminTeste));
+        QVERIFY(confereSenha(QString::fromLatin1(kSenhaAdminTeste), guardado));
+        QVERIFY(!confereSenha(QString::fromLatin1(kSenhaAdminAntiga), guardado));
 
-        // Running it again changes nothing and fails in nothing.
+        // Running it again changes nothing and fails in nothing; the administrator keeps his password.
         QString erro;
-        QVERIFY2(criaBaseDados(a.sessao.gLigacao1, &erro), qPrintable(erro));
+        QVERIFY2(criaBaseDados(a.sessao.gLigacao1, &erro, QStringLiteral("Outra-senha-1")), qPrintable(erro));
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM EUsers"), 1);
+        QCOMPARE(valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString(), guardado);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ContadorExport"), 1);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM MenusMod"), opcoes);
 

@@ -11,6 +11,7 @@
 #include "session/molvarentrada.h"
 #include "session/molvarinsfirma.h"
 #include "session/paramfirmadlg.h"
+#include "session/senhaadmin.h"
 #include "support/ambiente.h"
 #include "support/fixtures.h"
 
@@ -101,8 +102,26 @@ private slots:
         QCOMPARE(e->instalar_bd->text(), QStringLiteral("Instalar Base de Dados"));
         QCOMPARE(e->criar_firma->text(), QStringLiteral("Criar Firma"));
 
+        // The administrator's password is asked for, twice and long enough; only its hash is kept.
         e->instalar_bd->trigger();
+        SenhaAdmin *senha = abertoEm<SenhaAdmin>(e);
+        QVERIFY(senha);
+        escreve(senha->Senha1, QStringLiteral("curta7!"));
+        escreve(senha->Senha2, QStringLiteral("curta7!"));
+        clica(senha->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha tem de ter pelo menos 8 caracteres!"));
+        escreve(senha->Senha1, QStringLiteral("Nova-Senha-7"));
+        escreve(senha->Senha2, QStringLiteral("Nova-Senha-8"));
+        clica(senha->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("As duas senhas não são iguais!"));
+        QVERIFY(senha->isVisible());
+        QVERIFY(!e->Validar->isEnabled());
+        escreve(senha->Senha2, QStringLiteral("Nova-Senha-7"));
+        clica(senha->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Base de Dados Criada!"));
+        const QString guardada = valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString();
+        QVERIFY(!guardada.contains(QStringLiteral("Nova-Senha-7")));
+        QVERIFY(confereSenha(QStringLiteral("Nova-Senha-7"), guardada));
         QVERIFY(!e->instalar_bd->isEnabled());
         QVERIFY(e->criar_firma->isEnabled());
         QVERIFY(e->Validar->isEnabled());
@@ -192,12 +211,15 @@ private slots:
         clica(e->Validar);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Utilizador ou Senha Inválidos!"));
         QVERIFY(e->Senha->text().isEmpty());
-        escreve(e->Utilizador, QStringLiteral("ninguem"));
         escreve(e->Senha, QStringLiteral("admin"));
         clica(e->Validar);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Utilizador ou Senha Inválidos!"));
+        escreve(e->Utilizador, QStringLiteral("ninguem"));
+        escreve(e->Senha, QStringLiteral("Nova-Senha-7"));
+        clica(e->Validar);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("Utilizador ou Senha Inválidos!"));
         escreve(e->Utilizador, QStringLiteral("admin"));
-        escreve(e->Senha, QStringLiteral("admin"));
+        escreve(e->Senha, QStringLiteral("Nova-Senha-7"));
         escreve(e->DTPicker1, QStringLiteral("31-02-2024"));
         clica(e->Validar);
         QVERIFY(a.msgs.ultimo().contains(QStringLiteral("não é uma data válida")));
@@ -304,6 +326,42 @@ private slots:
         QVERIFY(!a.sessao.gAdmin);
         QCOMPARE(a.sessao.gDataProc, QStringLiteral("01-07-2025"));
         QCOMPARE(a.sessao.gMes, 7);
+
+        // A database installed with the old default password: the first login with it
+        // chooses a new one before the session starts.
+        SQL_OK(a.db(), "UPDATE EUsers SET passw = ? WHERE Login = 'admin'", hashSenha("admin"));
+        Molvarentrada e2(a.sessao);
+        e2.show();
+        QSignalSpy entrou2(&e2, &Molvarentrada::entrou);
+        e2.DataCombo1->setText(QStringLiteral("0001"));
+        escreve(e2.DTPicker1, QStringLiteral("1-7-2025"));
+        escreve(e2.Utilizador, QStringLiteral("admin"));
+        escreve(e2.Senha, QStringLiteral("admin"));
+        clica(e2.Validar);
+        SenhaAdmin *nova = abertoEm<SenhaAdmin>(&e2);
+        QVERIFY(nova);
+        QCOMPARE(entrou2.count(), 0);
+        clica(nova->CancelButton);
+        QCOMPARE(entrou2.count(), 0);
+        QVERIFY(confereSenha("admin", valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString()));
+        escreve(e2.Senha, QStringLiteral("admin"));
+        clica(e2.Validar);
+        nova = abertoEm<SenhaAdmin>(&e2);
+        QVERIFY(nova);
+        escreve(nova->Senha1, QStringLiteral("admin"));
+        escreve(nova->Senha2, QStringLiteral("admin"));
+        a.msgs.limpa();
+        clica(nova->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha tem de ter pelo menos 8 caracteres!"));
+        QCOMPARE(entrou2.count(), 0);
+        escreve(nova->Senha1, QStringLiteral("Outra-Senha-9"));
+        escreve(nova->Senha2, QStringLiteral("Outra-Senha-9"));
+        clica(nova->OKButton);
+        QCOMPARE(entrou2.count(), 1);
+        QCOMPARE(a.sessao.gLogin, QStringLiteral("admin"));
+        const QString guardada = valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString();
+        QVERIFY(confereSenha(QStringLiteral("Outra-Senha-9"), guardada));
+        QVERIFY(!confereSenha(QStringLiteral("admin"), guardada));
     }
 
     void guardasDosMenusSemDados()

@@ -69,7 +69,7 @@ Ambiente::Ambiente(bool criaBase)
     sessao.carregaConfiguracao();
     sessao.msg = &msgs;
     sessao.abrirFolhas = false;
-    if (criaBase && !criaBaseDados(sessao.gLigacao1, &m_erro) && m_erro.isEmpty())
+    if (criaBase && !criaBaseDados(sessao.gLigacao1, &m_erro, QString::fromLatin1(kSenhaAdminTeste)) && m_erro.isEmpty())
         m_erro = QStringLiteral("a criação da base de dados falhou");
 }
 

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+// The administrator's password in every database a test installs.
+inline constexpr const char *kSenhaAdminTeste = "Teste-2024!";
+
 // One fresh world for a test: a temporary program folder (MOLVAR_HOME), a settings file and
 // an own database made by the real set-up, on SQLite or, when MOLVAR_TEST_DB=pg, on the
 // PostgreSQL server named by MOLVAR_TEST_PG (a connection string without Database=).
