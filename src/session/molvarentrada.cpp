@@ -265,11 +265,12 @@ void Molvarentrada::valida()
         return;
     }
     // The same answer, and the same time spent, for an unknown user and a wrong password.
+    // An empty password never opens the door, whatever is stored.
     static const QString semUtilizador = hashSenha(QString());
     const bool conhecido = u.next();
     const QString senha = Senha->text();
     const bool certa = confereSenha(senha, conhecido ? u.value(1).toString() : semUtilizador);
-    if (!conhecido || !certa) {
+    if (!conhecido || !certa || senha.isEmpty()) {
         m_s.msg->informa(QStringLiteral("Utilizador ou Senha Inválidos!"));
         Senha->clear();
         Senha->setFocus();

@@ -289,6 +289,8 @@ private slots:
             "Ana Sousa");
         // A password kept as typed is not a hash: it never opens the door.
         SQL_OK(a.db(), "INSERT INTO EUsers (Login, passw, Nome, Admin) VALUES (?, ?, ?, 0)", "rui", "simples", "Rui");
+        // Nor does an empty password, even over the hash of an empty one.
+        SQL_OK(a.db(), "INSERT INTO EUsers (Login, passw, Nome, Admin) VALUES (?, ?, ?, 0)", "eva", hashSenha(""), "Eva");
 
         Molvarentrada e(a.sessao);
         e.show();
@@ -296,7 +298,7 @@ private slots:
         e.DataCombo1->setText(QStringLiteral("0001"));
         escreve(e.DTPicker1, QStringLiteral("1-7-2025"));
         const QList<QPair<QString, QString>> recusados = { { "rui", "simples" }, { "ana", "segr3do'" }, { "ana' OR '1'='1", "x" },
-            { "ana", "' OR '1'='1" }, { "ANA", "Segr3do'" } };
+            { "ana", "' OR '1'='1" }, { "ANA", "Segr3do'" }, { "ana", "" }, { "eva", "" }, { "admin", "" } };
         for (const auto &[login, senha] : recusados) {
             a.msgs.limpa();
             escreve(e.Utilizador, login);
