@@ -8,6 +8,8 @@ PACKAGES=(
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
   libxlsxwriter-dev zlib1g-dev
   postgresql
+  libqt6sql6-odbc unixodbc tdsodbc
+  odbc-postgresql libsqliteodbc
 )
 
 missing=()
