@@ -2,6 +2,8 @@
 
 #include "core/appfolder.h"
 #include "core/inifile.h"
+#include "core/ocultasenhas.h"
+#include "core/odbc.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -22,14 +24,10 @@ QString nomeLigacao(const QString &ligacao)
 DadosLigacao DadosLigacao::interpreta(const QString &ligacao)
 {
     DadosLigacao d;
-    const QStringList partes = ligacao.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     QString driver;
-    for (const QString &p : partes) {
-        const int igual = p.indexOf(QLatin1Char('='));
-        if (igual <= 0)
-            continue;
-        const QString k = p.left(igual).trimmed().toLower();
-        const QString v = p.mid(igual + 1).trimmed();
+    for (const ParLigacao &p : paresLigacao(ligacao)) {
+        const QString &k = p.chave;
+        const QString &v = p.valor;
         if (k == QLatin1String("driver") || k == QLatin1String("provider"))
             driver = v.toLower();
         else if (k == QLatin1String("database") || k == QLatin1String("initial catalog") || k == QLatin1String("dbname"))
@@ -43,17 +41,30 @@ DadosLigacao DadosLigacao::interpreta(const QString &ligacao)
         else if (k == QLatin1String("pwd") || k == QLatin1String("password"))
             d.senha = v;
     }
-    if (driver == QLatin1String("sqlite") || driver == QLatin1String("qsqlite"))
+    registaSenha(d.senha);
+    if (eLigacaoOdbc(ligacao))
+        d.tipo = Tipo::Odbc;
+    else if (driver == QLatin1String("sqlite") || driver == QLatin1String("qsqlite"))
         d.tipo = Tipo::SQLite;
     else if (driver == QLatin1String("postgresql") || driver == QLatin1String("postgres") || driver == QLatin1String("qpsql"))
         d.tipo = Tipo::PostgreSQL;
     if (ligacao.trimmed().isEmpty())
         d.erro = QStringLiteral("A ligação não está configurada.");
     else if (d.tipo == Tipo::Nenhum)
-        d.erro = QStringLiteral("A ligação \"%1\" não indica um controlador conhecido (Driver=SQLite ou Driver=PostgreSQL).")
-                     .arg(ligacao);
-    else if (d.baseDados.isEmpty())
-        d.erro = QStringLiteral("A ligação \"%1\" não indica a base de dados (Database=...).").arg(ligacao);
+        d.erro = QStringLiteral("A ligação \"%1\" não indica um controlador conhecido (Driver=SQLite, Driver=PostgreSQL, "
+                                "Driver={controlador ODBC} ou DSN=origem de dados ODBC).")
+                     .arg(ocultaSenhas(ligacao));
+    else if (d.tipo != Tipo::Odbc && d.baseDados.isEmpty())
+        d.erro = QStringLiteral("A ligação \"%1\" não indica a base de dados (Database=...).").arg(ocultaSenhas(ligacao));
+    return d;
+}
+
+DadosLigacao DadosLigacao::interpretaPropria(const QString &ligacao)
+{
+    DadosLigacao d = interpreta(ligacao);
+    if (d.erro.isEmpty() && d.tipo == Tipo::Odbc)
+        d.erro = QStringLiteral("A base de dados do programa tem de ser SQLite (Driver=SQLite;) ou PostgreSQL "
+                                "(Driver=PostgreSQL;). Uma ligação ODBC só serve para a base de dados da aplicação externa.");
     return d;
 }
 
@@ -84,6 +95,8 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
             *erro = d.erro;
         return {};
     }
+    if (d.tipo == DadosLigacao::Tipo::Odbc)
+        return abreOdbc(nome, ligacao, erro);
     QSqlDatabase db = QSqlDatabase::contains(nome)
         ? QSqlDatabase::database(nome, false)
         : QSqlDatabase::addDatabase(

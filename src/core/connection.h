@@ -11,14 +11,19 @@ class QSqlQuery;
 //   Driver=SQLite;Database=molvar.db;                      (a relative file lies in the program's folder)
 //   Driver=PostgreSQL;Server=127.0.0.1;Port=5432;Database=molvar;Uid=molvar;Pwd=...;
 // Keys compare without regard to case; Host, User and Password are accepted as synonyms.
+// Any other driver, or a data source (DSN=), is reached through ODBC with the string as
+// written (see core/odbc.h): only the outside package's database may be one.
 struct DadosLigacao {
-    enum class Tipo { Nenhum, SQLite, PostgreSQL };
+    enum class Tipo { Nenhum, SQLite, PostgreSQL, Odbc };
     Tipo tipo = Tipo::Nenhum;
     QString baseDados, servidor, utilizador, senha;
     int porta = 0;
     QString erro; // why the string could not be understood
 
     static DadosLigacao interpreta(const QString &ligacao);
+    // The same for the program's own database (DATABASE1), whose set-up is written for SQLite
+    // and PostgreSQL only: an ODBC string is refused.
+    static DadosLigacao interpretaPropria(const QString &ligacao);
     QString ficheiroSqlite() const; // absolute path of a SQLite database
 };
 

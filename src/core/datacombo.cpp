@@ -1,6 +1,7 @@
 #include "core/datacombo.h"
 
 #include "core/connection.h"
+#include "core/odbc.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -33,8 +34,9 @@ bool DataCombo::setRowSource(QSqlDatabase db, const QString &sql, const QVariant
 {
     clearRowSource();
     QSqlQuery q(db);
+    q.setForwardOnly(eOdbc(db));
     QString e;
-    if (!executa(q, sql, params, &e)) {
+    if (!executa(q, sql, params, &e) || !leVista(q, &e)) {
         if (erro)
             *erro = e;
         return false;

@@ -2,6 +2,7 @@
 
 #include "core/connection.h"
 #include "core/money.h"
+#include "core/odbc.h"
 
 #include <QHeaderView>
 #include <QLocale>
@@ -70,8 +71,9 @@ DataGrid::DataGrid(QWidget *parent)
 bool DataGrid::setQuery(QSqlDatabase db, const QString &sql, const QVariantList &params, QString *erro)
 {
     QSqlQuery q(db);
+    q.setForwardOnly(eOdbc(db));
     QString e;
-    if (!executa(q, sql, params, &e)) {
+    if (!executa(q, sql, params, &e) || !leVista(q, &e)) {
         limpa();
         if (erro)
             *erro = e;

@@ -157,6 +157,8 @@ bool GravaIni(const QList<ChaveIni> &chaves, QString *erro)
                         .arg(iniPath(), out.errorString());
         return false;
     }
+    // It holds server passwords: readable by its owner only.
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     out.write((l.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
     if (!out.commit()) {
         if (erro)

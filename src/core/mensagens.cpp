@@ -1,5 +1,7 @@
 #include "core/mensagens.h"
 
+#include "core/ocultasenhas.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -11,22 +13,22 @@ QString tituloAplicacao()
 
 void Mensagens::informa(const QString &texto, const QString &titulo, Icone icone)
 {
-    mostra(texto, titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::Ok, icone);
+    mostra(ocultaSenhas(texto), titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::Ok, icone);
 }
 
 bool Mensagens::perguntaSimNao(const QString &texto, const QString &titulo, Icone icone)
 {
-    return mostra(texto, titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::SimNao, icone) == Resposta::Sim;
+    return mostra(ocultaSenhas(texto), titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::SimNao, icone) == Resposta::Sim;
 }
 
 bool Mensagens::perguntaOkCancelar(const QString &texto, const QString &titulo, Icone icone)
 {
-    return mostra(texto, titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::OkCancelar, icone) == Resposta::Ok;
+    return mostra(ocultaSenhas(texto), titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::OkCancelar, icone) == Resposta::Ok;
 }
 
 void Mensagens::erroBaseDados(const QString &accao, const QString &detalhe)
 {
-    mostra(accao + QStringLiteral("\n\n") + detalhe, tituloAplicacao(), Botoes::Ok, Icone::Critico);
+    mostra(ocultaSenhas(accao + QStringLiteral("\n\n") + detalhe), tituloAplicacao(), Botoes::Ok, Icone::Critico);
 }
 
 Mensagens::Resposta MensagensQt::mostra(const QString &texto, const QString &titulo, Botoes botoes, Icone icone)

@@ -6,7 +6,8 @@
 QString tituloAplicacao();
 
 // Every message box of the program goes through this interface: the program shows
-// Qt message boxes, tests answer through a scripted fake.
+// Qt message boxes, tests answer through a scripted fake. The helpers below mask every
+// password in the text they show (see core/ocultasenhas.h).
 class Mensagens
 {
 public:

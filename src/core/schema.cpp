@@ -309,7 +309,7 @@ bool criaBasePostgres(const QString &ligacao, const DadosLigacao &d, QString *er
 bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAdmin)
 {
     QString e;
-    const DadosLigacao d = DadosLigacao::interpreta(ligacao);
+    const DadosLigacao d = DadosLigacao::interpretaPropria(ligacao);
     if (!d.erro.isEmpty()) {
         *erro = d.erro;
         return false;

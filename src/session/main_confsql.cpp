@@ -131,7 +131,7 @@ void MainConfSql::grava()
 {
     const QString l1 = Ligacao1->text().trimmed();
     const QString l2 = Ligacao2->text().trimmed();
-    const DadosLigacao d1 = DadosLigacao::interpreta(l1);
+    const DadosLigacao d1 = DadosLigacao::interpretaPropria(l1);
     if (!d1.erro.isEmpty()) {
         m_s.msg->informa(QStringLiteral("A ligação à base de dados do programa não é válida:\n\n") + d1.erro);
         Ligacao1->setFocus();

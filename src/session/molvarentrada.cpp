@@ -118,8 +118,8 @@ Molvarentrada::Molvarentrada(Session &s, QWidget *parent)
 void Molvarentrada::carrega()
 {
     m_s.carregaConfiguracao();
-    QString erro;
-    QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
+    QString erro = DadosLigacao::interpretaPropria(m_s.gLigacao1).erro;
+    QSqlDatabase db = erro.isEmpty() ? abreLigacao(m_s.gLigacao1, &erro) : QSqlDatabase();
     bool ok = db.isValid();
     if (ok) {
         QSqlQuery q(db);

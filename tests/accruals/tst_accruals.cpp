@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QtTest>
 
+// Base externa: centrosDeCustoEFontes
+
 namespace {
 struct Destino : ProcurasDestino {
     QList<QPair<int, QString>> recebidos;

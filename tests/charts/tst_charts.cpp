@@ -19,6 +19,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+// Base externa: consultaExterna consultaSemFonteEFalhas
+
 namespace {
 template <typename T> T *filho(QWidget *w, const char *nome)
 {

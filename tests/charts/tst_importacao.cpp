@@ -10,6 +10,8 @@
 
 #include <xlsxwriter.h>
 
+// Base externa: daBaseExterna
+
 namespace {
 using Folha = QList<QVariantList>; // rows from row 1; an invalid QVariant leaves the cell empty
 

@@ -12,6 +12,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+// Base externa: conversao erros
+
 namespace {
 QString b(int n)
 {

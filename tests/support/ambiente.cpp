@@ -5,6 +5,9 @@
 #include "core/schema.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -33,9 +36,20 @@ bool Ambiente::usaPostgres()
     return qEnvironmentVariable("MOLVAR_TEST_DB") == QLatin1String("pg");
 }
 
+QString Ambiente::modoExterno()
+{
+    const QString m = qEnvironmentVariable("MOLVAR_TEST_EXT");
+    return m.isEmpty() ? QStringLiteral("native") : m;
+}
+
+QString Ambiente::ligacaoPg(const QString &base)
+{
+    return servidorPg() + QStringLiteral("Database=") + base + QLatin1Char(';');
+}
+
 bool Ambiente::baseDisponivel(QString *motivo)
 {
-    if (!usaPostgres())
+    if (!usaPostgres() && modoExterno() != QLatin1String("odbc-pg"))
         return true;
     if (servidorPg().isEmpty()) {
         *motivo = QStringLiteral("MOLVAR_TEST_PG não indica nenhum servidor");
@@ -76,12 +90,16 @@ Ambiente::Ambiente(bool criaBase)
 Ambiente::~Ambiente()
 {
     fechaTodasLigacoes();
-    if (!m_basePg.isEmpty()) {
+    QStringList bases = m_externasPg;
+    if (!m_basePg.isEmpty())
+        bases << m_basePg;
+    if (!bases.isEmpty()) {
         const QString adm = servidorPg() + QStringLiteral("Database=postgres;");
         QSqlDatabase db = abreLigacao(adm);
         if (db.isValid()) {
             QSqlQuery q(db);
-            q.exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(m_basePg));
+            for (const QString &b : bases)
+                q.exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(b));
         }
         fechaLigacao(adm);
     }
@@ -96,37 +114,102 @@ QSqlDatabase Ambiente::db() const
     return abreLigacao(sessao.gLigacao1);
 }
 
+namespace {
+// The test's own ODBC data source for the test server, in the build folder (ODBCINI), so
+// that the system's configuration is neither needed nor touched.
+QString fonteOdbcPg(QString *erro)
+{
+    const QString nome = QStringLiteral("molvar_teste_pg");
+    QString ficheiro = qEnvironmentVariable("ODBCINI");
+    if (ficheiro.isEmpty()) {
+        ficheiro = QCoreApplication::applicationDirPath() + QStringLiteral("/odbc.ini");
+        qputenv("ODBCINI", QFile::encodeName(ficheiro));
+    }
+    const DadosLigacao d = DadosLigacao::interpreta(servidorPg() + QStringLiteral("Database=postgres;"));
+    const QString texto = QStringLiteral("[%1]\nDriver=PostgreSQL Unicode\nServername=%2\nPort=%3\nUsername=%4\n")
+                              .arg(nome, d.servidor.isEmpty() ? QStringLiteral("127.0.0.1") : d.servidor)
+                              .arg(d.porta > 0 ? d.porta : 5432)
+                              .arg(d.utilizador);
+    QFile atual(ficheiro);
+    if (atual.open(QIODevice::ReadOnly) && QString::fromUtf8(atual.readAll()) == texto)
+        return nome;
+    // Several test programs run at once: the file is replaced whole, never half-written.
+    QDir().mkpath(QFileInfo(ficheiro).path());
+    QSaveFile f(ficheiro);
+    if (!f.open(QIODevice::WriteOnly) || f.write(texto.toUtf8()) < 0 || !f.commit()) {
+        *erro = QStringLiteral("odbc.ini: ") + f.errorString();
+        return {};
+    }
+    return nome;
+}
+} // namespace
+
 QString Ambiente::criaBaseExterna(const QString &pacote)
 {
-    const QString ficheiro = m_dir.filePath(QStringLiteral("externa_%1.db").arg(pacote));
-    {
+    const QString modo = modoExterno();
+    const bool pg = modo == QLatin1String("odbc-pg") || (modo == QLatin1String("native") && usaPostgres());
+    QString nativa; // the string the stand-in is made through
+    QString ficheiro;
+    QString base;
+    if (pg) {
+        base = QStringLiteral("molvar_x%1_%2").arg(QCoreApplication::applicationPid()).arg(++g_contador);
+        const QString adm = ligacaoPg(QStringLiteral("postgres"));
+        QSqlQuery c(abreLigacao(adm));
+        if (!c.exec(QStringLiteral("CREATE DATABASE \"%1\"").arg(base)))
+            qWarning() << "base externa:" << textoErro(c.lastError());
+        m_externasPg << base;
+        nativa = ligacaoPg(base);
+    } else {
+        ficheiro = m_dir.filePath(QStringLiteral("externa_%1.db").arg(pacote));
+        nativa = QStringLiteral("Driver=SQLite;Database=%1;").arg(ficheiro);
+        fechaLigacao(nativa);
+        fechaLigacao(sessao.gLigacao2);
         QFile f(ficheiro);
         f.open(QIODevice::WriteOnly);
     }
-    const QString ligacao = QStringLiteral("Driver=SQLite;Database=%1;").arg(ficheiro);
-    QSqlDatabase db = abreLigacao(ligacao);
-    QSqlQuery q(db);
-    QStringList ddl;
-    if (pacote == QLatin1String("A")) {
-        ddl << QStringLiteral(
-            "CREATE TABLE PlanoContas (Id INTEGER PRIMARY KEY, CodFirma char(4), CodExercicio char(4), Conta varchar(22), "
-            "Lancadora smallint, Designacao varchar(30))")
-            << QStringLiteral("CREATE TABLE PlanoCCusto (Id INTEGER PRIMARY KEY, CodFirma char(4), CodExercicio char(4), CCusto "
-                              "varchar(16), "
-                              "Lancador smallint, Designacao varchar(30))");
-    } else if (pacote == QLatin1String("S")) {
-        ddl << QStringLiteral("CREATE TABLE poc (conta varchar(22), descr varchar(40), nivint integer)")
-            << QStringLiteral("CREATE TABLE ccusto (cod varchar(16), descr varchar(40), enqcus varchar(10))");
-    } else if (pacote == QLatin1String("T")) {
-        ddl << QStringLiteral(
-            "CREATE TABLE planocontas (conta varchar(22), descricao varchar(40), tipoconta varchar(10), ano varchar(4))")
-            << QStringLiteral("CREATE TABLE planocentros (centro varchar(16), descricao varchar(40), tipoconta varchar(10), ano "
-                              "varchar(4))");
+    {
+        QSqlDatabase db = abreLigacao(nativa);
+        QSqlQuery q(db);
+        const QString id = pg ? QStringLiteral("Id integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY")
+                              : QStringLiteral("Id INTEGER PRIMARY KEY");
+        QStringList ddl;
+        if (pacote == QLatin1String("A")) {
+            ddl << QStringLiteral("CREATE TABLE PlanoContas (%1, CodFirma char(4), CodExercicio char(4), Conta varchar(22), "
+                                  "Lancadora smallint, Designacao varchar(40))")
+                       .arg(id)
+                << QStringLiteral("CREATE TABLE PlanoCCusto (%1, CodFirma char(4), CodExercicio char(4), CCusto varchar(16), "
+                                  "Lancador smallint, Designacao varchar(40))")
+                       .arg(id);
+        } else if (pacote == QLatin1String("S")) {
+            ddl << QStringLiteral("CREATE TABLE poc (conta varchar(22), descr varchar(40), nivint integer)")
+                << QStringLiteral("CREATE TABLE ccusto (cod varchar(16), descr varchar(40), enqcus varchar(10))");
+        } else if (pacote == QLatin1String("T")) {
+            ddl << QStringLiteral(
+                "CREATE TABLE planocontas (conta varchar(22), descricao varchar(40), tipoconta varchar(10), ano varchar(4))")
+                << QStringLiteral("CREATE TABLE planocentros (centro varchar(16), descricao varchar(40), tipoconta varchar(10), "
+                                  "ano varchar(4))");
+        }
+        // Texts wider than the program's own columns, so that a value too long for them can be kept.
+        ddl << QStringLiteral("CREATE TABLE SNC_Conv (contapoc varchar(40), contasnc varchar(40))");
+        for (const QString &sql : ddl)
+            if (!q.exec(sql))
+                qWarning() << "base externa:" << textoErro(q.lastError());
     }
-    ddl << QStringLiteral("CREATE TABLE SNC_Conv (contapoc varchar(22), contasnc varchar(22))");
-    for (const QString &sql : ddl)
-        if (!q.exec(sql))
-            qWarning() << "base externa:" << textoErro(q.lastError());
+    QString ligacao = nativa;
+    if (modo != QLatin1String("native")) {
+        // Made natively, reached through ODBC only.
+        fechaLigacao(nativa);
+        if (pg) {
+            QString e;
+            const QString fonte = fonteOdbcPg(&e);
+            if (fonte.isEmpty())
+                qWarning() << "base externa:" << e;
+            const DadosLigacao d = DadosLigacao::interpreta(nativa);
+            ligacao = QStringLiteral("DSN=%1;Database=%2;Uid=%3;Pwd=%4;").arg(fonte, base, d.utilizador, d.senha);
+        } else {
+            ligacao = QStringLiteral("Driver={SQLite3};Database=%1;").arg(ficheiro);
+        }
+    }
     gravaLigacao(QStringLiteral("DATABASE2"), ligacao);
     sessao.gLigacao2 = ligacao;
     return ligacao;

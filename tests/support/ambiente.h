@@ -22,6 +22,12 @@ public:
     Ambiente &operator=(const Ambiente &) = delete;
 
     static bool usaPostgres();
+    // How the outside stand-ins are reached (MOLVAR_TEST_EXT): "native" (the default: on the
+    // own database's engine, natively), "odbc-pg" (PostgreSQL through its ODBC driver, by a
+    // DSN of the test's own) or "odbc-sqlite" (a SQLite file through its ODBC driver).
+    static QString modoExterno();
+    // The connection string of the test server's PostgreSQL database (native, without ODBC).
+    static QString ligacaoPg(const QString &base);
     // False (with the reason) when the chosen database cannot be used in this run.
     static bool baseDisponivel(QString *motivo);
 
@@ -31,8 +37,9 @@ public:
     QSqlDatabase db() const;
 
     // A stand-in for the outside accounting database of package "A" (SENDYS), "S" (SAGE)
-    // or "T" (Primavera), with the tables and columns that package keeps, plus SNC_Conv.
-    // Points DATABASE2 and sessao.gLigacao2 at it.
+    // or "T" (Primavera), with the tables and columns that package keeps, plus SNC_Conv, made
+    // natively and reached as modoExterno() says. Points DATABASE2 and sessao.gLigacao2 at it;
+    // dbExterna() is the program's connection to it.
     QString criaBaseExterna(const QString &pacote);
     QSqlDatabase dbExterna() const;
 
@@ -46,6 +53,7 @@ private:
     QTemporaryDir m_dir;
     QString m_erro;
     QString m_basePg;
+    QStringList m_externasPg;
     QByteArray m_homeAnterior;
 };
 

@@ -1,0 +1,226 @@
+#include "core/odbc.h"
+
+#include "core/connection.h"
+#include "core/ocultasenhas.h"
+
+#include <QSqlDriver>
+#include <QSqlField>
+#include <QSqlRecord>
+#include <QSqlResult>
+
+#include <vector>
+
+namespace {
+const QString kQodbc = QStringLiteral("QODBC");
+
+bool controladorProprio(const QString &nome)
+{
+    const QString n = nome.toLower();
+    return n == QLatin1String("sqlite") || n == QLatin1String("qsqlite") || n == QLatin1String("postgresql")
+        || n == QLatin1String("postgres") || n == QLatin1String("qpsql");
+}
+
+// The Debian package of the common drivers, under the names their packages register.
+QString pacoteDebian(const QString &controlador)
+{
+    const QString n = controlador.toLower();
+    if (n == QLatin1String("freetds"))
+        return QStringLiteral("tdsodbc");
+    if (n.startsWith(QLatin1String("postgresql")))
+        return QStringLiteral("odbc-postgresql");
+    if (n.startsWith(QLatin1String("sqlite")))
+        return QStringLiteral("libsqliteodbc");
+    return {};
+}
+
+QString valorDe(const QList<ParLigacao> &pares, std::initializer_list<const char *> chaves)
+{
+    for (const ParLigacao &p : pares)
+        for (const char *c : chaves)
+            if (p.chave == QLatin1String(c))
+                return p.valor;
+    return {};
+}
+
+// Qt's ODBC driver takes a string with "DRIVER=" or "SERVER=" as it is, but puts "DSN=" (or,
+// for a ".dsn" file, "FILEDSN=") before anything else: a data source string is handed over
+// without its own key, its name first, so that the driver manager receives what was written.
+QString nomeParaQt(const QString &ligacao)
+{
+    if (ligacao.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive)
+        || ligacao.contains(QLatin1String("SERVER="), Qt::CaseInsensitive))
+        return ligacao;
+    const bool ficheiro = ligacao.contains(QLatin1String(".dsn"), Qt::CaseInsensitive);
+    const QString chave = ficheiro ? QStringLiteral("filedsn") : QStringLiteral("dsn");
+    QString fonte;
+    QStringList resto;
+    for (const ParLigacao &p : paresLigacao(ligacao)) {
+        const QString valor = p.chavetas ? QLatin1Char('{') + p.valor + QLatin1Char('}') : p.valor;
+        if (p.chave == chave && fonte.isEmpty())
+            fonte = valor;
+        else
+            resto << p.chave + QLatin1Char('=') + valor;
+    }
+    if (fonte.isEmpty())
+        return ligacao;
+    return (QStringList { fonte } + resto).join(QLatin1Char(';')) + QLatin1Char(';');
+}
+
+// A result already read: a forward-only statement's rows, kept so that a view can go back.
+class ResultadoEmMemoria : public QSqlResult
+{
+public:
+    ResultadoEmMemoria(const QSqlDriver *driver, const QSqlRecord &registo, std::vector<QList<QVariant>> &&linhas)
+        : QSqlResult(driver)
+        , m_registo(registo)
+        , m_linhas(std::move(linhas))
+    {
+        setSelect(true);
+        setActive(true);
+        setAt(QSql::BeforeFirstRow);
+    }
+
+protected:
+    QVariant data(int i) override { return valida(i) ? m_linhas[at()].at(i) : QVariant(); }
+    bool isNull(int i) override { return !valida(i) || m_linhas[at()].at(i).isNull(); }
+    bool reset(const QString &) override { return false; }
+    bool fetch(int i) override
+    {
+        if (i < 0 || i >= static_cast<int>(m_linhas.size()))
+            return false;
+        setAt(i);
+        return true;
+    }
+    bool fetchFirst() override { return fetch(0); }
+    bool fetchLast() override { return fetch(static_cast<int>(m_linhas.size()) - 1); }
+    int size() override { return static_cast<int>(m_linhas.size()); }
+    int numRowsAffected() override { return -1; }
+    QSqlRecord record() const override { return m_registo; }
+
+private:
+    bool valida(int i) const
+    {
+        return at() >= 0 && at() < static_cast<int>(m_linhas.size()) && i >= 0 && i < m_linhas[at()].size();
+    }
+    QSqlRecord m_registo;
+    std::vector<QList<QVariant>> m_linhas;
+};
+} // namespace
+
+QList<ParLigacao> paresLigacao(const QString &ligacao)
+{
+    QList<ParLigacao> pares;
+    qsizetype i = 0;
+    const qsizetype n = ligacao.size();
+    while (i < n) {
+        const qsizetype igual = ligacao.indexOf(QLatin1Char('='), i);
+        const qsizetype fim = ligacao.indexOf(QLatin1Char(';'), i);
+        if (igual < 0 || (fim >= 0 && fim < igual)) {
+            // A part without "=" is skipped.
+            if (fim < 0)
+                break;
+            i = fim + 1;
+            continue;
+        }
+        ParLigacao p;
+        p.chave = ligacao.mid(i, igual - i).trimmed().toLower();
+        qsizetype v = igual + 1;
+        while (v < n && ligacao.at(v).isSpace())
+            ++v;
+        qsizetype proximo;
+        if (v < n && ligacao.at(v) == QLatin1Char('{')) {
+            const qsizetype fecha = ligacao.indexOf(QLatin1Char('}'), v + 1);
+            const qsizetype ate = fecha < 0 ? n : fecha;
+            p.valor = ligacao.mid(v + 1, ate - v - 1);
+            p.chavetas = true;
+            const qsizetype pv = ligacao.indexOf(QLatin1Char(';'), ate);
+            proximo = pv < 0 ? n : pv + 1;
+        } else {
+            const qsizetype pv = ligacao.indexOf(QLatin1Char(';'), v);
+            p.valor = ligacao.mid(v, (pv < 0 ? n : pv) - v).trimmed();
+            proximo = pv < 0 ? n : pv + 1;
+        }
+        if (!p.chave.isEmpty())
+            pares << p;
+        i = proximo;
+    }
+    return pares;
+}
+
+bool eLigacaoOdbc(const QString &ligacao)
+{
+    for (const ParLigacao &p : paresLigacao(ligacao)) {
+        if (p.chave == QLatin1String("dsn") || p.chave == QLatin1String("filedsn"))
+            return true;
+        if (p.chave == QLatin1String("driver"))
+            return p.chavetas || !controladorProprio(p.valor);
+    }
+    return false;
+}
+
+QSqlDatabase abreOdbc(const QString &nome, const QString &ligacao, QString *erro)
+{
+    auto falha = [&](const QString &texto) {
+        if (erro)
+            *erro = ocultaSenhas(texto);
+        return QSqlDatabase();
+    };
+    if (!QSqlDatabase::isDriverAvailable(kQodbc))
+        return falha(QStringLiteral("O controlador ODBC do Qt não está instalado (pacote Debian libqt6sql6-odbc)."));
+    QSqlDatabase db
+        = QSqlDatabase::contains(nome) ? QSqlDatabase::database(nome, false) : QSqlDatabase::addDatabase(kQodbc, nome);
+    db.setDatabaseName(nomeParaQt(ligacao));
+    // A server that does not answer is given up after a few seconds, like PostgreSQL's.
+    db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=5"));
+    if (db.open())
+        return db;
+
+    const QString texto = textoErro(db.lastError());
+    const QList<ParLigacao> pares = paresLigacao(ligacao);
+    const QString controlador = valorDe(pares, { "driver" });
+    const QString fonte = valorDe(pares, { "dsn", "filedsn" });
+    // unixODBC's words for a driver it cannot load and for a name it does not know.
+    const bool semBiblioteca = texto.contains(QLatin1String("Can't open lib"), Qt::CaseInsensitive);
+    const bool semNome = texto.contains(QLatin1String("Data source name not found"), Qt::CaseInsensitive);
+    if (!controlador.isEmpty() && (semBiblioteca || semNome)) {
+        QString m = QStringLiteral("O controlador ODBC \"%1\" não está instalado neste computador.").arg(controlador);
+        const QString pacote = pacoteDebian(controlador);
+        if (!pacote.isEmpty())
+            m += QStringLiteral(" Instale o pacote Debian %1.").arg(pacote);
+        return falha(m + QStringLiteral("\n(%1)").arg(texto));
+    }
+    if (!fonte.isEmpty() && semNome)
+        return falha(QStringLiteral("A origem de dados ODBC \"%1\" não está definida (odbc.ini).\n(%2)").arg(fonte, texto));
+    if (semBiblioteca)
+        return falha(QStringLiteral("O controlador ODBC da origem de dados \"%1\" não está instalado neste computador.\n(%2)")
+                         .arg(fonte, texto));
+    return falha(QStringLiteral("Não foi possível ligar ao servidor da base de dados: %1").arg(texto));
+}
+
+bool eOdbc(const QSqlDatabase &db)
+{
+    return db.driverName() == kQodbc;
+}
+
+bool leVista(QSqlQuery &q, QString *erro)
+{
+    if (!q.isForwardOnly() || !q.isActive() || !q.isSelect())
+        return true;
+    const QSqlRecord registo = q.record();
+    const int colunas = registo.count();
+    std::vector<QList<QVariant>> linhas;
+    while (q.next()) {
+        QList<QVariant> l;
+        l.reserve(colunas);
+        for (int c = 0; c < colunas; ++c)
+            l << q.value(c);
+        linhas.push_back(std::move(l));
+    }
+    if (q.lastError().isValid()) {
+        if (erro)
+            *erro = ocultaSenhas(textoErro(q.lastError()));
+        return false;
+    }
+    q = QSqlQuery(new ResultadoEmMemoria(q.driver(), registo, std::move(linhas)));
+    return true;
+}
