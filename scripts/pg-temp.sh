@@ -36,7 +36,12 @@ stop_test_pg() {
 }
 trap stop_test_pg EXIT
 
-"${as_pg[@]}" "$pg_bin/initdb" -D "$pg_dir/data" -U postgres -A trust -E UTF8 --locale=C.UTF-8 >"$pg_dir/initdb.log" 2>&1 || {
+# Connections over TCP need the password, so that tests can also try a wrong one.
+pg_senha="molvar$RANDOM$RANDOM"
+echo "$pg_senha" >"$pg_dir/senha"
+chmod 644 "$pg_dir/senha"
+"${as_pg[@]}" "$pg_bin/initdb" -D "$pg_dir/data" -U postgres --auth-local=trust --auth-host=scram-sha-256 \
+  --pwfile="$pg_dir/senha" -E UTF8 --locale=C.UTF-8 >"$pg_dir/initdb.log" 2>&1 || {
   cat "$pg_dir/initdb.log" >&2
   return 1
 }
@@ -46,5 +51,5 @@ trap stop_test_pg EXIT
   cat "$pg_dir/server.log" >&2
   return 1
 }
-export MOLVAR_TEST_PG="Driver=PostgreSQL;Server=127.0.0.1;Port=$pg_port;Uid=postgres;Pwd=;"
+export MOLVAR_TEST_PG="Driver=PostgreSQL;Server=127.0.0.1;Port=$pg_port;Uid=postgres;Pwd=$pg_senha;"
 echo "PostgreSQL de teste em 127.0.0.1:$pg_port"

@@ -241,7 +241,8 @@ QString padraoLike(const QString &texto, bool contem)
     if (contem)
         p += QLatin1Char('%');
     for (const QChar c : texto) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == kEscape)
+        // "[" opens a set of characters in SQL Server's LIKE.
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('[') || c == kEscape)
             p += kEscape;
         p += c;
     }

@@ -50,8 +50,8 @@ bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params = {}, 
 QVariant valorUnico(QSqlDatabase db, const QString &sql, const QVariantList &params = {}, QString *erro = nullptr);
 
 // A LIKE condition on a column whose pattern is built by padraoLike: the ESCAPE clause reads
-// the same on SQLite and PostgreSQL.
+// the same on SQLite, PostgreSQL and SQL Server.
 QString condicaoLike(const QString &coluna);
-// The pattern that matches texts beginning with (or containing) texto, with "%", "_" and the
-// escape character itself taken literally.
+// The pattern that matches texts beginning with (or containing) texto, with "%", "_", "[" and
+// the escape character itself taken literally.
 QString padraoLike(const QString &texto, bool contem);

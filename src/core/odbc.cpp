@@ -183,7 +183,9 @@ QSqlDatabase abreOdbc(const QString &nome, const QString &ligacao, QString *erro
     const bool semBiblioteca = texto.contains(QLatin1String("Can't open lib"), Qt::CaseInsensitive);
     const bool semNome = texto.contains(QLatin1String("Data source name not found"), Qt::CaseInsensitive);
     if (!controlador.isEmpty() && (semBiblioteca || semNome)) {
-        QString m = QStringLiteral("O controlador ODBC \"%1\" não está instalado neste computador.").arg(controlador);
+        QString m = QStringLiteral("O controlador ODBC \"%1\" não está instalado neste computador (\"odbcinst -q -d\" "
+                                   "lista os instalados).")
+                        .arg(controlador);
         const QString pacote = pacoteDebian(controlador);
         if (!pacote.isEmpty())
             m += QStringLiteral(" Instale o pacote Debian %1.").arg(pacote);

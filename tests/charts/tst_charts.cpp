@@ -5,6 +5,8 @@
 #include "core/connection.h"
 #include "core/datacombo.h"
 #include "core/datagrid.h"
+#include "core/ocultasenhas.h"
+#include "core/odbc.h"
 #include "support/ambiente.h"
 #include "support/fixtures.h"
 
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSqlQuery>
+#include <QTcpServer>
 #include <QtTest>
 
 // Base externa: consultaExterna consultaSemFonteEFalhas
@@ -618,6 +621,78 @@ private slots:
             }
             QVERIFY2(a.msgs.textos().isEmpty(), qPrintable(a.msgs.textos().join('|')));
         }
+    }
+
+    // ODBC strings as their users write them; the failures to reach a server through ODBC
+    // each give one clear message without the password, and the window stays usable.
+    void ligacoesOdbc()
+    {
+        using Tipo = DadosLigacao::Tipo;
+        const QString freeTds = "Driver={FreeTDS};Server=host;Port=1433;Database=contab;Uid=u;Pwd=p;TDS_Version=7.4;";
+        QCOMPARE(DadosLigacao::interpreta(freeTds).tipo, Tipo::Odbc);
+        QVERIFY(DadosLigacao::interpreta(freeTds).erro.isEmpty());
+        QCOMPARE(DadosLigacao::interpreta("DSN=contab;Uid=u;Pwd=p;").tipo, Tipo::Odbc);
+        QCOMPARE(DadosLigacao::interpreta("Driver=SQLite3;Database=x.db;").tipo, Tipo::Odbc);
+        QCOMPARE(DadosLigacao::interpreta("Driver={PostgreSQL Unicode};Server=h;Database=d;").tipo, Tipo::Odbc);
+        QCOMPARE(DadosLigacao::interpreta("Driver=SQLite;Database=x.db;").tipo, Tipo::SQLite);
+        QCOMPARE(DadosLigacao::interpreta("Driver=PostgreSQL;Server=h;Database=d;").tipo, Tipo::PostgreSQL);
+        QVERIFY(DadosLigacao::interpretaPropria("Driver=SQLite;Database=x.db;").erro.isEmpty());
+        QVERIFY(DadosLigacao::interpretaPropria(freeTds).erro.contains("ODBC"));
+        const DadosLigacao chaveta = DadosLigacao::interpreta("Driver={FreeTDS};Server=h;Pwd={a;b=c};Uid=u;");
+        QCOMPARE(chaveta.senha, QStringLiteral("a;b=c"));
+        QCOMPARE(chaveta.utilizador, QStringLiteral("u"));
+        QCOMPARE(ocultaSenhas("Server=h;PWD={a;b=c};Uid=u; password = xy;"),
+            QStringLiteral("Server=h;PWD=****;Uid=u; password = ****;"));
+        // A password a driver echoes is masked too; a short one only where it stands alone.
+        QCOMPARE(ocultaSenhas("login 'u' with a;b=c failed"), QStringLiteral("login 'u' with **** failed"));
+        DadosLigacao::interpreta("DSN=x;Pwd=p;");
+        QCOMPARE(ocultaSenhas("password p is wrong: pp"), QStringLiteral("password **** is wrong: pp"));
+        // SQL Server reads "[" in a LIKE pattern as a set of characters.
+        QCOMPARE(padraoLike("a[1]%_!", true), QStringLiteral("%a![1]!%!_!!%"));
+
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaFirma(a.db(), "0001", "Firma Um", { true, "S", "", false, "", false }));
+        QVERIFY(a.entra("0001", 2024, 6));
+        QCOMPARE(
+            conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE 'a[1]%' LIKE ? ESCAPE '!'", { padraoLike("a[1]%", false) }), 1);
+        auto falha = [&](const QString &ligacao) {
+            QString e;
+            fechaLigacao(ligacao);
+            return abreLigacao(ligacao, &e).isValid() ? QString() : e;
+        };
+        QString e = falha("Driver={Nada Instalado};Server=h;Pwd=Segredo9;");
+        QVERIFY2(e.startsWith("O controlador ODBC \"Nada Instalado\" não está instalado"), qPrintable(e));
+        e = falha("Driver={PostgreSQL};Server=h;Database=d;");
+        QVERIFY2(e.contains("\"PostgreSQL\"") && e.contains("pacote Debian odbc-postgresql"), qPrintable(e));
+        e = falha("DSN=nao_definida;Uid=u;Pwd=Segredo9;");
+        QVERIFY2(e.startsWith("A origem de dados ODBC \"nao_definida\" não está definida"), qPrintable(e));
+
+        // A SQL Server that is not there: a local port nobody listens on.
+        quint16 porta = 0;
+        {
+            QTcpServer livre;
+            QVERIFY(livre.listen(QHostAddress::LocalHost));
+            porta = livre.serverPort();
+        }
+        a.sessao.gLigacao2 = QStringLiteral("Driver={FreeTDS};Server=127.0.0.1;Port=%1;Database=contab;Uid=sa;Pwd=Segredo9;"
+                                            "TDS_Version=7.4;")
+                                 .arg(porta);
+        QElapsedTimer relogio;
+        relogio.start();
+        QPointer<ChartConsult> w = new ChartConsult(a.sessao, TipoPlano::Contas);
+        QVERIFY(mostra(w));
+        QVERIFY2(relogio.elapsed() < 10000, qPrintable(QString::number(relogio.elapsed())));
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY2(a.msgs.ultimo().startsWith("Não foi possível ligar à base de dados do plano de contas.\n\n"
+                                            "Não foi possível ligar ao servidor da base de dados: "),
+            qPrintable(a.msgs.ultimo()));
+        QVERIFY(!a.msgs.ultimo().contains("Segredo9"));
+        filho<QPushButton>(w, "Command5")->click();
+        QCOMPARE(a.msgs.mostradas.size(), 2);
+        QVERIFY(!a.msgs.ultimo().contains("Segredo9"));
+        filho<QPushButton>(w, "Command1")->click();
+        QTRY_VERIFY(w.isNull());
     }
 
     void consultaSemFonteEFalhas()

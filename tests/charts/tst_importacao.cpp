@@ -1,16 +1,18 @@
 #include "charts/importaplanos.h"
 #include "core/connection.h"
 #include "core/mensagens.h"
+#include "core/odbc.h"
 #include "support/ambiente.h"
 #include "support/fixtures.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QtTest>
 
 #include <xlsxwriter.h>
 
-// Base externa: daBaseExterna
+// Base externa: daBaseExterna falhasDaBaseExterna
 
 namespace {
 using Folha = QList<QVariantList>; // rows from row 1; an invalid QVariant leaves the cell empty
@@ -202,6 +204,68 @@ private slots:
             a.msgs.ultimo().startsWith("Não foi possível ler os planos da base de dados externa"), qPrintable(a.msgs.ultimo()));
         QCOMPARE(linhas(a.db(), "PlanoContas"), depois);
         QCOMPARE(a.msgs.semRespostas, 0);
+    }
+
+    // Each way the outside database can fail gives one clear message, without the password,
+    // and leaves the own charts as they were.
+    void falhasDaBaseExterna()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        preparaFirmas(a);
+        QVERIFY(criaConta(a.db(), "0001", 2024, "6221", "Própria"));
+        const QString ligacao = a.criaBaseExterna("A");
+        QCOMPARE(eOdbc(a.dbExterna()), Ambiente::modoExterno() != QLatin1String("native"));
+        QSqlDatabase ext = a.dbExterna();
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(corre(ext,
+                "INSERT INTO PlanoCCusto (CodFirma, CodExercicio, CCusto, Lancador, Designacao) VALUES (?, ?, ?, ?, ?)",
+                { "0001", "2024", QStringLiteral("C%1").arg(i), 1, "Centro" }));
+        QVERIFY(
+            corre(ext, "INSERT INTO PlanoContas (CodFirma, CodExercicio, Conta, Lancadora, Designacao) VALUES (?, ?, ?, ?, ?)",
+                { "0001", "2024", "6222", 1, "Nova" }));
+        Session &s = a.sessao;
+        s.gTipoImp = "S";
+        s.gAnaliticaAtiva = true;
+        const QStringList contas = linhas(a.db(), "PlanoContas");
+        const QStringList centros = linhas(a.db(), "PlanoCCusto");
+        const DadosLigacao dados = DadosLigacao::interpreta(ligacao);
+        const bool servidor = dados.tipo == DadosLigacao::Tipo::PostgreSQL || ligacao.startsWith("DSN=");
+        auto falha = [&](const char *caso, const QString &texto) {
+            a.msgs.limpa();
+            a.msgs.responde(Mensagens::Resposta::Ok);
+            QVERIFY2(!ImportaPlanos(s, nullptr), caso);
+            QCOMPARE(a.msgs.mostradas.size(), 2);
+            const QString m = a.msgs.ultimo();
+            QVERIFY2(m.startsWith("Não foi possível ler os planos da base de dados externa. Nada foi importado.\n\n")
+                    && m.contains(texto, Qt::CaseInsensitive),
+                qPrintable(QStringLiteral("%1: %2").arg(caso, m)));
+            QVERIFY2(dados.senha.isEmpty() || !m.contains(dados.senha), caso);
+            QVERIFY2(!m.contains("Errada123"), caso);
+            QCOMPARE(linhas(a.db(), "PlanoContas"), contas);
+            QCOMPARE(linhas(a.db(), "PlanoCCusto"), centros);
+        };
+
+        s.gLigacao2 = "Driver={Controlador Ausente};Server=127.0.0.1;Database=contab;Uid=u;Pwd=Errada123;";
+        falha("controlador", "O controlador ODBC \"Controlador Ausente\" não está instalado");
+        if (servidor) {
+            s.gLigacao2 = QString(ligacao).replace(QRegularExpression("Pwd=[^;]*;"), "Pwd=Errada123;");
+            falha("senha", "password");
+        }
+        s.gLigacao2 = ligacao;
+        QVERIFY(corre(ext, "ALTER TABLE PlanoContas RENAME TO PlanoContasAntes"));
+        falha("tabela", "planocontas");
+        QVERIFY(corre(ext, "ALTER TABLE PlanoContasAntes RENAME TO PlanoContas"));
+        if (servidor) {
+            // The server ends the connection while it sends the cost centres, after the
+            // accounts were read.
+            QVERIFY(corre(ext, "ALTER TABLE PlanoCCusto RENAME TO PlanoCCustoDados"));
+            QVERIFY(corre(ext,
+                "CREATE VIEW PlanoCCusto AS SELECT CodFirma, CodExercicio, CCusto, Designacao, CASE WHEN CCusto = 'C150' "
+                "THEN CAST(pg_terminate_backend(pg_backend_pid()) AS integer) ELSE Lancador END AS Lancador "
+                "FROM PlanoCCustoDados"));
+            falha("servidor", "connection");
+        }
     }
 
     // The workbook: sheet 1 accounts, sheet 2 cost centres, from row 2 to the first empty column A.

@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -605,6 +606,16 @@ private slots:
         QVERIFY(LeIni("Configuracoes", "analitica").isEmpty());
         QVERIFY(!a.sessao.gAnaliticaAtiva);
 
+        // The program's own database is never an ODBC one.
+        escreve(c->Ligacao1, QStringLiteral("Driver={FreeTDS};Server=h;Database=molvar;Uid=u;Pwd=Segredo9;"));
+        a.msgs.limpa();
+        clica(c->OKButton);
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY2(a.msgs.ultimo().contains(QStringLiteral("Uma ligação ODBC só serve para a base de dados da aplicação externa")),
+            qPrintable(a.msgs.ultimo()));
+        QVERIFY(!a.msgs.ultimo().contains(QStringLiteral("Segredo9")));
+        QCOMPARE(ligacaoDaSeccao("DATABASE1"), antes);
+
         const QString externa = a.criaBaseExterna("A");
         escreve(c->Ligacao1, antes);
         escreve(c->Ligacao2, externa);
@@ -623,6 +634,9 @@ private slots:
         QCOMPARE(a.sessao.gLigacao1, antes);
         QCOMPARE(a.sessao.gLigacao2, externa);
         QCOMPARE(LeIni("DATABASE2", "Connect_sql"), externa);
+        // It may hold server passwords: its owner alone reads it.
+        QCOMPARE(
+            QFileInfo(iniPath()).permissions() & ~(QFile::ReadUser | QFile::WriteUser), QFile::ReadOwner | QFile::WriteOwner);
 
         // The saved choice holds at the next start.
         Session nova;
@@ -771,6 +785,21 @@ private slots:
         QVERIFY(!QFile::exists(QDir(a.pasta()).filePath(QStringLiteral("nao_existe.db"))));
         // The database the program had is untouched.
         QCOMPARE(conta(abreLigacao(original), "SELECT COUNT(*) FROM ParamFirma"), 1);
+
+        // An ODBC string put in the file by hand for the program's own database: refused at
+        // start, and the installation refuses it too.
+        const QString odbc = QStringLiteral("DSN=molvar;Uid=u;Pwd=Segredo9;");
+        QVERIFY(GravaIni("DATABASE1", "Connect_sql", odbc));
+        a.msgs.limpa();
+        Molvarentrada terceira(a.sessao);
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY2(a.msgs.ultimo().startsWith(QStringLiteral("Configure as Ligações SQL ou Instale Base de Dados!"))
+                && a.msgs.ultimo().contains(QStringLiteral("tem de ser SQLite")) && !a.msgs.ultimo().contains("Segredo9"),
+            qPrintable(a.msgs.ultimo()));
+        QVERIFY(!terceira.Validar->isEnabled());
+        QString erro;
+        QVERIFY(!criaBaseDados(odbc, &erro));
+        QVERIFY(erro.contains(QStringLiteral("tem de ser SQLite")));
     }
 };
 

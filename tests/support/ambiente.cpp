@@ -142,6 +142,10 @@ QString fonteOdbcPg(QString *erro)
     }
     return nome;
 }
+QString ligacaoSqliteOdbc(const QString &ficheiro)
+{
+    return QStringLiteral("Driver={SQLite3};Database=%1;").arg(ficheiro);
+}
 } // namespace
 
 QString Ambiente::criaBaseExterna(const QString &pacote)
@@ -162,8 +166,9 @@ QString Ambiente::criaBaseExterna(const QString &pacote)
     } else {
         ficheiro = m_dir.filePath(QStringLiteral("externa_%1.db").arg(pacote));
         nativa = QStringLiteral("Driver=SQLite;Database=%1;").arg(ficheiro);
+        // The file is made afresh: no connection may stay on the old one.
         fechaLigacao(nativa);
-        fechaLigacao(sessao.gLigacao2);
+        fechaLigacao(ligacaoSqliteOdbc(ficheiro));
         QFile f(ficheiro);
         f.open(QIODevice::WriteOnly);
     }
@@ -207,7 +212,7 @@ QString Ambiente::criaBaseExterna(const QString &pacote)
             const DadosLigacao d = DadosLigacao::interpreta(nativa);
             ligacao = QStringLiteral("DSN=%1;Database=%2;Uid=%3;Pwd=%4;").arg(fonte, base, d.utilizador, d.senha);
         } else {
-            ligacao = QStringLiteral("Driver={SQLite3};Database=%1;").arg(ficheiro);
+            ligacao = ligacaoSqliteOdbc(ficheiro);
         }
     }
     gravaLigacao(QStringLiteral("DATABASE2"), ligacao);
