@@ -84,6 +84,9 @@ QString ligacaoDaSeccao(const QString &seccao)
 QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
 {
     const QString nome = nomeLigacao(ligacao);
+    // An ODBC connection keeps its own cache (see core/odbc.h).
+    if (eLigacaoOdbc(ligacao))
+        return abreOdbc(nome, ligacao, erro);
     if (QSqlDatabase::contains(nome)) {
         QSqlDatabase db = QSqlDatabase::database(nome, false);
         if (db.isOpen())
@@ -95,8 +98,6 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
             *erro = d.erro;
         return {};
     }
-    if (d.tipo == DadosLigacao::Tipo::Odbc)
-        return abreOdbc(nome, ligacao, erro);
     QSqlDatabase db = QSqlDatabase::contains(nome)
         ? QSqlDatabase::database(nome, false)
         : QSqlDatabase::addDatabase(

@@ -165,6 +165,20 @@ QSqlDatabase abreOdbc(const QString &nome, const QString &ligacao, QString *erro
             *erro = ocultaSenhas(texto);
         return QSqlDatabase();
     };
+    // A cached connection whose server went away (a restart, a dropped network) is opened again
+    // once, silently. "SELECT 1" reads the same on SQL Server, PostgreSQL and SQLite.
+    if (QSqlDatabase::contains(nome)) {
+        QSqlDatabase db = QSqlDatabase::database(nome, false);
+        if (db.isOpen()) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("SELECT 1")))
+                return db;
+            q = QSqlQuery();
+            db.close();
+        }
+    }
+    // The password is known, to be masked should a driver echo it.
+    DadosLigacao::interpreta(ligacao);
     if (!QSqlDatabase::isDriverAvailable(kQodbc))
         return falha(QStringLiteral("O controlador ODBC do Qt não está instalado (pacote Debian libqt6sql6-odbc)."));
     QSqlDatabase db

@@ -22,8 +22,9 @@ struct ParLigacao {
 };
 QList<ParLigacao> paresLigacao(const QString &ligacao);
 
-// Opens the string through Qt's ODBC driver as connection nome. An invalid QSqlDatabase, with
-// a message in Portuguese that names a missing driver (and its Debian package) or data source.
+// The connection of the string through Qt's ODBC driver, named nome: reused while its server
+// answers, opened (again) otherwise. An invalid QSqlDatabase, with a message in Portuguese that
+// names a missing driver (and its Debian package) or data source.
 QSqlDatabase abreOdbc(const QString &nome, const QString &ligacao, QString *erro);
 
 bool eOdbc(const QSqlDatabase &db);

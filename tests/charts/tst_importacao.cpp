@@ -265,6 +265,17 @@ private slots:
                 "THEN CAST(pg_terminate_backend(pg_backend_pid()) AS integer) ELSE Lancador END AS Lancador "
                 "FROM PlanoCCustoDados"));
             falha("servidor", "connection");
+            // Once the server is back the next import reads again, without a restart. Natively only
+            // the ODBC connections are opened again so far.
+            QVERIFY(corre(a.dbExterna(), "DROP VIEW PlanoCCusto"));
+            QVERIFY(corre(a.dbExterna(), "ALTER TABLE PlanoCCustoDados RENAME TO PlanoCCusto"));
+            if (eOdbc(a.dbExterna())) {
+                a.msgs.limpa();
+                a.msgs.responde(Mensagens::Resposta::Ok);
+                QVERIFY(ImportaPlanos(s, nullptr));
+                QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
+                QCOMPARE(linhas(a.db(), "PlanoCCusto").size(), centros.size() + 300);
+            }
         }
     }
 
