@@ -668,6 +668,18 @@ private slots:
         e = falha("DSN=nao_definida;Uid=u;Pwd=Segredo9;");
         QVERIFY2(e.startsWith("A origem de dados ODBC \"nao_definida\" não está definida"), qPrintable(e));
 
+        if (qEnvironmentVariableIsSet("MOLVAR_TEST_SEM_ODBC")) {
+            // No driver registered: the common ones are named with their Debian package.
+            for (const auto &[controlador, pacote] : { std::pair { "FreeTDS", "tdsodbc" },
+                     std::pair { "PostgreSQL Unicode", "odbc-postgresql" }, std::pair { "SQLite3", "libsqliteodbc" } }) {
+                e = falha(QStringLiteral("Driver={%1};Server=127.0.0.1;Database=contab;Uid=u;Pwd=Segredo9;").arg(controlador));
+                QVERIFY2(e.startsWith(QStringLiteral("O controlador ODBC \"%1\" não está instalado").arg(controlador))
+                        && e.contains(QStringLiteral("Instale o pacote Debian %1.").arg(pacote)) && !e.contains("Segredo9"),
+                    qPrintable(e));
+            }
+            return;
+        }
+
         // A SQL Server that is not there: a local port nobody listens on.
         quint16 porta = 0;
         {
