@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
-  libxlsxwriter-dev zlib1g-dev
+  libxlsxwriter-dev zlib1g-dev libminizip-dev libfreexl-dev
   postgresql
   libqt6sql6-odbc unixodbc tdsodbc
   odbc-postgresql libsqliteodbc

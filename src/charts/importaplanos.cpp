@@ -2,6 +2,7 @@
 
 #include "charts/chartsource.h"
 #include "core/connection.h"
+#include "core/leitorxls.h"
 #include "core/leitorxlsx.h"
 #include "core/mensagens.h"
 #include "core/session.h"
@@ -87,7 +88,7 @@ int acrescenta(QSqlDatabase db, TipoPlano t, const QString &ano, const QList<Lin
                 { ano }, erro))
             return -1;
         while (q.next())
-            presentes.insert(q.value(0).toString().trimmed() + QChar(0) + q.value(1).toString());
+            presentes.insert(q.value(0).toString().trimmed() + QChar(0) + q.value(1).toString().trimmed());
     }
 
     // Several rows per statement: one round trip per batch, the same statement for full ones.
@@ -152,37 +153,123 @@ bool leExterna(QSqlDatabase ext, TipoPlano t, const Session &s, QList<LinhaPlano
     while (q.next()) {
         LinhaPlano l;
         l.firma = q.value(0).toString().trimmed();
-        l.codigo = q.value(1).toString();
+        // Trimmed as the workbook's cells are, so that "2111  " and "2111" are one code.
+        l.codigo = q.value(1).toString().trimmed();
         // A missing flag is the column's default.
         l.lancamento = q.value(2).isNull() ? 0 : (q.value(2).toInt() != 0 ? 1 : 0);
-        l.designacao = q.value(3).toString();
+        l.designacao = q.value(3).toString().trimmed();
         l.onde = QStringLiteral("base de dados externa, %1 \"%2\"").arg(d.tabela, l.codigo);
         linhas->append(l);
     }
     return true;
 }
 
-// Sheet `folha` from row 2 down to the first row whose column A is empty.
-bool leFolha(const LeitorXlsx &x, int folha, TipoPlano t, QList<LinhaPlano> *linhas, QString *erro)
+// The rows of one sheet, gathered from its cells as the reader hands them over: from row 2 down
+// to the first row whose column A is empty.
+class LinhasDaFolha
 {
-    for (int r = 2;; ++r) {
-        auto celula = [&](char coluna) { return textoCelulaPlano(x.valor(folha, QLatin1Char(coluna) + QString::number(r))); };
-        LinhaPlano l;
-        l.firma = celula('A');
-        if (l.firma.isEmpty())
+public:
+    LinhasDaFolha(int folha, TipoPlano t, QList<LinhaPlano> *linhas)
+        : m_folha(folha)
+        , m_tipo(t)
+        , m_linhas(linhas)
+    {
+    }
+
+    // False once the sheet's rows have ended, or at a cell that cannot be imported (erro).
+    bool celula(int linha, int coluna, const QVariant &valor)
+    {
+        if (linha < m_linha)
             return true;
-        l.codigo = celula('B');
-        const QString flag = celula('C');
-        l.designacao = celula('D');
-        l.onde = QStringLiteral("folha %1, linha %2").arg(folha).arg(r);
-        if (!indicadorLancamento(flag, &l.lancamento)) {
-            *erro = QStringLiteral("%1: o indicador de %2 \"%3\" não é válido (use 1 ou 0)")
-                        .arg(l.onde,
-                            t == TipoPlano::Contas ? QStringLiteral("conta lançadora") : QStringLiteral("centro lançador"), flag);
+        while (linha > m_linha)
+            if (!fechaLinha())
+                return false;
+        if (coluna < 1 || coluna > 4)
+            return true;
+        bool ok = false;
+        m_celulas[coluna - 1] = textoCelulaPlano(valor, &ok);
+        if (!ok) {
+            erro = QStringLiteral("%1: o número %2 tem mais algarismos do que a célula guarda sem os alterar")
+                       .arg(onde())
+                       .arg(valor.toDouble(), 0, 'f', 0);
             return false;
         }
-        linhas->append(l);
+        return true;
     }
+    // Closes the last row read; false with erro when it cannot be imported.
+    bool termina()
+    {
+        if (!m_acabou && erro.isEmpty())
+            fechaLinha();
+        return erro.isEmpty();
+    }
+
+    QString erro;
+
+private:
+    QString onde() const { return QStringLiteral("folha %1, linha %2").arg(m_folha).arg(m_linha); }
+
+    bool fechaLinha()
+    {
+        if (m_celulas[0].isEmpty()) {
+            m_acabou = true;
+            return false;
+        }
+        LinhaPlano l;
+        l.firma = m_celulas[0];
+        l.codigo = m_celulas[1];
+        const QString flag = m_celulas[2];
+        l.designacao = m_celulas[3];
+        l.onde = onde();
+        if (!indicadorLancamento(flag, &l.lancamento)) {
+            erro = QStringLiteral("%1: o indicador de %2 \"%3\" não é válido (use 1 ou 0)")
+                       .arg(l.onde,
+                           m_tipo == TipoPlano::Contas ? QStringLiteral("conta lançadora") : QStringLiteral("centro lançador"),
+                           flag);
+            return false;
+        }
+        m_linhas->append(l);
+        ++m_linha;
+        for (QString &c : m_celulas)
+            c.clear();
+        return true;
+    }
+
+    int m_folha;
+    TipoPlano m_tipo;
+    QList<LinhaPlano> *m_linhas;
+    int m_linha = 2;
+    QString m_celulas[4];
+    bool m_acabou = false;
+};
+
+// Sheets 1 and 2 of a workbook, through its reader. On failure, the message to show.
+template <class Leitor>
+bool leLivro(Leitor &x, const QString &caminho, QList<LinhaPlano> *contas, QList<LinhaPlano> *centros, QString *mensagem)
+{
+    QString erro;
+    if (!x.abre(caminho, &erro)) {
+        *mensagem = QStringLiteral("Não foi possível ler o ficheiro %1: %2.\nNada foi importado.").arg(caminho, erro);
+        return false;
+    }
+    if (x.numeroFolhas() < 2) {
+        *mensagem = QStringLiteral("O ficheiro %1 não tem a folha 2 (centros de custo).\nNada foi importado.").arg(caminho);
+        return false;
+    }
+    for (int folha : { 1, 2 }) {
+        LinhasDaFolha linhas(folha, folha == 1 ? TipoPlano::Contas : TipoPlano::CentrosCusto, folha == 1 ? contas : centros);
+        if (!x.percorre(
+                folha, [&](const CelulaLivro &c) { return linhas.celula(c.linha, c.coluna, c.valor); }, &erro)) {
+            *mensagem = QStringLiteral("Não foi possível ler o ficheiro %1: %2.\nNada foi importado.").arg(caminho, erro);
+            return false;
+        }
+        if (!linhas.termina()) {
+            *mensagem
+                = QStringLiteral("O ficheiro %1 não pode ser importado: %2.\nNada foi importado.").arg(caminho, linhas.erro);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool valida(const QList<LinhaPlano> &linhas, TipoPlano t, QString *erro)
@@ -197,25 +284,13 @@ bool valida(const QList<LinhaPlano> &linhas, TipoPlano t, QString *erro)
     return true;
 }
 
-// The workbook actually read: the configured one, or for an old ".xls" name the same name
-// as ".xlsx". Empty, after its message, when there is none to read.
+// The workbook as the settings name it; empty, after its message, when it does not exist.
 QString ficheiroDoLivro(Session &s)
 {
     QString pasta = s.gIxlsPath;
     if (!pasta.isEmpty() && !pasta.endsWith(QLatin1Char('/')) && !pasta.endsWith(QLatin1Char('\\')))
         pasta += QLatin1Char('/');
     const QString caminho = pasta + s.gImpXls;
-    if (caminho.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive)) {
-        const QString novo = caminho + QLatin1Char('x');
-        if (QFileInfo(novo).isFile())
-            return novo;
-        if (QFileInfo(caminho).isFile())
-            s.msg->informa(QStringLiteral("O ficheiro %1 está no formato antigo do Excel (.xls), que não é lido: grave-o como %2")
-                               .arg(caminho, novo));
-        else
-            s.msg->informa(QStringLiteral("O ficheiro %1 não existe (nem %2)").arg(caminho, novo));
-        return {};
-    }
     if (!QFileInfo(caminho).isFile()) {
         s.msg->informa(QStringLiteral("O ficheiro ") + caminho + QStringLiteral(" não existe"));
         return {};
@@ -225,16 +300,27 @@ QString ficheiroDoLivro(Session &s)
 
 } // namespace
 
-QString textoCelulaPlano(const QVariant &v)
+QString textoCelulaPlano(const QVariant &v, bool *ok)
 {
+    if (ok)
+        *ok = true;
     if (!v.isValid() || v.isNull())
         return {};
     if (v.typeId() == QMetaType::Bool)
         return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    if (v.typeId() == QMetaType::Double) {
+    if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) {
         const double d = v.toDouble();
-        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15)
-            return QString::number(d, 'f', 0);
+        if (std::isfinite(d) && d == std::floor(d)) {
+            // From 2^53 on, a double no longer tells neighbouring whole numbers apart (2^53 + 1
+            // reads as 2^53): such a code may already be altered, so it is refused.
+            constexpr double limite = 9007199254740992.0;
+            if (std::fabs(d) >= limite) {
+                if (ok)
+                    *ok = false;
+                return {};
+            }
+            return QString::number(qint64(d));
+        }
         return QString::number(d, 'g', 15);
     }
     return v.toString().trimmed();
@@ -294,19 +380,19 @@ bool ImportaPlanos(Session &s, QWidget *pai)
             s.msg->informa(QStringLiteral("O caminho e nome do ficheiro de origem não podem conter espaços"));
             return false;
         }
-        CursorEspera cursor;
-        LeitorXlsx x;
-        if (!x.abre(caminho, &erro)) {
-            s.msg->informa(QStringLiteral("Não foi possível ler o ficheiro %1: %2\nNada foi importado.").arg(caminho, erro));
-            return false;
-        }
-        if (x.numeroFolhas() < 2) {
+        // Each workbook is read as it is named: no other file stands in for it.
+        const bool xlsx = caminho.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
+        if (!xlsx && !caminho.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive)) {
             s.msg->informa(
-                QStringLiteral("O ficheiro %1 não tem a folha 2 (centros de custo).\nNada foi importado.").arg(caminho));
+                QStringLiteral("O ficheiro %1 não é um livro do Excel (.xlsx ou .xls).\nNada foi importado.").arg(caminho));
             return false;
         }
-        if (!leFolha(x, 1, TipoPlano::Contas, &contas, &erro) || !leFolha(x, 2, TipoPlano::CentrosCusto, &centros, &erro)) {
-            s.msg->informa(QStringLiteral("O ficheiro %1 não pode ser importado: %2.\nNada foi importado.").arg(caminho, erro));
+        CursorEspera cursor;
+        QString mensagem;
+        LeitorXlsx lx;
+        LeitorXls ls;
+        if (xlsx ? !leLivro(lx, caminho, &contas, &centros, &mensagem) : !leLivro(ls, caminho, &contas, &centros, &mensagem)) {
+            s.msg->informa(mensagem);
             return false;
         }
     }

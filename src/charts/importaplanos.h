@@ -13,8 +13,9 @@ struct Session;
 // first empty column A). All rows or none, in one transaction. True when rows were added.
 bool ImportaPlanos(Session &s, QWidget *pai);
 
-// A workbook cell as text, blanks trimmed: whole numbers without decimals.
-QString textoCelulaPlano(const QVariant &v);
+// A workbook cell as text, blanks trimmed: whole numbers with all their digits, no exponent.
+// ok is false for a whole number from 2^53 on, which a cell's double may already have altered.
+QString textoCelulaPlano(const QVariant &v, bool *ok = nullptr);
 
 // The posting flag of a workbook row as 0 or 1: a number (any non-zero is 1), true/false,
 // sim/não. False when the text is none of these (an empty cell included).

@@ -8,9 +8,14 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QtEndian>
 #include <QtTest>
 
+#include <minizip/zip.h>
 #include <xlsxwriter.h>
+#include <zlib.h>
+
+#include <optional>
 
 // Base externa: daBaseExterna falhasDaBaseExterna
 
@@ -62,6 +67,128 @@ QStringList linhas(QSqlDatabase db, const QString &tabela)
     return r;
 }
 
+// One entry of a zip written by hand, to build damaged workbooks: the declared checksum and
+// size may differ from the data's, and some compressed bytes may be scrambled.
+struct ParteZip {
+    QByteArray nome;
+    QByteArray dados;
+    bool comprime = true;
+    std::optional<quint32> crc;
+    quint64 tamanho = 0;
+    bool baralha = false;
+};
+
+QByteArray deflateCru(const QByteArray &d)
+{
+    z_stream z {};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&z, uLong(d.size()))), 0);
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(d.constData()));
+    z.avail_in = uInt(d.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(int(z.total_out));
+    deflateEnd(&z);
+    return out;
+}
+
+bool escreveZip(const QString &caminho, const QList<ParteZip> &partes)
+{
+    zipFile z = zipOpen64(QFile::encodeName(caminho).constData(), APPEND_STATUS_CREATE);
+    if (!z)
+        return false;
+    bool ok = true;
+    for (const ParteZip &p : partes) {
+        QByteArray cru = p.comprime ? deflateCru(p.dados) : p.dados;
+        if (p.baralha)
+            for (int i = 0; i < 8; ++i)
+                cru[cru.size() / 2 + i] = char(cru[cru.size() / 2 + i] ^ 0x5a);
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef *>(p.dados.constData()), uInt(p.dados.size()));
+        zip_fileinfo info {};
+        ok = ok
+            && zipOpenNewFileInZip2(z, p.nome.constData(), &info, nullptr, 0, nullptr, 0, nullptr, p.comprime ? Z_DEFLATED : 0,
+                   Z_BEST_COMPRESSION, 1)
+                == ZIP_OK
+            && zipWriteInFileInZip(z, cru.constData(), unsigned(cru.size())) == ZIP_OK
+            && zipCloseFileInZipRaw64(z, p.tamanho ? p.tamanho : quint64(p.dados.size()), p.crc.value_or(crc)) == ZIP_OK;
+    }
+    return zipClose(z, nullptr) == ZIP_OK && ok;
+}
+
+// Replaces the end record of a zip written by escreveZip by a ZIP64 end record, its locator
+// and an end record that sends readers to them.
+bool passaAZip64(const QString &caminho)
+{
+    QFile f(caminho);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray b = f.readAll();
+    const qsizetype fim = b.size() - 22;
+    if (fim < 0 || qFromLittleEndian<quint32>(b.constData() + fim) != 0x06054b50)
+        return false;
+    const quint64 entradas = qFromLittleEndian<quint16>(b.constData() + fim + 10);
+    const quint64 tamanhoDir = qFromLittleEndian<quint32>(b.constData() + fim + 12);
+    const quint64 inicioDir = qFromLittleEndian<quint32>(b.constData() + fim + 16);
+    QByteArray novo;
+    auto poe = [&](auto v) {
+        char buf[sizeof v];
+        qToLittleEndian(v, buf);
+        novo.append(buf, sizeof v);
+    };
+    poe(quint32(0x06064b50));
+    poe(quint64(44));
+    poe(quint16(45));
+    poe(quint16(45));
+    poe(quint32(0));
+    poe(quint32(0));
+    poe(entradas);
+    poe(entradas);
+    poe(tamanhoDir);
+    poe(inicioDir);
+    poe(quint32(0x07064b50));
+    poe(quint32(0));
+    poe(quint64(fim));
+    poe(quint32(1));
+    poe(quint32(0x06054b50));
+    for (int i = 0; i < 4; ++i)
+        poe(quint16(0xffff));
+    poe(quint32(0xffffffff));
+    poe(quint32(0xffffffff));
+    poe(quint16(0));
+    b.truncate(fim);
+    b += novo;
+    return f.seek(0) && f.write(b) == b.size() && f.resize(b.size());
+}
+
+// The parts of a small workbook with two sheets; `folhas` are the <sheetData> of each.
+QList<ParteZip> partesLivro(const QByteArray &folha1, const QByteArray &folha2, const QByteArray &textos)
+{
+    const QByteArray ns = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
+    const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    QList<ParteZip> p;
+    const auto junta = [&](const QByteArray &nome, const QByteArray &dados) {
+        ParteZip z;
+        z.nome = nome;
+        z.dados = dados;
+        p.append(z);
+    };
+    junta("xl/workbook.xml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook " + ns + " xmlns:r=\"" + rel
+            + "\"><sheets><sheet name=\"Contas\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Centros\" sheetId=\"2\" "
+              "r:id=\"rId2\"/></sheets></workbook>");
+    junta("xl/_rels/workbook.xml.rels",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+        "relationships\"><Relationship Id=\"rId1\" Type=\""
+            + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" + rel
+            + "/worksheet\" Target=\"/xl/worksheets/sheet2.xml\"/></Relationships>");
+    junta("xl/sharedStrings.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><sst " + ns + ">" + textos + "</sst>");
+    for (const auto &[n, folha] : { std::pair { 1, folha1 }, std::pair { 2, folha2 } })
+        junta("xl/worksheets/sheet" + QByteArray::number(n) + ".xml",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet " + ns + "><sheetData>" + folha + "</sheetData></worksheet>");
+    return p;
+}
+
 QStringList ordenada(QStringList l)
 {
     l.sort();
@@ -73,6 +200,15 @@ void preparaFirmas(Ambiente &a)
     QVERIFY(criaFirma(a.db(), "0001", "Firma Um"));
     QVERIFY(criaFirma(a.db(), "0002", "Firma Dois"));
     QVERIFY(a.entra("0001", 2024, 6));
+}
+
+// The firms, and the import set to read workbooks from the test's folder.
+void preparaLivros(Ambiente &a)
+{
+    preparaFirmas(a);
+    a.sessao.gTipoImp = "X";
+    a.sessao.gImportaExcel = true;
+    a.sessao.gIxlsPath = a.pasta() + "/";
 }
 } // namespace
 
@@ -87,6 +223,14 @@ private slots:
         QCOMPARE(textoCelulaPlano(QVariant(62211.0)), QStringLiteral("62211"));
         QCOMPARE(textoCelulaPlano(QVariant(221100000001.0)), QStringLiteral("221100000001"));
         QCOMPARE(textoCelulaPlano(QVariant(1.5)), QStringLiteral("1.5"));
+        // Long codes keep every digit, up to where a double still tells whole numbers apart.
+        bool ok = false;
+        QCOMPARE(textoCelulaPlano(QVariant(2211000000000000.0), &ok), QStringLiteral("2211000000000000"));
+        QVERIFY(ok);
+        QCOMPARE(textoCelulaPlano(QVariant(-9007199254740991.0), &ok), QStringLiteral("-9007199254740991"));
+        QVERIFY(ok);
+        textoCelulaPlano(QVariant(9007199254740992.0), &ok);
+        QVERIFY(!ok);
         QCOMPARE(textoCelulaPlano(QVariant(true)), QStringLiteral("1"));
         QCOMPARE(textoCelulaPlano(QVariant(QStringLiteral("  62 1 "))), QStringLiteral("62 1"));
         QCOMPARE(textoCelulaPlano(QVariant()), QString());
@@ -112,6 +256,7 @@ private slots:
         QVERIFY(criaConta(a.db(), "0001", 2024, "6221", "Própria"));
         QVERIFY(criaConta(a.db(), "0001", 2023, "6222", "Ano anterior"));
         QVERIFY(criaCCusto(a.db(), "0001", 2024, "CC1", "Própria"));
+        QVERIFY(criaConta(a.db(), "0001", 2024, "6227 ", "Com brancos"));
         a.criaBaseExterna("A");
         QSqlDatabase ext = a.dbExterna();
         const QString conta
@@ -124,6 +269,9 @@ private slots:
             { "0001", "2024", "6225", 1, "Repetida" },
             { "0001", "2024", "6225", 0, "Repetida 2" },
             { "0001", "2024", "6221a", 1, "Caixa" },
+            { "0001", "2024", "6222  ", 1, "Com brancos" },
+            { "0001", "2024", " 6226 ", 1, " Aparada " },
+            { "0001", "2024", "6227", 1, "Já existe com brancos" },
             { "0001", "2023", "6229", 1, "Ano anterior" },
             { "0002", "2024", "6230", 1, "Outra firma" },
         };
@@ -149,6 +297,7 @@ private slots:
         QCOMPARE(linhas(a.db(), "PlanoContas"), contasAntes);
 
         // Cost centres off: accounts only; present codes keep their rows, a repeated code is added once.
+        // Codes are trimmed and compared trimmed, as the workbook's cells are.
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
         QVERIFY(ImportaPlanos(s, nullptr));
@@ -157,7 +306,7 @@ private slots:
         QCOMPARE(linhas(a.db(), "PlanoContas"),
             ordenada(QStringList { "0001|2023|6222|1|Ano anterior", "0001|2024|6221a|1|Caixa", "0001|2024|6221|1|Própria",
                 "0001|2024|6222|1|Nova", "0001|2024|6223|0|Não lançadora", "0001|2024|6225|1|Repetida",
-                "0001|2024|62'4|1|Com aspa" }));
+                "0001|2024|62'4|1|Com aspa", "0001|2024|6226|1|Aparada", "0001|2024|6227 |1|Com brancos" }));
         QCOMPARE(linhas(a.db(), "PlanoCCusto"), QStringList { "0001|2024|CC1|1|Própria" });
 
         // Again, with cost centres: only what is still missing.
@@ -332,32 +481,21 @@ private slots:
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         QCOMPARE(linhas(a.db(), "PlanoContas"), esperadas);
 
-        // An old ".xls" name reads the ".xlsx" of the same name; when neither exists, both are named.
-        s.gImpXls = "planos.xls";
-        QVERIFY(corre(a.db(), "DELETE FROM PlanoContas WHERE Conta = '6300'"));
-        a.msgs.limpa();
-        a.msgs.responde(Mensagens::Resposta::Ok);
-        QVERIFY(ImportaPlanos(s, nullptr));
-        QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
-        QCOMPARE(linhas(a.db(), "PlanoContas"), esperadas);
         const auto recusa = [&](const QString &esperado) {
             a.msgs.limpa();
             a.msgs.responde(Mensagens::Resposta::Ok);
             const bool mudou = ImportaPlanos(s, nullptr);
             return !mudou && a.msgs.textos() == QStringList { "Confirma Importação", esperado };
         };
-        s.gImpXls = "outro.xls";
-        QVERIFY(recusa(QStringLiteral("O ficheiro %1/outro.xls não existe (nem %1/outro.xlsx)").arg(pasta)));
+        // Each workbook is read as it is named: a ".xls" name never reads the ".xlsx" beside it.
+        s.gImpXls = "planos.xls";
+        QVERIFY(recusa(QStringLiteral("O ficheiro %1/planos.xls não existe").arg(pasta)));
         s.gImpXls = "outro.xlsx";
         QVERIFY(recusa(QStringLiteral("O ficheiro %1/outro.xlsx não existe").arg(pasta)));
-        QFile velho(pasta + "/velho.xls");
-        QVERIFY(velho.open(QIODevice::WriteOnly));
-        velho.close();
-        s.gImpXls = "velho.xls";
-        QVERIFY(
-            recusa(QStringLiteral("O ficheiro %1/velho.xls está no formato antigo do Excel (.xls), que não é lido: grave-o como "
-                                  "%1/velho.xlsx")
-                       .arg(pasta)));
+        QVERIFY(QFile::copy(pasta + "/planos.xlsx", pasta + "/planos.ods"));
+        s.gImpXls = "planos.ods";
+        QVERIFY(recusa(
+            QStringLiteral("O ficheiro %1/planos.ods não é um livro do Excel (.xlsx ou .xls).\nNada foi importado.").arg(pasta)));
 
         // A blank in the folder refuses the workbook even though it exists.
         const QString comEspaco = QDir(a.pasta()).filePath("com espaço");
@@ -384,6 +522,13 @@ private slots:
         QVERIFY(!ImportaPlanos(s, nullptr));
         QVERIFY2(a.msgs.ultimo().contains("folha 1, linha 3") && a.msgs.ultimo().contains("mais de 22 caracteres"),
             qPrintable(a.msgs.ultimo()));
+        // A whole number past 2^53 may already be altered in its cell: refused, with sheet and row.
+        QVERIFY(escreveLivro(pasta + "/mau.xlsx",
+            { { { "x" }, { "0001", "6600", 1, "Boa" } }, { { "x" }, { "0001", 22110000000000000000.0, 1, "Longo" } } }));
+        QVERIFY(recusa(QStringLiteral("O ficheiro %1/mau.xlsx não pode ser importado: folha 2, linha 2: o número "
+                                      "22110000000000000000 tem mais algarismos do que a célula guarda sem os alterar.\nNada "
+                                      "foi importado.")
+                           .arg(pasta)));
         QVERIFY(escreveLivro(pasta + "/mau.xlsx", { { { "x" }, { "0001", "6600", 1, "Boa" } } }));
         QVERIFY(recusa(
             QStringLiteral("O ficheiro %1/mau.xlsx não tem a folha 2 (centros de custo).\nNada foi importado.").arg(pasta)));
@@ -398,6 +543,126 @@ private slots:
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         QCOMPARE(linhas(a.db(), "PlanoContas"), esperadas);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoCCusto WHERE CCusto = 'CC3' AND CodExercicio = '2024'"), 1);
+        QCOMPARE(a.msgs.semRespostas, 0);
+    }
+
+    // Workbooks saved by LibreOffice Calc (.xlsx and .xls) and by xlwt (.xls): shared strings,
+    // number-typed codes, a 16-digit code, empty styled cells, a formula, data descriptors.
+    void livrosDeOutrosProgramas()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        preparaLivros(a);
+        Session &s = a.sessao;
+        for (const char *nome : { "planos-libreoffice.xlsx", "planos-libreoffice.xls", "planos-xlwt.xls" }) {
+            const QString origem = QFINDTESTDATA(QStringLiteral("livros/") + nome);
+            QVERIFY2(!origem.isEmpty(), nome);
+            QFile::remove(a.pasta() + "/" + nome);
+            QVERIFY(QFile::copy(origem, a.pasta() + "/" + nome));
+            s.gImpXls = nome;
+            a.msgs.limpa();
+            a.msgs.responde(Mensagens::Resposta::Ok);
+            QVERIFY2(ImportaPlanos(s, nullptr), qPrintable(a.msgs.ultimo()));
+            QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
+            // Row 7's column A is an empty styled cell: the rows below it are not read.
+            QCOMPARE(linhas(a.db(), "PlanoContas"),
+                ordenada({ "0001|2024|2111|1|Clientes", "0001|2024|2112|0|", "0001|2024|2211000000000000|1|Código longo",
+                    "0001|2024|2121|1|Fórmula", "0001|2024|6221|1|Aparada" }));
+            QCOMPARE(linhas(a.db(), "PlanoCCusto"), (QStringList { "0001|2024|101|0|Armazém", "0001|2024|CC1|1|Loja" }));
+            QVERIFY(corre(a.db(), "DELETE FROM PlanoContas"));
+            QVERIFY(corre(a.db(), "DELETE FROM PlanoCCusto"));
+        }
+    }
+
+    // Damaged and hostile workbooks are refused with a message naming the file; nothing is written.
+    void livrosDanificados()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        preparaLivros(a);
+        Session &s = a.sessao;
+        const QByteArray textos = "<si><t>2111</t></si><si><r><t>Cli</t></r><r><t>entes</t></r></si><si><t>Loja</t></si>";
+        const QByteArray contas
+            = "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>Firma</t></is></c></row>"
+              "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t> 0001 </t></is></c><c r=\"B2\" t=\"s\"><v>0</v></c>"
+              "<c r=\"C2\"><v>1</v></c><c r=\"D2\" t=\"s\"><v>1</v></c></row>";
+        const QByteArray centros = "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>0001</t></is></c><c r=\"B2\" "
+                                   "t=\"inlineStr\"><is><t>CC7</t></is></c><c r=\"C2\" t=\"b\"><v>1</v></c><c r=\"D2\" "
+                                   "t=\"s\"><v>2</v></c></row>";
+        const auto importa = [&](const QString &nome) {
+            s.gImpXls = nome;
+            a.msgs.limpa();
+            a.msgs.responde(Mensagens::Resposta::Ok);
+            return ImportaPlanos(s, nullptr);
+        };
+        const auto recusado = [&](const QString &nome, const QString &motivo) {
+            const bool mudou = importa(nome);
+            const QString m = a.msgs.ultimo();
+            const bool ok = !mudou && a.msgs.mostradas.size() == 2
+                && m.startsWith(QStringLiteral("Não foi possível ler o ficheiro %1/%2: ").arg(a.pasta(), nome))
+                && m.contains(motivo) && m.endsWith(QStringLiteral("Nada foi importado."))
+                && conta(a.db(), "SELECT COUNT(*) FROM PlanoContas") == 0
+                && conta(a.db(), "SELECT COUNT(*) FROM PlanoCCusto") == 0;
+            if (!ok)
+                qWarning().noquote() << nome << "->" << m;
+            return ok;
+        };
+
+        // Inline and rich shared strings, in a zip that ends with a ZIP64 end record.
+        QVERIFY(escreveZip(a.pasta() + "/zip64.xlsx", partesLivro(contas, centros, textos)));
+        QVERIFY(passaAZip64(a.pasta() + "/zip64.xlsx"));
+        QVERIFY(importa("zip64.xlsx"));
+        QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
+        QCOMPARE(linhas(a.db(), "PlanoContas"), QStringList { "0001|2024|2111|1|Clientes" });
+        QCOMPARE(linhas(a.db(), "PlanoCCusto"), QStringList { "0001|2024|CC7|1|Loja" });
+        QVERIFY(corre(a.db(), "DELETE FROM PlanoContas"));
+        QVERIFY(corre(a.db(), "DELETE FROM PlanoCCusto"));
+
+        // Eight scrambled bytes in the shared strings.
+        QList<ParteZip> p = partesLivro(contas, centros, textos + QByteArray(200, ' '));
+        p[2].baralha = true;
+        QVERIFY(escreveZip(a.pasta() + "/baralhado.xlsx", p));
+        QVERIFY(recusado("baralhado.xlsx", "a parte \"xl/sharedStrings.xml\""));
+
+        // A stored sheet whose "2111" became "2119" after its checksum was taken.
+        p = partesLivro(contas, centros, textos);
+        p[2].comprime = false;
+        p[2].crc = crc32(0, reinterpret_cast<const Bytef *>(p[2].dados.constData()), uInt(p[2].dados.size()));
+        p[2].dados.replace("2111", "2119");
+        QVERIFY(escreveZip(a.pasta() + "/crc.xlsx", p));
+        QVERIFY(recusado("crc.xlsx", "soma de verificação"));
+
+        // The second sheet is not XML to its end: the first, already read, is not written either.
+        QVERIFY(escreveZip(a.pasta() + "/xml.xlsx", partesLivro(contas, centros + "<row><c>", textos)));
+        QVERIFY(recusado("xml.xlsx", "a parte \"xl/worksheets/sheet2.xml\" está danificada"));
+
+        // A truncated central directory, an empty file, an OLE file named .xlsx and a zip named .xls.
+        QVERIFY(escreveZip(a.pasta() + "/cortado.xlsx", partesLivro(contas, centros, textos)));
+        QFile cortado(a.pasta() + "/cortado.xlsx");
+        QVERIFY(cortado.resize(cortado.size() - 40));
+        QVERIFY(recusado("cortado.xlsx", "não é um livro .xlsx legível"));
+        for (const char *vazio : { "vazio.xlsx", "vazio.xls" }) {
+            QFile f(a.pasta() + "/" + vazio);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(recusado("vazio.xlsx", "não é um livro .xlsx legível"));
+        QVERIFY(recusado("vazio.xls", "não é um livro .xls legível"));
+        QVERIFY(QFile::copy(QFINDTESTDATA("livros/planos-libreoffice.xls"), a.pasta() + "/ole.xlsx"));
+        QVERIFY(recusado("ole.xlsx", "não é um livro .xlsx legível"));
+        QVERIFY(QFile::copy(QFINDTESTDATA("livros/planos-libreoffice.xlsx"), a.pasta() + "/zip.xls"));
+        QVERIFY(recusado("zip.xls", "não é um livro .xls legível"));
+
+        // A bomb: a sheet that declares 1 GiB is refused before it is inflated; one that hides
+        // more than it declares stops at its declared size and fails its checksum.
+        p = partesLivro(contas, centros, textos);
+        p[3].tamanho = quint64(1) << 30;
+        QVERIFY(escreveZip(a.pasta() + "/bomba.xlsx", p));
+        QVERIFY(recusado("bomba.xlsx", "tem 1024 MB por extrair, mais do que os 64 MB aceites"));
+        p = partesLivro(contas, centros, textos);
+        p[3].dados += QByteArray(4 << 20, ' ');
+        p[3].tamanho = 1000;
+        QVERIFY(escreveZip(a.pasta() + "/escondida.xlsx", p));
+        QVERIFY(recusado("escondida.xlsx", "a parte \"xl/worksheets/sheet1.xml\""));
         QCOMPARE(a.msgs.semRespostas, 0);
     }
 };

@@ -3,7 +3,10 @@
 #include "core/connection.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QSqlQuery>
+
+#include <minizip/unzip.h>
 
 bool corre(QSqlDatabase db, const QString &sql, const QVariantList &params)
 {
@@ -70,4 +73,22 @@ bool criaMolvaralizacao(QSqlDatabase db, const Molvaralizacao &m)
         }
     }
     return true;
+}
+
+bool leParteZip(const QString &caminho, const QString &entrada, QByteArray *bytes)
+{
+    unzFile z = unzOpen64(QFile::encodeName(caminho).constData());
+    if (!z)
+        return false;
+    bool ok = unzLocateFile(z, entrada.toUtf8().constData(), 1) == UNZ_OK && unzOpenCurrentFile(z) == UNZ_OK;
+    bytes->clear();
+    if (ok) {
+        char buf[16384];
+        int n = 0;
+        while ((n = unzReadCurrentFile(z, buf, sizeof buf)) > 0)
+            bytes->append(buf, n);
+        ok = unzCloseCurrentFile(z) == UNZ_OK && n == 0;
+    }
+    unzClose(z);
+    return ok;
 }

@@ -44,3 +44,6 @@ bool criaMolvaralizacao(QSqlDatabase db, const Molvaralizacao &m);
 bool corre(QSqlDatabase db, const QString &sql, const QVariantList &params = {});
 // COUNT(*) of a query, or -1 on failure.
 int conta(QSqlDatabase db, const QString &sql, const QVariantList &params = {});
+
+// The uncompressed bytes of one entry of a zip file (an .xlsx part); false when it cannot be read.
+bool leParteZip(const QString &caminho, const QString &entrada, QByteArray *bytes);

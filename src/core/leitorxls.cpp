@@ -1,0 +1,87 @@
+#include "core/leitorxls.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <freexl.h>
+
+LeitorXls::~LeitorXls()
+{
+    if (m_xls)
+        freexl_close(m_xls);
+}
+
+bool LeitorXls::abre(const QString &caminho, QString *erro)
+{
+    if (m_xls)
+        freexl_close(m_xls);
+    m_xls = nullptr;
+    m_folhas = 0;
+    auto falha = [&](const QString &m) {
+        if (erro)
+            *erro = m;
+        if (m_xls)
+            freexl_close(m_xls);
+        m_xls = nullptr;
+        m_folhas = 0;
+        return false;
+    };
+    if (QFileInfo(caminho).size() > LeitorXlsx::kTamanhoMaximoParte)
+        return falha(QStringLiteral("tem mais do que os %1 MB aceites").arg(LeitorXlsx::kTamanhoMaximoParte / (1024 * 1024)));
+    const int r = freexl_open(QFile::encodeName(caminho).constData(), &m_xls);
+    if (r != FREEXL_OK)
+        return falha(QStringLiteral("não é um livro .xls legível (erro %1 do FreeXL)").arg(r));
+    unsigned int valor = 0;
+    if (freexl_get_info(m_xls, FREEXL_BIFF_PASSWORD, &valor) == FREEXL_OK && valor == FREEXL_BIFF_OBFUSCATED)
+        return falha(QStringLiteral("está protegido por senha"));
+    if (freexl_get_info(m_xls, FREEXL_BIFF_SHEET_COUNT, &valor) != FREEXL_OK)
+        return falha(QStringLiteral("não é um livro .xls legível"));
+    m_folhas = int(valor);
+    return true;
+}
+
+bool LeitorXls::percorre(int folha, const VisitaCelula &visita, QString *erro) const
+{
+    auto falha = [&](const QString &m) {
+        if (erro)
+            *erro = m;
+        return false;
+    };
+    unsigned int linhas = 0;
+    unsigned short colunas = 0;
+    if (!m_xls || folha < 1 || folha > m_folhas || freexl_select_active_worksheet(m_xls, folha - 1) != FREEXL_OK
+        || freexl_worksheet_dimensions(m_xls, &linhas, &colunas) != FREEXL_OK)
+        return falha(QStringLiteral("o livro não tem a folha %1").arg(folha));
+    for (unsigned int l = 0; l < linhas; ++l)
+        for (unsigned short c = 0; c < colunas; ++c) {
+            FreeXL_CellValue v;
+            if (freexl_get_cell_value(m_xls, l, c, &v) != FREEXL_OK)
+                return falha(QStringLiteral("a célula da linha %1, coluna %2, da folha %3 não pode ser lida")
+                                 .arg(l + 1)
+                                 .arg(c + 1)
+                                 .arg(folha));
+            CelulaLivro cel;
+            cel.linha = int(l) + 1;
+            cel.coluna = int(c) + 1;
+            switch (v.type) {
+            case FREEXL_CELL_INT:
+                cel.valor = double(v.value.int_value);
+                break;
+            case FREEXL_CELL_DOUBLE:
+                cel.valor = v.value.double_value;
+                break;
+            case FREEXL_CELL_TEXT:
+            case FREEXL_CELL_SST_TEXT:
+            case FREEXL_CELL_DATE:
+            case FREEXL_CELL_DATETIME:
+            case FREEXL_CELL_TIME:
+                cel.valor = QString::fromUtf8(v.value.text_value);
+                break;
+            default:
+                break;
+            }
+            if (!visita(cel))
+                return true;
+        }
+    return true;
+}
