@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
@@ -35,6 +36,23 @@ void mostraErroExcel(Session &s, int numero, const QString &descricao)
     if (s.msg)
         s.msg->mostra(QStringLiteral("Error: %1\n\n%2").arg(numero).arg(descricao),
             tituloAplicacao() + QStringLiteral("  -  Advisory"), Mensagens::Botoes::Ok, Mensagens::Icone::Critico);
+}
+
+// Gives the written workbook `base`.xlsx, or the first free "`base` (n).xlsx": a workbook
+// already there may hold the user's edits, so it is never replaced. Empty on failure.
+QString daNome(const QString &temporario, const QString &base)
+{
+    for (int n = 1; n < 10000; ++n) {
+        const QString nome = n == 1 ? base + QStringLiteral(".xlsx") : QStringLiteral("%1 (%2).xlsx").arg(base).arg(n);
+        if (QFileInfo::exists(nome))
+            continue;
+        // rename() refuses an existing name, so a workbook that appeared meanwhile stays too.
+        if (QFile::rename(temporario, nome))
+            return nome;
+        if (!QFileInfo::exists(nome))
+            return {};
+    }
+    return {};
 }
 
 class CursorEspera
@@ -73,11 +91,23 @@ struct Escritor {
         if (ok())
             verifica(worksheet_write_string(ws, l, c, t.toUtf8().constData(), f));
     }
+    void data(int l, int c, const QDate &d)
+    {
+        lxw_datetime dt = { d.year(), d.month(), d.day(), 0, 0, 0 };
+        verifica(worksheet_write_datetime(ws, l, c, &dt, fmtData));
+    }
     // An amount column shows two decimals even for a whole value, which SQLite hands back as an integer.
-    void valor(int l, int c, const QVariant &v, bool montante)
+    // A date column holds dates, which SQLite hands back as text.
+    void valor(int l, int c, const QVariant &v, bool montante, bool emData)
     {
         if (!ok() || v.isNull())
             return;
+        if (emData && v.typeId() == QMetaType::QString) {
+            const QString t = v.toString();
+            const QDate d = QDate::fromString(t.left(10), Qt::ISODate);
+            if (d.isValid())
+                return data(l, c, d);
+        }
         switch (v.typeId()) {
         case QMetaType::Int:
         case QMetaType::UInt:
@@ -95,12 +125,9 @@ struct Escritor {
             verifica(worksheet_write_number(ws, l, c, v.toBool() ? 1 : 0, nullptr));
             break;
         case QMetaType::QDate:
-        case QMetaType::QDateTime: {
-            const QDate d = v.toDate();
-            lxw_datetime dt = { d.year(), d.month(), d.day(), 0, 0, 0 };
-            verifica(worksheet_write_datetime(ws, l, c, &dt, fmtData));
+        case QMetaType::QDateTime:
+            data(l, c, v.toDate());
             break;
-        }
         default:
             texto(l, c, v.toString());
         }
@@ -148,9 +175,9 @@ bool ExportaExcel(Session &s)
     }
 
     const QString nome = QFileInfo(s.gExpFicheiro.trimmed()).completeBaseName();
-    const QString destino
-        = QDir(appFolder()).filePath((nome.isEmpty() ? QStringLiteral("Exportacao") : nome) + QStringLiteral(".xlsx"));
-    const QString temporario = destino + QStringLiteral(".tmp");
+    const QString base = QDir(appFolder()).filePath(nome.isEmpty() ? QStringLiteral("Exportacao") : nome);
+    // Written beside the workbook, then given its name; one left by an interrupted write goes now.
+    const QString temporario = base + QStringLiteral(".xlsx.tmp");
     QFile::remove(temporario);
 
     lxw_workbook_options opcoes = {};
@@ -175,10 +202,14 @@ bool ExportaExcel(Session &s)
     const QSqlRecord rec = q.record();
     const int colunas = rec.count();
     const int colValor = rec.indexOf(QStringLiteral("valor"));
-    QList<bool> montante(colunas, false);
-    for (int c = 0; c < colunas; ++c)
+    QList<bool> montante(colunas, false), emData(colunas, false);
+    for (int c = 0; c < colunas; ++c) {
         montante[c] = rec.fieldName(c).compare(QLatin1String("valor"), Qt::CaseInsensitive) == 0
             || rec.fieldName(c).compare(QLatin1String("valor_ori"), Qt::CaseInsensitive) == 0;
+        // DataCtb is the tables' one date column; SQLite does not say so in the record.
+        emData[c] = rec.field(c).metaType().id() == QMetaType::QDate || rec.field(c).metaType().id() == QMetaType::QDateTime
+            || rec.fieldName(c).compare(QLatin1String("DataCtb"), Qt::CaseInsensitive) == 0;
+    }
     int linha = 0;
     if (titulada) {
         w.texto(0, 0, QStringLiteral("Firma: ") + s.gNomeFirma, w.fmtTitulo);
@@ -193,7 +224,7 @@ bool ExportaExcel(Session &s)
     Centimos soma = 0;
     while (w.ok() && q.next()) {
         for (int c = 0; c < colunas; ++c)
-            w.valor(linha, c, q.value(c), montante[c]);
+            w.valor(linha, c, q.value(c), montante[c], emData[c]);
         if (colValor >= 0)
             soma += paraCentimos(q.value(colValor));
         ++linha;
@@ -232,17 +263,18 @@ bool ExportaExcel(Session &s)
         mostraErroExcel(s, erro, QString::fromUtf8(lxw_strerror(erro)));
         return false;
     }
-    QFile::remove(destino);
-    if (!QFile::rename(temporario, destino)) {
+    const QString destino = daNome(temporario, base);
+    if (destino.isEmpty()) {
         QFile::remove(temporario);
         if (s.msg)
-            s.msg->informa(
-                QStringLiteral("Não foi possível gravar a folha de cálculo \"%1\". Está aberta noutro programa?").arg(destino),
-                QString(), Mensagens::Icone::Critico);
+            s.msg->informa(QStringLiteral("Não foi possível gravar a folha de cálculo \"%1.xlsx\".").arg(base), QString(),
+                Mensagens::Icone::Critico);
         return false;
     }
     s.gExpCaminho = destino;
-    if (s.abrirFolhas && QGuiApplication::platformName() != QLatin1String("offscreen"))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(destino));
+    const bool aberta = s.abrirFolhas && QGuiApplication::platformName() != QLatin1String("offscreen")
+        && QDesktopServices::openUrl(QUrl::fromLocalFile(destino));
+    if (!aberta && s.msg)
+        s.msg->informa(QStringLiteral("A folha de cálculo foi gravada em %1").arg(QDir::toNativeSeparators(destino)));
     return true;
 }

@@ -25,9 +25,10 @@ namespace {
 // Every list query starts with the same columns, which are also the grid's columns 0 to 18.
 // Names in mixed case are quoted so that the exported sheet heads them alike on PostgreSQL.
 const QString kCabeca = QStringLiteral(
-    "SELECT ref,codFirma as \"codFirma\",descr as \"Descrição\",valor,mes,ano,analitica,nDoc as \"nDoc\",cpocDeb as \"cpocDeb\", "
-    "cpocCre as \"cpocCre\",ttctb, Moeda as \"Moeda\", Valor_Ori as \"Valor_Ori\", Datactb as \"Datactb\", "
-    "LinhaDeb as \"LinhaDeb\", LinhaCre as \"LinhaCre\", diario, numdiario, ConExport as \"ConExport\" FROM Molvar WHERE ");
+    "SELECT ref as \"ref\",codFirma as \"codFirma\",descr as \"Descrição\",valor as \"valor\",mes as \"mes\",ano as \"ano\","
+    "analitica as \"analitica\",nDoc as \"nDoc\",cpocDeb as \"cpocDeb\", cpocCre as \"cpocCre\",ttctb as \"ttctb\", "
+    "Moeda as \"Moeda\", Valor_Ori as \"Valor_Ori\", Datactb as \"Datactb\", LinhaDeb as \"LinhaDeb\", "
+    "LinhaCre as \"LinhaCre\", diario as \"diario\", numdiario as \"numdiario\", ConExport as \"ConExport\" FROM Molvar WHERE ");
 const QString kOrdem = QStringLiteral(" order by ref,ano,mes,analitica");
 
 // A line is integrated only when TTCTB is "1"; any other value, Null included, is open.

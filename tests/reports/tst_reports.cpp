@@ -441,8 +441,19 @@ private slots:
         Janela j = abre(a.sessao);
         QVERIFY(j.encontrou());
 
-        // Right after opening, the whole list.
+        // A date the line was integrated on: a date cell on either database.
+        QVERIFY(corre(a.db(), "UPDATE Molvar SET DataCtb = ? WHERE Ref = 1 AND Mes = 1", { QDate(2024, 2, 29) }));
+        const QString primeiro = appFolder() + "/0001ExportApagContab.xlsx";
+        // A temporary workbook left by an interrupted export of this name goes at the next one.
+        {
+            QFile resto(primeiro + ".tmp");
+            QVERIFY(resto.open(QIODevice::WriteOnly) && resto.write("meio escrito") > 0);
+        }
+
+        // Right after opening, the whole list; not opened (tests turn that off), it says where it went.
         QTest::mouseClick(j.exportar, Qt::LeftButton);
+        QCOMPARE(a.msgs.textos(), QStringList { "A folha de cálculo foi gravada em " + QDir::toNativeSeparators(primeiro) });
+        QVERIFY(!QFile::exists(primeiro + ".tmp"));
         QCOMPARE(a.sessao.gExpRegistos, 16);
         QCOMPARE(a.sessao.gExpTipo, 2);
         QCOMPARE(a.sessao.gTipoExp, QStringLiteral("X"));
@@ -466,29 +477,39 @@ private slots:
             QVERIFY(!estilos.contains(QString()));
         }
 
-        // After a search, the search's query, whatever row is current.
+        // After a search, the search's query, whatever row is current. The workbook already
+        // written (and perhaps edited since) stays: the new one takes the next free name.
+        QFile antes(primeiro);
+        QVERIFY(antes.open(QIODevice::ReadOnly));
+        const QByteArray bytesAntes = antes.readAll();
+        antes.close();
         j.filtra(j.descr, "automóvel");
         j.clica(0);
+        a.msgs.limpa();
         QTest::mouseClick(j.exportar, Qt::LeftButton);
-        QVERIFY(a.msgs.mostradas.isEmpty());
+        QCOMPARE(a.msgs.mostradas.size(), 1);
         QCOMPARE(a.sessao.gExpSql, j.w->sqlGrelha());
         QCOMPARE(a.sessao.gExpParams, j.w->paramsGrelha());
         QCOMPARE(a.sessao.gExpRegistos, 3);
-        QCOMPARE(a.sessao.gExpCaminho, appFolder() + "/0001ExportApagContab.xlsx");
+        QCOMPARE(a.sessao.gExpCaminho, appFolder() + "/0001ExportApagContab (2).xlsx");
+        QVERIFY(antes.open(QIODevice::ReadOnly));
+        QCOMPARE(antes.readAll(), bytesAntes);
 
         LeitorXlsx x;
         QString erro;
         QVERIFY2(x.abre(a.sessao.gExpCaminho, &erro), qPrintable(erro));
         QCOMPARE(x.valor(1, "A1").toString(), QStringLiteral("Firma: Firma Um, Lda"));
         QCOMPARE(x.valor(1, "A2").toString(), QStringLiteral("Linhas por Integrar na Contabilidade em Formato Excel"));
-        QCOMPARE(x.valor(1, "A4").toString().toLower(), QStringLiteral("ref"));
-        // Field names keep their case on either database.
-        QCOMPARE(x.valor(1, "B4").toString(), QStringLiteral("codFirma"));
-        QCOMPARE(x.valor(1, "L4").toString(), QStringLiteral("Moeda"));
-        QCOMPARE(x.valor(1, "M4").toString(), QStringLiteral("Valor_Ori"));
-        QCOMPARE(x.valor(1, "C4").toString(), QStringLiteral("Descrição"));
-        QCOMPARE(x.valor(1, "D4").toString().toLower(), QStringLiteral("valor"));
-        QCOMPARE(x.valor(1, "S4").toString().toLower(), QStringLiteral("conexport"));
+        // The field names as the list query writes them, alike on either database.
+        QStringList cabecalho;
+        for (char c = 'A'; c <= 'S'; ++c)
+            cabecalho << x.valor(1, QString(QLatin1Char(c)) + "4").toString();
+        QCOMPARE(cabecalho.join(','),
+            QStringLiteral("ref,codFirma,Descrição,valor,mes,ano,analitica,nDoc,cpocDeb,cpocCre,ttctb,Moeda,Valor_Ori,Datactb,"
+                           "LinhaDeb,LinhaCre,diario,numdiario,ConExport"));
+        // 2024-02-29 is day 45351 of the workbook's calendar.
+        QCOMPARE(x.valor(1, "N5"), QVariant(45351.0));
+        QCOMPARE(x.valor(1, "N6"), QVariant());
         for (int l = 5; l <= 7; ++l) {
             QCOMPARE(x.valor(1, QStringLiteral("A%1").arg(l)).toInt(), 1);
             QCOMPARE(x.valor(1, QStringLiteral("C%1").arg(l)).toString(), QStringLiteral("Seguro automóvel"));
@@ -505,7 +526,7 @@ private slots:
         a.sessao.gCodFirma = QStringLiteral(" 0001 ");
         QTest::mouseClick(j.exportar, Qt::LeftButton);
         QCOMPARE(a.sessao.gExpFicheiro, QStringLiteral("0001ExportApagContab.xls"));
-        QCOMPARE(a.sessao.gExpCaminho, appFolder() + "/0001ExportApagContab.xlsx");
+        QCOMPARE(a.sessao.gExpCaminho, appFolder() + "/0001ExportApagContab (3).xlsx");
         QCOMPARE(a.sessao.gExpRegistos, 3);
         delete j.w;
     }

@@ -321,7 +321,8 @@ private slots:
         // The account's movements after December; a side carries its cost centre only on a prefixed account.
         j.conta->setText("62110");
         j.exporta->click();
-        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QCOMPARE(a.msgs.textos(),
+            (QStringList { "Escolha uma ContaPoc!", "A folha de cálculo foi gravada em " + QDir::toNativeSeparators(folha) }));
         QCOMPARE(a.sessao.gExpFicheiro, QStringLiteral("0001122024.xls"));
         QCOMPARE(a.sessao.gExpTipo, 3);
         QCOMPARE(a.sessao.gExpRegistos, 5);
@@ -381,7 +382,9 @@ private slots:
         m.exporta->click();
         QCOMPARE(movimentos(db, "maria"), QStringList { "1C 2711  100,10 0001" });
         QCOMPARE(movimentos(db, "admin").size(), 4);
-        QVERIFY(x.abre(QDir(appFolder()).filePath("0001122024.xlsx")));
+        // Each export of the same name took a new workbook beside the earlier ones.
+        QCOMPARE(outra.gExpCaminho, QDir(appFolder()).filePath("0001122024 (10).xlsx"));
+        QVERIFY(x.abre(outra.gExpCaminho));
         QCOMPARE(x.ultimaLinha(1), 5);
         delete m.w;
 
