@@ -32,3 +32,11 @@ struct BenchCaminho {
     std::function<void(BenchContexto &)> corre;
     BenchCaminho(const char *n, std::function<void(BenchContexto &)> f);
 };
+
+// The import workbook of the chart import path: 50,000 accounts and 1,000 cost centres of the
+// session's company.
+bool escreveLivro(const QString &caminho, const Session &s);
+
+// The child run of the memory path: imports one workbook into the database of the settings and
+// prints the peak memory; returns the exit code.
+int memoriaImportacao(const QString &livro);

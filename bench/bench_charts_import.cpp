@@ -74,6 +74,8 @@ QString criaExterna(const QString &nome)
     return ok ? ligacao : QString();
 }
 
+} // namespace
+
 bool escreveLivro(const QString &caminho, const Session &s)
 {
     lxw_workbook_options o = {};
@@ -104,6 +106,7 @@ bool escreveLivro(const QString &caminho, const Session &s)
     return true;
 }
 
+namespace {
 qint64 maiorId(QSqlDatabase db, const QString &tabela)
 {
     return valorUnico(db, QStringLiteral("SELECT COALESCE(MAX(Id), 0) FROM ") + tabela).toLongLong();

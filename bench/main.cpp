@@ -109,6 +109,9 @@ int main(int argc, char *argv[])
             o.servidorPg = args[i + 1];
         }
     }
+    // A child of the memory path, in the parent's folder and database.
+    if (args.size() == 3 && args[1] == QLatin1String("--memoria-importacao"))
+        return memoriaImportacao(args[2]);
     QTemporaryDir dir;
     qputenv("MOLVAR_HOME", dir.path().toUtf8());
     garanteIni(nullptr);

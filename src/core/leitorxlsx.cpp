@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QXmlStreamReader>
 
+#include <cstring>
+
 #include <minizip/unzip.h>
 
 namespace {
@@ -131,9 +133,27 @@ private:
             m_erroZip = QStringLiteral("passa os %1 MB aceites").arg(LeitorXlsx::kTamanhoMaximoParte / (1024 * 1024));
             return;
         }
-        if (xml)
-            xml->addData(QByteArray(buf, n));
+        if (!xml)
+            return;
+        // The XML reader holds a whole text or tag before it hands it over. Between two '<' lies
+        // one of them, and no cell holds more than 32,767 characters: a much longer run is refused.
+        for (const char *p = buf, *fim = buf + n; p < fim;) {
+            const char *marca = static_cast<const char *>(std::memchr(p, '<', size_t(fim - p)));
+            m_semMarca += (marca ? marca : fim) - p;
+            if (m_semMarca > kSemMarcaMaximo) {
+                m_erroZip = QStringLiteral("tem mais de %1 KB de seguida sem marcas XML, mais do que qualquer célula")
+                                .arg(kSemMarcaMaximo / 1024);
+                return;
+            }
+            if (!marca)
+                break;
+            m_semMarca = 0;
+            p = marca + 1;
+        }
+        xml->addData(QByteArray(buf, n));
     }
+
+    static constexpr qint64 kSemMarcaMaximo = 1024 * 1024;
 
     bool alimenta()
     {
@@ -147,6 +167,7 @@ private:
     bool m_aberta = false;
     bool m_fim = false;
     qint64 m_lidos = 0;
+    qint64 m_semMarca = 0;
     QString m_erroZip;
 };
 

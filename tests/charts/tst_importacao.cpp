@@ -663,6 +663,11 @@ private slots:
         p[3].tamanho = 1000;
         QVERIFY(escreveZip(a.pasta() + "/escondida.xlsx", p));
         QVERIFY(recusado("escondida.xlsx", "a parte \"xl/worksheets/sheet1.xml\""));
+        // A text longer than any cell would be held whole by the XML reader: refused as it arrives.
+        QVERIFY(escreveZip(a.pasta() + "/texto.xlsx",
+            partesLivro(contas,
+                "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>" + QByteArray(2 << 20, 'x') + "</t></is></c></row>", textos)));
+        QVERIFY(recusado("texto.xlsx", "de seguida sem marcas XML"));
         QCOMPARE(a.msgs.semRespostas, 0);
     }
 };

@@ -1,0 +1,176 @@
+#include "bench.h"
+
+#include "charts/importaplanos.h"
+#include "core/appfolder.h"
+#include "core/connection.h"
+#include "core/mensagens.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlQuery>
+#include <cstdio>
+
+#include <minizip/zip.h>
+
+namespace {
+
+// A line of /proc/self/status ("VmRSS", "VmHWM") in MB.
+double memoriaMb(const char *campo)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &l : f.readAll().split('\n'))
+        if (l.startsWith(campo))
+            return l.mid(int(qstrlen(campo)) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+// Starts the peak over from the present memory, so that it measures what follows alone.
+void recomecaPico()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+// Answers every question with OK and prints what the import says.
+class MensagensAoLado : public Mensagens
+{
+public:
+    Resposta mostra(const QString &texto, const QString &, Botoes, Icone) override
+    {
+        std::fprintf(stderr, "  [mensagem] %s\n", qPrintable(texto.left(300)));
+        return Resposta::Ok;
+    }
+};
+
+bool entrada(zipFile z, const char *nome, const QByteArray &dados)
+{
+    zip_fileinfo info {};
+    return zipOpenNewFileInZip64(z, nome, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 9, 1) == ZIP_OK
+        && zipWriteInFileInZip(z, dados.constData(), unsigned(dados.size())) == ZIP_OK && zipCloseFileInZip(z) == ZIP_OK;
+}
+
+// A workbook whose first sheet inflates to about `tamanho` bytes of `enchimento` repeated between
+// `antes` and `depois`: a small file that claims much memory.
+bool escreveBomba(
+    const QString &caminho, qint64 tamanho, const QByteArray &antes, const QByteArray &enchimento, const QByteArray &depois)
+{
+    const QByteArray ns = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
+    const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    zipFile z = zipOpen64(QFile::encodeName(caminho).constData(), APPEND_STATUS_CREATE);
+    if (!z)
+        return false;
+    bool ok = entrada(z, "xl/workbook.xml",
+                  "<workbook " + ns + " xmlns:r=\"" + rel
+                      + "\"><sheets><sheet name=\"A\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"B\" sheetId=\"2\" "
+                        "r:id=\"rId2\"/></sheets></workbook>")
+        && entrada(z, "xl/_rels/workbook.xml.rels",
+            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
+            "Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Target=\"worksheets/sheet2.xml\"/></Relationships>")
+        && entrada(z, "xl/worksheets/sheet2.xml", "<worksheet " + ns + "><sheetData/></worksheet>");
+    zip_fileinfo info {};
+    ok = ok
+        && zipOpenNewFileInZip64(z, "xl/worksheets/sheet1.xml", &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 9, 1)
+            == ZIP_OK;
+    const QByteArray cabeca = "<worksheet " + ns + "><sheetData>" + antes;
+    const QByteArray fim = depois + "</sheetData></worksheet>";
+    ok = ok && zipWriteInFileInZip(z, cabeca.constData(), unsigned(cabeca.size())) == ZIP_OK;
+    const QByteArray bloco = enchimento.repeated((1 << 20) / enchimento.size());
+    for (qint64 escrito = 0; ok && escrito < tamanho; escrito += bloco.size())
+        ok = zipWriteInFileInZip(z, bloco.constData(), unsigned(bloco.size())) == ZIP_OK;
+    ok = ok && zipWriteInFileInZip(z, fim.constData(), unsigned(fim.size())) == ZIP_OK && zipCloseFileInZip(z) == ZIP_OK;
+    return zipClose(z, nullptr) == ZIP_OK && ok;
+}
+
+} // namespace
+
+int memoriaImportacao(const QString &livro)
+{
+    MensagensAoLado msgs;
+    Session s;
+    s.carregaConfiguracao();
+    s.msg = &msgs;
+    s.abrirFolhas = false;
+    s.gCodFirma = QStringLiteral("0001");
+    s.gAno = 2024;
+    s.gTipoImp = QStringLiteral("X");
+    s.gImportaExcel = true;
+    s.gIxlsPath = QFileInfo(livro).absolutePath() + QLatin1Char('/');
+    s.gImpXls = QFileInfo(livro).fileName();
+    // Connected before the measure starts, so that the figure is the import's own.
+    if (!abreLigacao(s.gLigacao1).isValid())
+        return 1;
+    recomecaPico();
+    const double antes = memoriaMb("VmRSS:");
+    QElapsedTimer t;
+    t.start();
+    ImportaPlanos(s, nullptr);
+    std::printf("%.3f %.1f %.1f\n", t.nsecsElapsed() / 1e9, antes, memoriaMb("VmHWM:"));
+    return 0;
+}
+
+// The peak memory of the workbook import, each workbook in a process of its own so that the
+// figures do not mix: a workbook of 50,000 accounts, a bomb that declares a 1 GiB sheet, a
+// 60 MB sheet whose rows end at row 3, and a sheet whose one cell holds 60 MB of text.
+static BenchCaminho memoria("memória da importação de livros", [](BenchContexto &ctx) {
+    Session &s = ctx.sessao;
+    QSqlDatabase db = abreLigacao(s.gLigacao1);
+    const QString pasta = appFolder();
+    struct Caso {
+        QString nome;
+        QString titulo;
+        std::function<bool(const QString &)> escreve;
+    };
+    const Caso casos[] = {
+        { QStringLiteral("memoria_50000.xlsx"), QStringLiteral("livro de 50 000 contas"),
+            [&](const QString &c) { return escreveLivro(c, s); } },
+        { QStringLiteral("memoria_bomba.xlsx"), QStringLiteral("bomba: folha de 1 GiB declarada"),
+            [](const QString &c) { return escreveBomba(c, qint64(1) << 30, "<row r=\"2\">", " ", "</row>"); } },
+        { QStringLiteral("memoria_vazia.xlsx"), QStringLiteral("folha de 60 MB cuja coluna A acaba na linha 3"),
+            [](const QString &c) {
+                return escreveBomba(c, qint64(60) << 20,
+                    "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>0001</t></is></c><c r=\"B2\"><v>2111</v></c>"
+                    "<c r=\"C2\"><v>1</v></c></row>",
+                    "<row><c/><c><v>1</v></c></row>", "");
+            } },
+        { QStringLiteral("memoria_celula.xlsx"), QStringLiteral("bomba: célula de 60 MB (abaixo do limite)"),
+            [](const QString &c) {
+                return escreveBomba(
+                    c, qint64(60) << 20, "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>", "x", "</t></is></c></row>");
+            } },
+    };
+    for (const Caso &c : casos) {
+        const QString caminho = QDir(pasta).filePath(c.nome);
+        if (!c.escreve(caminho)) {
+            std::fprintf(stderr, "erro: não foi possível escrever %s\n", qPrintable(caminho));
+            continue;
+        }
+        const qint64 contasAntes = valorUnico(db, QStringLiteral("SELECT COALESCE(MAX(Id), 0) FROM PlanoContas")).toLongLong();
+        const qint64 centrosAntes = valorUnico(db, QStringLiteral("SELECT COALESCE(MAX(Id), 0) FROM PlanoCCusto")).toLongLong();
+        QProcess filho;
+        filho.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        filho.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--memoria-importacao"), caminho });
+        filho.waitForFinished(-1);
+        const QStringList r = QString::fromUtf8(filho.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
+        const qint64 linhas
+            = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM PlanoContas WHERE Id > ?"), { contasAntes }).toLongLong()
+            + valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM PlanoCCusto WHERE Id > ?"), { centrosAntes }).toLongLong();
+        if (filho.exitCode() != 0 || r.size() != 3) {
+            std::fprintf(stderr, "erro: a medida de %s falhou\n", qPrintable(c.titulo));
+            continue;
+        }
+        relata(QStringLiteral("ImportaPlanos: ") + c.titulo, linhas, r[0].toDouble());
+        std::printf("    ficheiro de %.1f MB; memória: %.1f MB antes, pico de %.1f MB durante a importação\n",
+            QFileInfo(caminho).size() / 1048576.0, r[1].toDouble(), r[2].toDouble());
+        std::fflush(stdout);
+        QSqlQuery q(db);
+        executa(q, QStringLiteral("DELETE FROM PlanoContas WHERE Id > ?"), { contasAntes });
+        executa(q, QStringLiteral("DELETE FROM PlanoCCusto WHERE Id > ?"), { centrosAntes });
+        QFile::remove(caminho);
+    }
+});
