@@ -116,8 +116,14 @@ int DataGrid::linhasLidas() const
 
 int DataGrid::totalLinhas()
 {
-    while (m_modelo->canFetchMore())
+    // A model that never had a query says it can fetch more yet never does: stop when a
+    // fetch brings nothing.
+    while (m_modelo->canFetchMore()) {
+        const int antes = m_modelo->rowCount();
         m_modelo->fetchMore();
+        if (m_modelo->rowCount() == antes)
+            break;
+    }
     return m_modelo->rowCount();
 }
 

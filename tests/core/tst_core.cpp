@@ -1,6 +1,7 @@
 #include "core/appfolder.h"
 #include "core/connection.h"
 #include "core/datacombo.h"
+#include "core/datagrid.h"
 #include "core/exportaexcel.h"
 #include "core/guard.h"
 #include "core/inifile.h"
@@ -222,6 +223,14 @@ private slots:
         QTest::keyClick(c, Qt::Key_Escape);
         QCOMPARE(esc.count(), 1);
         QVERIFY(d.isVisible());
+
+        // A grid that never had a query counts no rows, as does one that was cleared.
+        DataGrid g;
+        QCOMPARE(g.totalLinhas(), 0);
+        QVERIFY(g.setQuery(a.db(), "SELECT Conta FROM PlanoContas", {}, &erro));
+        QCOMPARE(g.totalLinhas(), 2);
+        g.limpa();
+        QCOMPARE(g.totalLinhas(), 0);
     }
 
     void dinheiroAoCentimo()
