@@ -122,6 +122,9 @@ void Procuras::procura()
     }
     m_grelha->aplicaLayout(layout);
     m_grelha->setColunaBooleana(2, m_fonte.temLancadora());
+    // "Ok" takes the first row unless the user picks another.
+    if (m_grelha->temLinhas())
+        m_grelha->setCurrentIndex(m_grelha->model()->index(0, 0));
 }
 
 void Procuras::aceita()

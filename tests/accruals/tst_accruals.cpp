@@ -104,25 +104,40 @@ private slots:
         QCOMPARE(procura("", "50%"), QStringList { "6811" });
         QCOMPARE(procura("6_", ""), QStringList { "6_13" });
         QCOMPARE(procura("6", "Trab"), QStringList { "6221" });
-        // Typing narrows the list after a pause; Enter searches at once.
+        // Typing narrows the list after a pause; Enter searches at once. Each search makes
+        // its first row current.
         codigo->clear();
         desc->clear();
         QTest::keyClicks(codigo, "21");
         QTRY_COMPARE(coluna(grelha, 0), QStringList { "2111" });
+        QCOMPARE(grelha->linhaActual(), 0);
         codigo->clear();
         QTest::keyClick(codigo, Qt::Key_Return);
         QCOMPARE(coluna(grelha, 0).size(), 6);
+        QCOMPARE(grelha->linhaActual(), 0);
         QVERIFY(p->isVisible());
 
-        // Without a chosen row: a message, and the dialog stays.
+        // Without a row: a message, and the dialog stays.
+        procura("", "balhos");
         filho<QPushButton>(p, "OkButton")->click();
         QCOMPARE(a.msgs.textos(), QStringList { "Escolha uma Conta!" });
         QVERIFY(p->isVisible());
         QVERIFY(destino.recebidos.isEmpty());
         // A chosen row goes to the destination and the dialog goes away.
+        procura("", "");
         grelha->setCurrentIndex(grelha->model()->index(linhaDe(grelha, "6221"), 0));
         filho<QPushButton>(p, "OkButton")->click();
         QCOMPARE(destino.recebidos, (QList<QPair<int, QString>> { { 4, "6221" } }));
+        QTRY_VERIFY(p.isNull());
+
+        // A search of one row, then "Ok": that row.
+        p = new Procuras(a.sessao, &destino);
+        p->open();
+        filho<QLineEdit>(p, "Codigo")->setText("681");
+        filho<QLineEdit>(p, "Descricao")->setText("50 e");
+        QTest::keyClick(filho<QLineEdit>(p, "Descricao"), Qt::Key_Return);
+        filho<QPushButton>(p, "OkButton")->click();
+        QCOMPARE(destino.recebidos.last(), (QPair<int, QString> { 4, "6812" }));
         QTRY_VERIFY(p.isNull());
 
         // A double click on a row accepts it, here inside a modal exec().
@@ -144,7 +159,7 @@ private slots:
         p->open();
         filho<QPushButton>(p, "CancelButton")->click();
         QTRY_VERIFY(p.isNull());
-        QCOMPARE(destino.recebidos.size(), 2);
+        QCOMPARE(destino.recebidos.size(), 3);
         QCOMPARE(a.msgs.textos().size(), 1);
     }
 
