@@ -65,9 +65,10 @@ Procuras::Procuras(Session &s, ProcurasDestino *destino, QWidget *parent)
 
     // Typing narrows the list after a short pause, so a long chart is not re-read per key.
     m_espera = new QTimer(this);
+    m_espera->setObjectName(QStringLiteral("espera"));
     m_espera->setSingleShot(true);
     m_espera->setInterval(250);
-    connect(m_espera, &QTimer::timeout, this, &Procuras::procura);
+    connect(m_espera, &QTimer::timeout, this, &Procuras::procuraAoEscrever);
     connect(m_codigo, &QLineEdit::textEdited, m_espera, qOverload<>(&QTimer::start));
     connect(m_desc, &QLineEdit::textEdited, m_espera, qOverload<>(&QTimer::start));
     connect(m_codigo, &QLineEdit::returnPressed, this, &Procuras::procura);
@@ -82,6 +83,16 @@ Procuras::Procuras(Session &s, ProcurasDestino *destino, QWidget *parent)
 
 void Procuras::procura()
 {
+    lista(true);
+}
+
+void Procuras::procuraAoEscrever()
+{
+    lista(false);
+}
+
+void Procuras::lista(bool pedida)
+{
     m_espera->stop();
     m_fonte = fontePlano(m_s, m_tipo);
     // The totals window has no list for Primavera: nothing is read for it either.
@@ -89,6 +100,7 @@ void Procuras::procura()
         m_fonte = FontePlano();
     if (!m_fonte.existe()) {
         m_grelha->limpa();
+        m_falhaDita.clear();
         return;
     }
     QStringList colunas = { m_fonte.colunaCodigo, m_fonte.colunaDescricao };
@@ -117,9 +129,14 @@ void Procuras::procura()
         || !m_grelha->setQuery(
             db, m_fonte.select(colunas, condicoes.join(QStringLiteral(" AND "))), m_fonte.valores(valores), &erro)) {
         m_grelha->limpa();
-        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler o %1.").arg(nomePlano(m_tipo)), erro);
+        // An unreachable database fails at every pause in typing: one box until the outcome
+        // changes or the user asks again.
+        if (pedida || erro != m_falhaDita)
+            m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler o %1.").arg(nomePlano(m_tipo)), erro);
+        m_falhaDita = erro;
         return;
     }
+    m_falhaDita.clear();
     m_grelha->aplicaLayout(layout);
     m_grelha->setColunaBooleana(2, m_fonte.temLancadora());
     // "Ok" takes the first row unless the user picks another.

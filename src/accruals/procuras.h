@@ -31,12 +31,17 @@ public:
     Procuras(Session &s, ProcurasDestino *destino, QWidget *parent = nullptr);
 
     int modo() const { return m_modo; }
-    // Lists the chart filtered by the two boxes.
+    // Lists the chart filtered by the two boxes and makes the first row current; a failure
+    // is always said.
     void procura();
     // Hands the code of the current row to the destination and closes; without a row says so.
     void aceita();
 
 private:
+    // The search after a pause in typing: a failure already said is not said again.
+    void procuraAoEscrever();
+    void lista(bool pedida);
+
     Session &m_s;
     ProcurasDestino *m_destino;
     int m_modo;
@@ -51,4 +56,5 @@ private:
     QPushButton *m_ok;
     QPushButton *m_cancelar;
     QTimer *m_espera;
+    QString m_falhaDita; // the failure last said, until a search succeeds
 };

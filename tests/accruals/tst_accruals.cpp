@@ -249,6 +249,21 @@ private slots:
         QCOMPARE(a.msgs.mostradas.size(), 1);
         QVERIFY(a.msgs.ultimo().startsWith("Não foi possível ler o plano de centros de custo."));
         QVERIFY(a.msgs.ultimo().contains("nao_existe.db"));
+        // Said once: the searches after pauses in typing fail silently; Enter says it again.
+        auto *espera = p->findChild<QTimer *>("espera");
+        auto *caixa = filho<QLineEdit>(p, "Codigo");
+        QVERIFY(espera);
+        for (const char *texto : { "S", "1" }) {
+            QTest::keyClicks(caixa, texto);
+            QVERIFY(espera->isActive());
+            QTRY_VERIFY(!espera->isActive());
+        }
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QTest::keyClick(caixa, Qt::Key_Return);
+        QCOMPARE(a.msgs.mostradas.size(), 2);
+        QTest::keyClicks(caixa, "x");
+        QTRY_VERIFY(!espera->isActive());
+        QCOMPARE(a.msgs.mostradas.size(), 2);
         filho<QPushButton>(p, "CancelButton")->click();
         QTRY_VERIFY(p.isNull());
         QCOMPARE(destino.recebidos.size(), 1);
