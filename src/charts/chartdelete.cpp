@@ -36,6 +36,8 @@ ChartDelete::ChartDelete(Session &s, TipoPlano tipo, QWidget *parent)
     m_apagar->setObjectName(QStringLiteral("DelButton"));
     m_cancelar = new QPushButton(QStringLiteral("Cancelar"), this);
     m_cancelar->setObjectName(QStringLiteral("CancelButton"));
+    // Nothing can be deleted from a chart that was not read.
+    m_apagar->setEnabled(false);
 
     auto *g = new QGridLayout(this);
     g->addWidget(m_label, 0, 0);
@@ -75,6 +77,7 @@ void ChartDelete::carrega()
         return;
     }
     m_carregado = true;
+    m_apagar->setEnabled(true);
     const int n = m_combo->rowCount();
     m_linhaDoCodigo.reserve(n);
     for (int i = n - 1; i >= 0; --i)
@@ -139,10 +142,12 @@ void ChartDelete::procura()
 void ChartDelete::apaga()
 {
     const bool contas = m_tipo == TipoPlano::Contas;
+    if (!m_carregado) {
+        m_s.msg->informa(QStringLiteral("O %1 não foi lido: não há nada a apagar.").arg(nomePlano(m_tipo)));
+        return;
+    }
     if (!m_s.msg->perguntaSimNao(contas ? QStringLiteral("Deseja apagar conta?") : QStringLiteral("Deseja apagar ct.custo?"),
             QStringLiteral("Apagar"), Mensagens::Icone::Exclamacao))
-        return;
-    if (!m_carregado)
         return;
     const FontePlano f = fontePropria(m_s, m_tipo);
     QString erro;

@@ -279,6 +279,14 @@ private slots:
         QCOMPARE(a.msgs.mostradas.size(), 1);
         QVERIFY(a.msgs.ultimo().startsWith("Não foi possível ler o plano de centros de custo."));
         QCOMPARE(filho<DataCombo>(d, "DataCombo1")->rowCount(), 0);
+        // "Apagar" stays off; Enter in the list says why nothing can be deleted, and asks nothing.
+        QVERIFY(!filho<QPushButton>(d, "DelButton")->isEnabled());
+        QVERIFY(mostra(d));
+        a.msgs.responde(Mensagens::Resposta::Sim);
+        filho<DataCombo>(d, "DataCombo1")->setFocus();
+        QTest::keyClick(filho<DataCombo>(d, "DataCombo1"), Qt::Key_Return);
+        QCOMPARE(a.msgs.textos().last(), QStringLiteral("O plano de centros de custo não foi lido: não há nada a apagar."));
+        QCOMPARE(a.msgs.mostradas.last().botoes, Mensagens::Botoes::Ok);
         filho<QPushButton>(d, "CancelButton")->click();
         QTRY_VERIFY(d.isNull());
     }
