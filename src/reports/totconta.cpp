@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QVBoxLayout>
@@ -60,8 +61,9 @@ Centimos inteiro(const QVariant &v)
     return v.toLongLong();
 }
 
-// A total as plain decimal text with the decimal comma: no thousands separator and no
-// trailing zero decimals ("1234,5", a whole sum "1234"); built from the cents, so exact.
+// A total as plain decimal text with the workstation's decimal separator: no thousands
+// separator and no trailing zero decimals ("1234,5", a whole sum "1234"); built from the
+// cents, so exact.
 QString textoTotal(Centimos c)
 {
     QString t = formataCentimos(c);
@@ -69,7 +71,7 @@ QString textoTotal(Centimos c)
         t.chop(1);
     if (t.endsWith(u','))
         t.chop(1);
-    return t;
+    return t.replace(u',', QLocale::system().decimalPoint());
 }
 
 } // namespace
@@ -170,8 +172,9 @@ TotConta::TotConta(Session &s, QWidget *parent)
     DTPicker1 = new QDateEdit(QDate(2006, 7, 25), this);
     DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
     DTPicker1->setDisplayFormat(QStringLiteral("MM-yyyy"));
-    vtotdeb = caixa("vtotdeb", 17);
-    vtotcre = caixa("vtotcre", 17);
+    // Only the program writes the totals: no length of ours may cut one.
+    vtotdeb = caixa("vtotdeb", 32767);
+    vtotcre = caixa("vtotcre", 32767);
     for (QLineEdit *e : { vtotdeb, vtotcre }) {
         e->setReadOnly(true);
         e->setAlignment(Qt::AlignRight);

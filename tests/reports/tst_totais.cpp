@@ -69,6 +69,12 @@ Janela abre(Session &s)
     return j;
 }
 
+// A total as the window writes it: the workstation's decimal separator in place of the comma.
+QString local(QString t)
+{
+    return t.replace(QLatin1Char(','), QLocale::system().decimalPoint());
+}
+
 // The search dialog over the window: finds a code and accepts the first row.
 bool escolheNaProcura(TotConta *w, const QString &codigo)
 {
@@ -238,14 +244,14 @@ private slots:
 
         // December: January of the next year counts, December itself does not; 0,10 + 0,20 shows 0,3.
         // Plain decimal text: no trailing zero decimals, a whole sum without any.
-        QCOMPARE(j.totais("2711", "", 2024, 12), QStringLiteral("0/0,3"));
+        QCOMPARE(j.totais("2711", "", 2024, 12), local("0/0,3"));
         QCOMPARE(j.w->anoEscolhido() * 100 + j.w->mesEscolhido(), 202412);
-        QCOMPARE(j.totais("2711", "", 2024, 11), QStringLiteral("0/0,4"));
+        QCOMPARE(j.totais("2711", "", 2024, 11), local("0/0,4"));
         QCOMPARE(j.totais("2711", "", 2025, 1), QStringLiteral("0/0"));
-        QCOMPARE(j.totais("2711", "", 2024, 9), QStringLiteral("5/0,5"));
-        QCOMPARE(j.totais("2711", "CC1", 2024, 11), QStringLiteral("0/0,2"));
-        QCOMPARE(j.totais("62110", "", 2024, 12), QStringLiteral("1234,8/1234,5"));
-        QCOMPARE(j.totais("62110", "CC2", 2024, 12), QStringLiteral("1234,5/1234,5"));
+        QCOMPARE(j.totais("2711", "", 2024, 9), local("5/0,5"));
+        QCOMPARE(j.totais("2711", "CC1", 2024, 11), local("0/0,2"));
+        QCOMPARE(j.totais("62110", "", 2024, 12), local("1234,8/1234,5"));
+        QCOMPARE(j.totais("62110", "CC2", 2024, 12), local("1234,5/1234,5"));
         QCOMPARE(j.totais("6211", "", 2020, 1), QStringLiteral("0/0"));
         // Values are bound, never pasted into the statement.
         QCOMPARE(j.totais("x' OR '1'='1", "", 2020, 1), QStringLiteral("0/0"));
@@ -257,31 +263,34 @@ private slots:
         j.ccusto->setText("");
         j.data->setDate(QDate(2024, 12, 1));
         QTest::keyClick(j.conta, Qt::Key_Return);
-        QCOMPARE(j.deb->text() + "/" + j.cre->text(), QStringLiteral("1234,8/1234,5"));
+        QCOMPARE(j.deb->text() + "/" + j.cre->text(), local("1234,8/1234,5"));
         j.conta->setText("2711");
-        QCOMPARE(j.deb->text(), QStringLiteral("1234,8"));
+        QCOMPARE(j.deb->text(), local("1234,8"));
 
         // No account: said, and the totals stay.
         j.conta->setText("");
         QTest::keyClick(j.ccusto, Qt::Key_Enter);
         QCOMPARE(a.msgs.textos(), QStringList { "Escolha uma ContaPoc!" });
-        QCOMPARE(j.deb->text(), QStringLiteral("1234,8"));
+        QCOMPARE(j.deb->text(), local("1234,8"));
 
         // A failing query is said with the database's text; the totals stay and the window still works.
         QVERIFY(corre(db, "ALTER TABLE Molvar RENAME TO MolvarFora"));
-        QCOMPARE(j.totais("62110", "", 2025, 1), QStringLiteral("1234,8/1234,5"));
+        QCOMPARE(j.totais("62110", "", 2025, 1), local("1234,8/1234,5"));
         QVERIFY(a.msgs.ultimo().startsWith("Não foi possível calcular os totais da conta.\n\n"));
         QVERIFY(corre(db, "ALTER TABLE MolvarFora RENAME TO Molvar"));
-        QCOMPARE(j.totais("62110", "", 2025, 1), QStringLiteral("1234,5/1234,5"));
+        QCOMPARE(j.totais("62110", "", 2025, 1), local("1234,5/1234,5"));
 
         // Amounts that SQLite keeps as binary doubles just under the cent (1,15 is 114,999... cents):
         // each is rounded to its cent before the sum, never cut.
         QVERIFY(criaMolvaralizacao(db, { "0001", 6, "Portes", "P6", 115, 1, 2025, 3, "2781", "2711", "" }));
         QVERIFY(criaMolvaralizacao(db, { "0001", 7, "Selos", "P7", 29, 1, 2025, 3, "2781", "2711", "" }));
         QVERIFY(criaMolvaralizacao(db, { "0001", 8, "Taxas", "P8", 57, 1, 2025, 3, "2781", "2711", "" }));
-        QString total = j.totais("2781", "", 2025, 2);
-        total.replace(QLocale().decimalPoint(), QStringLiteral(","));
-        QCOMPARE(total, QStringLiteral("2,01/0"));
+        QCOMPARE(j.totais("2781", "", 2025, 2), local("2,01/0"));
+
+        // No total is cut, however long: eleven rows of 9 999 999 999 999,99.
+        for (int r = 10; r < 21; ++r)
+            QVERIFY(criaMolvaralizacao(db, { "0001", r, "Grande", "G", 999999999999999, 1, 2025, 3, "699", "2711", "" }));
+        QCOMPARE(j.totais("699", "", 2025, 1), local("109999999999999,89/0"));
         delete j.w;
     }
 
