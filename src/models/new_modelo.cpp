@@ -104,6 +104,12 @@ void CabecalhoModelo::codifica()
         focaNome();
         return;
     }
+    for (QLineEdit *c : { nlincab, nlinini, nlinsep, nlinfim })
+        if (!contagemDeLinhasValida(c->text())) {
+            m_s.msg->informa(QStringLiteral("O número de linhas tem de ser um número inteiro de 0 a 99."));
+            c->setFocus();
+            return;
+        }
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     if (!db.isValid()) {

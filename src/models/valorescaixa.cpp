@@ -67,3 +67,14 @@ QString nomeModeloGuardado(const QString &nome)
         --n;
     return nome.left(n).leftJustified(kTamanhoNomeModelo, QLatin1Char(' '));
 }
+
+bool contagemDeLinhasValida(const QString &texto)
+{
+    const QString t = texto.trimmed();
+    if (t.isEmpty() || t.size() > 2)
+        return false;
+    for (const QChar c : t)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}

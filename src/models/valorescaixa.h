@@ -20,3 +20,6 @@ qint16 numeroDaCaixa(const QString &texto, bool *cabe = nullptr);
 // characters is left as it is (it then names no stored model).
 inline constexpr int kTamanhoNomeModelo = 10;
 QString nomeModeloGuardado(const QString &nome);
+
+// A line count of a model header: a whole number from 0 to 99 (blanks around it ignored).
+bool contagemDeLinhasValida(const QString &texto);

@@ -201,12 +201,27 @@ private slots:
         QCOMPARE(n->focusWidget(), n->tipodet);
         QCOMPARE(conta(db, "SELECT COUNT(*) FROM Modexptxt"), 0);
 
-        // Blanks around the name and a quote inside; counts read as numbers; the form waits
-        // under the item choice and closes with it.
+        // A count that is not a whole number from 0 to 99: said, the focus on its box, nothing stored.
         escreve(n->modelo, QStringLiteral(" O'Neil  "));
         n->tipodet->setCurrentIndex(2);
+        QLineEdit *caixas[] = { n->nlincab, n->nlinini, n->nlinsep, n->nlinfim };
+        const char *errados[] = { "ab", "-1", "1e", "9x" };
+        for (int i = 0; i < 4; ++i) {
+            for (QLineEdit *c : caixas)
+                escreve(c, QStringLiteral("1"));
+            escreve(caixas[i], QString::fromLatin1(errados[i]));
+            clica(n->CodButton);
+            QCOMPARE(a.msgs.ultimo(), QStringLiteral("O número de linhas tem de ser um número inteiro de 0 a 99."));
+            QCOMPARE(n->focusWidget(), caixas[i]);
+        }
+        QCOMPARE(a.msgs.mostradas.size(), 4);
+        QCOMPARE(conta(db, "SELECT COUNT(*) FROM Modexptxt"), 0);
+        a.msgs.limpa();
+
+        // Blanks around the name and a quote inside; counts read as numbers; the form waits
+        // under the item choice and closes with it.
         for (auto [caixa, texto] :
-            { std::pair { n->nlincab, "2" }, { n->nlinini, "2." }, { n->nlinsep, "x" }, { n->nlinfim, "-4" } })
+            { std::pair { n->nlincab, "2" }, { n->nlinini, "02" }, { n->nlinsep, "0" }, { n->nlinfim, "99" } })
             escreve(caixa, QString::fromLatin1(texto));
         QString visto;
         quandoModal(QStringLiteral("Cod_Modelo"), [&](QDialog *d) {
@@ -217,7 +232,7 @@ private slots:
         clica(n->CodButton);
         QCOMPARE(visto, QStringLiteral("Codificação do modelo O'Neil|O'Neil|1"));
         QVERIFY(fechou(n));
-        QCOMPARE(cabecalho(db, "O'Neil"), QStringList({ "O'Neil    ", "2", "2", "2", "0", "-4", "0" }));
+        QCOMPARE(cabecalho(db, "O'Neil"), QStringList({ "O'Neil    ", "2", "2", "2", "0", "99", "0" }));
 
         // The same name again: the message, nothing added, the window stays.
         n = abre<New_Modelo>(a);
