@@ -78,13 +78,24 @@ void Del_Modelo::apaga()
             QStringLiteral("Deseja apagar o modelo?"), QStringLiteral("Apagar"), Mensagens::Icone::Exclamacao))
         return;
     QString erro;
-    // The header and its coded items go together or not at all. The items' modelo is a
-    // varchar holding the trimmed name, so it is matched without the header's padding.
-    const bool feito = executaTudoOuNada(m_s.gLigacao1,
-        { { QStringLiteral("delete FROM modexptxt where modelo = ?"), { nomeModeloGuardado(nome) } },
-            { QStringLiteral("delete FROM modexptxtdet where modelo = ?"), { nome.trimmed() } } },
-        &erro);
-    if (!feito) {
+    QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
+    // The header and its coded items go together or not at all; without a header (deleted
+    // meanwhile elsewhere) nothing is deleted and nothing reported as done.
+    Transacao t(db);
+    QSqlQuery q(db);
+    const QVariantList nomeComparado { nomeModeloComparado(nome) };
+    if (!db.isValid() || !t.iniciada(&erro)
+        || !executa(q, QStringLiteral("delete FROM modexptxt where ") + condicaoNomeModelo(), nomeComparado, &erro)) {
+        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível apagar o modelo."), erro);
+        return;
+    }
+    if (q.numRowsAffected() == 0) {
+        t.anula();
+        m_s.msg->informa(QStringLiteral("O modelo não está definido"));
+        return;
+    }
+    if (!executa(q, QStringLiteral("delete FROM modexptxtdet where ") + condicaoNomeModelo(), nomeComparado, &erro)
+        || !t.confirma(&erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível apagar o modelo."), erro);
         return;
     }

@@ -169,7 +169,8 @@ bool New_Modelo::verificaNome(QSqlDatabase db, QVariant *)
     }
     QSqlQuery q(db);
     QString erro;
-    if (!executa(q, QStringLiteral("SELECT * FROM modexptxt where modelo = ?"), { nomeModeloGuardado(modelo->text()) }, &erro)) {
+    if (!executa(q, QStringLiteral("SELECT * FROM modexptxt where ") + condicaoNomeModelo(),
+            { nomeModeloComparado(modelo->text()) }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível verificar o modelo."), erro);
         return false;
     }
@@ -258,7 +259,8 @@ bool Alt_Modelo::verificaNome(QSqlDatabase db, QVariant *id)
 {
     QSqlQuery q(db);
     QString erro;
-    if (!executa(q, QStringLiteral("SELECT * FROM modexptxt where modelo = ?"), { nomeModeloGuardado(Modelo->text()) }, &erro)) {
+    if (!executa(q, QStringLiteral("SELECT * FROM modexptxt where ") + condicaoNomeModelo(),
+            { nomeModeloComparado(Modelo->text()) }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível verificar o modelo."), erro);
         return false;
     }

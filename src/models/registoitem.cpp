@@ -13,7 +13,10 @@
 #include <cmath>
 
 namespace {
-const QString kSelect = QStringLiteral("SELECT * FROM modexptxtdet where modelo = ? and tipocod = ?");
+QString condicaoItem()
+{
+    return condicaoNomeModelo() + QStringLiteral(" and tipocod = ?");
+}
 }
 
 bool RegistoItem::le(QSqlDatabase db, const QString &modelo, qint16 tipocod, QString *erro)
@@ -25,7 +28,8 @@ bool RegistoItem::le(QSqlDatabase db, const QString &modelo, qint16 tipocod, QSt
     m_atribuidas.clear();
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!executa(q, kSelect, { modelo, int(tipocod) }, erro))
+    if (!executa(q, QStringLiteral("SELECT * FROM modexptxtdet where ") + condicaoItem(),
+            { nomeModeloComparado(modelo), int(tipocod) }, erro))
         return false;
     if (!q.next())
         return true;
@@ -78,9 +82,9 @@ bool RegistoItem::grava(QSqlDatabase db, QString *erro)
         return false;
     QSqlQuery q(db);
     if (!executa(q,
-            QStringLiteral("UPDATE modexptxtdet SET ") + sets.join(QStringLiteral(", "))
-                + QStringLiteral(" WHERE modelo = ? and tipocod = ?"),
-            valores + QVariantList { m_modelo, int(m_tipocod) }, erro))
+            QStringLiteral("UPDATE modexptxtdet SET ") + sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ")
+                + condicaoItem(),
+            valores + QVariantList { nomeModeloComparado(m_modelo), int(m_tipocod) }, erro))
         return false;
     if (q.numRowsAffected() == 0) {
         // Deleted meanwhile (another window or user): write it again rather than lose the work.
@@ -110,8 +114,8 @@ bool RegistoItem::grava(QSqlDatabase db, QString *erro)
 bool RegistoItem::apaga(QSqlDatabase db, const QString &modelo, qint16 tipocod, QString *erro)
 {
     QSqlQuery q(db);
-    return executa(
-        q, QStringLiteral("delete FROM modexptxtdet where modelo = ? and tipocod = ?"), { modelo, int(tipocod) }, erro);
+    return executa(q, QStringLiteral("delete FROM modexptxtdet where ") + condicaoItem(),
+        { nomeModeloComparado(modelo), int(tipocod) }, erro);
 }
 
 bool RegistoItem::anula(Session &s, const QString &oQue)

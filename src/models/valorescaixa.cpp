@@ -68,6 +68,23 @@ QString nomeModeloGuardado(const QString &nome)
     return nome.left(n).leftJustified(kTamanhoNomeModelo, QLatin1Char(' '));
 }
 
+QString condicaoNomeModelo()
+{
+    return QStringLiteral("TRIM(modelo) = ?");
+}
+
+QString nomeModeloComparado(const QString &nome)
+{
+    // SQL's TRIM takes blanks only.
+    qsizetype inicio = 0;
+    qsizetype fim = nome.size();
+    while (inicio < fim && nome.at(inicio) == QLatin1Char(' '))
+        ++inicio;
+    while (fim > inicio && nome.at(fim - 1) == QLatin1Char(' '))
+        --fim;
+    return nome.mid(inicio, fim - inicio);
+}
+
 bool contagemDeLinhasValida(const QString &texto)
 {
     const QString t = texto.trimmed();

@@ -21,5 +21,11 @@ qint16 numeroDaCaixa(const QString &texto, bool *cabe = nullptr);
 inline constexpr int kTamanhoNomeModelo = 10;
 QString nomeModeloGuardado(const QString &nome);
 
+// Every lookup of a model by name, in the headers and in the items, compares it without the
+// blanks around it: a header padded by PostgreSQL or by this editor and one stored bare by
+// another program name the same model. Bind nomeModeloComparado(name) to the condition.
+QString condicaoNomeModelo();
+QString nomeModeloComparado(const QString &nome);
+
 // A line count of a model header: a whole number from 0 to 99 (blanks around it ignored).
 bool contagemDeLinhasValida(const QString &texto);

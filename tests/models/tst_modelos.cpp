@@ -343,6 +343,44 @@ private slots:
         QCOMPARE(conta(db, "SELECT COUNT(*) FROM modexptxtdet WHERE modelo = ?", { "M1" }), 3);
         QCOMPARE(conta(db, "SELECT COUNT(*) FROM modexptxtdet") + conta(db, "SELECT COUNT(*) FROM Modexptxt"), 4);
 
+        // A header stored bare by another program (SQLite keeps it so) is the same model
+        // everywhere: altered, then deleted with its items.
+        QVERIFY(corre(db,
+            QStringLiteral("INSERT INTO Modexptxt (Modelo, TipoDet, NlinCab, NlinIni, NlinSep, NlinFim, Activo) "
+                           "VALUES ('NU', 0, 1, 1, 0, 0, 0)")));
+        QVERIFY(corre(db, QStringLiteral("INSERT INTO modexptxtdet (modelo, tipocod) VALUES ('NU', 3)")));
+        auto linhaNU = [](DataCombo *c) {
+            for (int i = 0; i < c->rowCount(); ++i)
+                if (c->row(i).value(QStringLiteral("Modelo")).toString().trimmed() == QLatin1String("NU"))
+                    return i;
+            return -1;
+        };
+        auto m = abre<Alt_Modelo>(a);
+        m->Modelo->setCurrentIndex(linhaNU(m->Modelo));
+        quandoModal(QStringLiteral("Cod_Modelo"), [](QDialog *c) { c->close(); });
+        clica(m->CodButton);
+        QVERIFY(fechou(m));
+        d = abre<Del_Modelo>(a);
+        d->Modelo->setCurrentIndex(linhaNU(d->Modelo));
+        a.msgs.responde(Mensagens::Resposta::Sim);
+        clica(d->ApagaButton);
+        QVERIFY(fechou(d));
+        QCOMPARE(conta(db, "SELECT COUNT(*) FROM modexptxtdet WHERE modelo = 'NU'")
+                + conta(db, "SELECT COUNT(*) FROM Modexptxt WHERE TRIM(Modelo) = 'NU'"),
+            0);
+        QCOMPARE(a.msgs.textos().size(), 3);
+
+        // Deleted at another workstation meanwhile: said, nothing deleted, the window stays.
+        d = abre<Del_Modelo>(a);
+        QVERIFY(corre(db, QStringLiteral("DELETE FROM Modexptxt")));
+        a.msgs.responde(Mensagens::Resposta::Sim);
+        clica(d->ApagaButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("O modelo não está definido"));
+        QVERIFY(d->isVisible());
+        QCOMPARE(conta(db, "SELECT COUNT(*) FROM modexptxtdet WHERE modelo = ?", { "M1" }), 3);
+        d->close();
+        QVERIFY(criaModelo(db, "M1", { 0, 1, 1, 0, 0, 0 }));
+
         // The items cannot go: the header stays too, the failure is said, the window stays.
         QVERIFY(corre(db, QStringLiteral("DROP TABLE modexptxtdet")));
         d = abre<Del_Modelo>(a);
