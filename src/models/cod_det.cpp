@@ -133,7 +133,7 @@ void Cod_det::carrega()
     }
     if (!m_linha.existe()) {
         if (!m_linha.cria(db, &erro))
-            m_s.msg->erroBaseDados(QStringLiteral("Não foi possível criar a codificação da linha do modelo."), erro);
+            m_linha.dizFalha(m_s, QStringLiteral("Não foi possível criar a codificação da linha do modelo."), erro);
         return;
     }
     const QVariant lcampos = m_linha.valor(QStringLiteral("Lcampos"));
@@ -245,7 +245,7 @@ void Cod_det::grava()
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     if (!db.isValid() || !m_linha.grava(db, &erro)) {
-        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível gravar a codificação da linha do modelo."), erro);
+        m_linha.dizFalha(m_s, QStringLiteral("Não foi possível gravar a codificação da linha do modelo."), erro);
         return;
     }
     accept();

@@ -148,7 +148,7 @@ void Cod_nome::carrega()
     }
     if (!m_linha.existe()) {
         if (!m_linha.cria(db, &erro))
-            m_s.msg->erroBaseDados(QStringLiteral("Não foi possível criar a codificação do nome do modelo."), erro);
+            m_linha.dizFalha(m_s, QStringLiteral("Não foi possível criar a codificação do nome do modelo."), erro);
         return;
     }
 
@@ -312,7 +312,7 @@ void Cod_nome::grava()
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     if (!db.isValid() || !m_linha.grava(db, &erro)) {
-        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível gravar a codificação do nome do modelo."), erro);
+        m_linha.dizFalha(m_s, QStringLiteral("Não foi possível gravar a codificação do nome do modelo."), erro);
         return;
     }
     accept();

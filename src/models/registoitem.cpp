@@ -40,11 +40,40 @@ bool RegistoItem::le(QSqlDatabase db, const QString &modelo, qint16 tipocod, QSt
     return true;
 }
 
-bool RegistoItem::cria(QSqlDatabase db, QString *erro)
+bool RegistoItem::modeloDefinido(QSqlDatabase db, QString *erro)
 {
     QSqlQuery q(db);
+    QString sql = QStringLiteral("SELECT 1 FROM modexptxt WHERE ") + condicaoNomeModelo();
+    if (ePostgres(db))
+        sql += QStringLiteral(" FOR SHARE");
+    if (!executa(q, sql, { nomeModeloComparado(m_modelo) }, erro))
+        return false;
+    if (q.next())
+        return true;
+    m_semModelo = true;
+    if (erro)
+        *erro = QStringLiteral("O modelo não está definido");
+    return false;
+}
+
+void RegistoItem::dizFalha(Session &s, const QString &falha, const QString &erro) const
+{
+    if (m_semModelo)
+        s.msg->informa(QStringLiteral("O modelo não está definido"));
+    else
+        s.msg->erroBaseDados(falha, erro);
+}
+
+bool RegistoItem::cria(QSqlDatabase db, QString *erro)
+{
+    m_semModelo = false;
+    Transacao t(db);
+    if (!t.iniciada(erro) || !modeloDefinido(db, erro))
+        return false;
+    QSqlQuery q(db);
     if (!executa(
-            q, QStringLiteral("INSERT INTO modexptxtdet (modelo, tipocod) VALUES (?, ?)"), { m_modelo, int(m_tipocod) }, erro))
+            q, QStringLiteral("INSERT INTO modexptxtdet (modelo, tipocod) VALUES (?, ?)"), { m_modelo, int(m_tipocod) }, erro)
+        || !t.confirma(erro))
         return false;
     m_existe = true;
     m_valores.insert(QStringLiteral("modelo"), m_modelo);
@@ -77,8 +106,9 @@ bool RegistoItem::grava(QSqlDatabase db, QString *erro)
         sets << QStringLiteral("tipocod = ?");
         valores << int(m_tipocod);
     }
+    m_semModelo = false;
     Transacao t(db);
-    if (!t.iniciada(erro))
+    if (!t.iniciada(erro) || !modeloDefinido(db, erro))
         return false;
     QSqlQuery q(db);
     if (!executa(q,

@@ -32,13 +32,24 @@ public:
     // has meanwhile disappeared. Both in one transaction, so nothing is half-written.
     bool grava(QSqlDatabase db, QString *erro = nullptr);
 
+    // Whether the last cria() or grava() wrote nothing because the item's model has no header
+    // (deleted meanwhile): an item is never written without its model.
+    bool semModelo() const { return m_semModelo; }
+    // Says why cria() or grava() failed: the model gone, or `falha` with the database's text.
+    void dizFalha(Session &s, const QString &falha, const QString &erro) const;
+
     static bool apaga(QSqlDatabase db, const QString &modelo, qint16 tipocod, QString *erro = nullptr);
     // Deletes the row of the session's model and item (s.gModelo, s.gItemCodigo); on failure
     // says so, naming what was being annulled, and returns false.
     static bool anula(Session &s, const QString &oQue);
 
 private:
+    // Inside the write's transaction; on PostgreSQL the header is locked until the commit, so
+    // that a deletion of the model waits for the item and then takes it too.
+    bool modeloDefinido(QSqlDatabase db, QString *erro);
+
     QString m_modelo;
+    bool m_semModelo = false;
     qint16 m_tipocod = 0;
     bool m_existe = false;
     QHash<QString, QVariant> m_valores; // by lower-case column name

@@ -33,6 +33,15 @@ QVariantMap linhaGuardada(QSqlDatabase db, const QString &modelo, int tipocod)
     return m;
 }
 
+// The header of kModelo: an item is only written for a model that has one.
+bool criaCabecalho(QSqlDatabase db)
+{
+    return corre(db,
+        QStringLiteral("INSERT INTO Modexptxt (Modelo, TipoDet, NlinCab, NlinIni, NlinSep, NlinFim, Activo) "
+                       "VALUES (?, 0, 1, 1, 0, 0, 0)"),
+        { kModelo });
+}
+
 int linhas(QSqlDatabase db, int tipocod)
 {
     return conta(db, QStringLiteral("SELECT COUNT(*) FROM modexptxtdet where modelo = ? and tipocod = ?"), { kModelo, tipocod });
@@ -494,6 +503,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         const OpcoesLinha o = opcoesLinha();
         CamposLinha escritos;
         for (int n = 1; n <= 24; ++n) {
@@ -578,6 +588,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         SQL_OK(a.db(),
             "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos, Lpcampo1, Ltcampo1, Ltccampo1, Ltscampo1, Lacampo1, Lfcampo1,"
             " Ldcampo1, Lndcampo1, Ltvcampo1, Lpcampo2, Ltcampo2, Ltccampo2, Ltscampo2, Lacampo2, Lfcampo2, Ldcampo2,"
@@ -616,6 +627,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         a.sessao.gModelo = kModelo;
         a.sessao.gItemCodigo = 0;
         a.sessao.gItemNome = QStringLiteral("Nome do Ficheiro");
@@ -639,6 +651,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         a.sessao.gModelo = kModelo;
         SQL_OK(a.db(), "INSERT INTO modexptxtdet (modelo, tipocod, Fpnome1, Ffnome2) VALUES (?, 0, 4, 'QQ')", kModelo);
         Cod_nome d(a.sessao);
@@ -666,6 +679,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         a.sessao.gModelo = kModelo;
         SQL_OK(a.db(),
             "INSERT INTO modexptxtdet (modelo, tipocod, Fnome, Fext, Ffnome, ftnome, Fpnome) VALUES (?, 0, 0, 0, 'OLD', 3, 0)",
@@ -693,6 +707,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         a.sessao.gModelo = kModelo;
         // An earlier coding of four parts: the columns of parts 3 and 4 must stay.
         SQL_OK(a.db(),
@@ -776,6 +791,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         a.sessao.gModelo = kModelo;
         // An unknown name type shows the first option; a part type the list lacks loads as its first.
         SQL_OK(a.db(),
@@ -813,6 +829,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         a.sessao.gModelo = kModelo;
         a.sessao.gItemCodigo = 0;
         SQL_OK(a.db(), "INSERT INTO modexptxtdet (modelo, tipocod, Fnome) VALUES (?, 0, 2)", kModelo);
@@ -835,6 +852,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         a.sessao.gModelo = kModelo;
         a.sessao.gItemCodigo = 3;
         a.sessao.gItemNome = QStringLiteral("Linha de Detalhe");
@@ -872,6 +890,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         a.sessao.gModelo = kModelo;
         a.sessao.gItemCodigo = 3;
         a.sessao.gAlteraModelo = true;
@@ -947,6 +966,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         a.sessao.gModelo = kModelo;
         a.sessao.gItemCodigo = 4;
         a.sessao.gAlteraModelo = false;
@@ -984,6 +1004,7 @@ private slots:
     {
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(criaCabecalho(a.db()));
         a.sessao.gModelo = kModelo;
         a.sessao.gItemCodigo = 3;
         a.sessao.gAlteraModelo = true;
@@ -998,6 +1019,27 @@ private slots:
         clica(&d, "InsertButton");
         QCOMPARE(a.msgs.textos(), QStringList());
         QCOMPARE(linhaGuardada(a.db(), kModelo, 3).value("ltcampo1").toInt(), 5);
+
+        // The model deleted at another workstation meanwhile: said, and no orphan item written,
+        // neither by a save nor by opening another item.
+        Cod_det d3(a.sessao);
+        d3.show();
+        SQL_OK(a.db(), "DELETE FROM modexptxtdet");
+        SQL_OK(a.db(), "DELETE FROM Modexptxt");
+        clica(&d3, "InsertButton");
+        QCOMPARE(a.msgs.textos(), QStringList { "O modelo não está definido" });
+        QVERIFY(d3.isVisible());
+        a.sessao.gItemCodigo = 6;
+        Cod_det d6(a.sessao);
+        QCOMPARE(a.msgs.textos(), (QStringList { "O modelo não está definido", "O modelo não está definido" }));
+        QCOMPARE(linhas(a.db(), 3) + linhas(a.db(), 6), 0);
+        QVERIFY(criaCabecalho(a.db()));
+        a.sessao.gItemCodigo = 3;
+        a.msgs.limpa();
+        SQL_OK(a.db(),
+            "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos, Lpcampo1, Ltcampo1, Ltccampo1, Lacampo1) VALUES (?, 3, 1, 0, 5, "
+            "'C', 0)",
+            kModelo);
 
         Cod_det d2(a.sessao);
         d2.show();

@@ -399,6 +399,7 @@ private slots:
         QSqlDatabase db = a.db();
         a.sessao.gModelo = QStringLiteral("MOD1");
         a.sessao.gItemCodigo = 9;
+        QVERIFY(criaModelo(db, "MOD1", { 0, 1, 1, 0, 0, 0 }));
         QStringList abertas;
         auto codifica = [&](Cod_Modelo *c, const QString &texto, const char *janela) {
             c->tipocod->setEditText(texto);
