@@ -11,12 +11,14 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSqlQuery>
 #include <QVBoxLayout>
 
@@ -375,6 +377,20 @@ bool ConsultTable::eventFilter(QObject *obj, QEvent *e)
             m_refEscolhida = DataGrid1->valor(linha, 0);
     }
     return QWidget::eventFilter(obj, e);
+}
+
+QSize ConsultTable::sizeHint() const
+{
+    // Inside the main window a child window opens at its size hint: room for the main
+    // columns and for 20 rows of the grid above its horizontal scroll bar.
+    constexpr int kLinhas = 20;
+    QSize s = QWidget::sizeHint();
+    const int grelha = DataGrid1->horizontalHeader()->sizeHint().height()
+        + kLinhas * DataGrid1->verticalHeader()->defaultSectionSize() + DataGrid1->horizontalScrollBar()->sizeHint().height()
+        + 2 * DataGrid1->frameWidth();
+    s.rheight() += grelha - DataGrid1->sizeHint().height();
+    s.setWidth(qMax(s.width(), 1240));
+    return s;
 }
 
 void ConsultTable::resizeEvent(QResizeEvent *e)

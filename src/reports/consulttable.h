@@ -34,6 +34,8 @@ public:
     static QList<ColunaGrelha> layoutOk();
     static QList<ColunaGrelha> layoutRedimensionado();
 
+    QSize sizeHint() const override;
+
 protected:
     void resizeEvent(QResizeEvent *e) override;
     bool eventFilter(QObject *obj, QEvent *e) override;

@@ -12,7 +12,8 @@ Molvarentrada *iniciaPrograma(Session &s)
     QObject::connect(entrada, &Molvarentrada::entrou, [&s] {
         auto *principal = new MDIForm1(s);
         principal->setAttribute(Qt::WA_DeleteOnClose);
-        principal->show();
+        // The whole screen is the work area of the windows it holds.
+        principal->showMaximized();
     });
     entrada->show();
     return entrada;

@@ -529,11 +529,14 @@ private slots:
         m.findChild<QAction *>(QStringLiteral("tot_cpoc"))->trigger();
         QCOMPARE(abertas().count(QStringLiteral("Tot_conta")), 1);
         if (!qEnvironmentVariableIsEmpty("MOLVAR_CAPTURAS")) {
-            m.resize(1280, 720);
-            m.mdiArea->activeSubWindow()->showMaximized();
+            // The main window on a 1280x800 screen, with the accrual list as it opens in it.
+            MDIForm1 m2(a.sessao);
+            m2.resize(1280, 800);
+            m2.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&m2));
+            m2.findChild<QAction *>(QStringLiteral("mnu_manut_list"))->trigger();
             QTest::qWait(50);
-            captura(&m, QStringLiteral("mdiform1.png"));
-            m.mdiArea->activeSubWindow()->showNormal();
+            captura(&m2, QStringLiteral("mdiform1.png"));
         }
 
         // The SNC conversion is offered while the company is not converted, and no longer
