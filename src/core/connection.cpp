@@ -81,6 +81,13 @@ QString ligacaoDaSeccao(const QString &seccao)
         + LeIni(seccao, QStringLiteral("Connect_sql2")) + LeIni(seccao, QStringLiteral("Connect_sql3"));
 }
 
+int esperaBloqueioMs()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("MOLVAR_ESPERA_BLOQUEIO_MS", &ok);
+    return ok && ms > 0 ? ms : 10000;
+}
+
 QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
 {
     const QString nome = nomeLigacao(ligacao);
@@ -117,7 +124,7 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
             return {};
         }
         db.setDatabaseName(ficheiro);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(esperaBloqueioMs()));
     } else {
         db.setDatabaseName(d.baseDados);
         db.setHostName(d.servidor.isEmpty() ? QStringLiteral("127.0.0.1") : d.servidor);
@@ -125,7 +132,8 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
             db.setPort(d.porta);
         db.setUserName(d.utilizador);
         db.setPassword(d.senha);
-        db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+        // A lock wait ends like SQLite's busy timeout, never freezing a window without limit.
+        db.setConnectOptions(QStringLiteral("connect_timeout=5;options='-c lock_timeout=%1'").arg(esperaBloqueioMs()));
     }
     if (!db.open()) {
         if (erro)
@@ -180,6 +188,16 @@ bool ePostgres(const QSqlDatabase &db)
     return db.driverName() == QLatin1String("QPSQL");
 }
 
+bool esperaEsgotada(const QSqlError &e)
+{
+    // PostgreSQL's lock_timeout (lock_not_available); SQLite's busy timeout, or a write
+    // refused because another connection holds the lock.
+    if (e.nativeErrorCode() == QLatin1String("55P03"))
+        return true;
+    const QString t = e.databaseText();
+    return t.contains(QLatin1String("database is locked")) || t.contains(QLatin1String("database table is locked"));
+}
+
 QString textoErro(const QSqlError &e)
 {
     QString t = e.databaseText().trimmed();
@@ -188,6 +206,8 @@ QString textoErro(const QSqlError &e)
         t = d;
     else if (!d.isEmpty() && !t.contains(d))
         t = d + QStringLiteral(": ") + t;
+    if (esperaEsgotada(e))
+        return QStringLiteral("Outro posto de trabalho está a usar estes registos. Tente novamente daqui a pouco.\n(%1)").arg(t);
     return t.isEmpty() ? QStringLiteral("erro desconhecido") : t;
 }
 

@@ -34,13 +34,21 @@ QString ligacaoDaSeccao(const QString &seccao);
 // QSqlDatabase (and the reason in erro) when it cannot be opened.
 QSqlDatabase abreLigacao(const QString &ligacao, QString *erro = nullptr);
 
+// How long a write waits for rows another connection holds, in milliseconds: 10 s, or
+// MOLVAR_ESPERA_BLOQUEIO_MS when set (tests shorten it).
+int esperaBloqueioMs();
+
 // Closes and forgets the connection of one string, or of all.
 void fechaLigacao(const QString &ligacao);
 void fechaTodasLigacoes();
 
 bool ePostgres(const QSqlDatabase &db);
 
-// The database's own error text, for messages shown to the user.
+// True when a statement gave up waiting for rows another connection holds.
+bool esperaEsgotada(const QSqlError &e);
+
+// The database's own error text, for messages shown to the user; a wait that ran out says
+// that another workstation is using the rows.
 QString textoErro(const QSqlError &e);
 
 // Prepares, binds every value in order and runs a statement. False with the message on failure.

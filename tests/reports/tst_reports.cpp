@@ -1,18 +1,23 @@
+#include "charts/chartconsult.h"
+#include "charts/convertesnc.h"
 #include "core/appfolder.h"
 #include "core/connection.h"
 #include "core/datacombo.h"
 #include "core/datagrid.h"
 #include "core/leitorxlsx.h"
 #include "reports/consulttable.h"
+#include "reports/totconta.h"
 #include "support/ambiente.h"
 #include "support/fixtures.h"
 
+#include <QDateEdit>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QtTest>
 #include <functional>
@@ -572,6 +577,61 @@ private slots:
         QCOMPARE(k.refs(), (QList<int> { 2, 2 }));
         QVERIFY(a.msgs.mostradas.isEmpty());
         delete k.w;
+        delete j.w;
+    }
+
+    // The SNC conversion keeps its transaction open while its closing question waits; a
+    // deletion meanwhile gives up after the lock wait with one message, and deletes nothing.
+    void esperaLimitadaEntrePostos()
+    {
+        qputenv("MOLVAR_ESPERA_BLOQUEIO_MS", "300");
+        const auto repoe = qScopeGuard([] { qunsetenv("MOLVAR_ESPERA_BLOQUEIO_MS"); });
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(preenche(a.db()));
+        QVERIFY(a.entra("0001", 2024, 12));
+        a.criaBaseExterna("A");
+        QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('6261', '6299')"));
+        MensagensComGancho msgs;
+        a.sessao.msg = &msgs;
+        Janela j = abre(a.sessao);
+        QVERIFY(j.encontrou());
+        j.clica(j.linhaDaRef(1));
+        QCOMPARE(j.w->refEscolhida().toInt(), 1);
+
+        qint64 demorou = -1;
+        bool apagou = false;
+        msgs.aoPerguntar = [&] {
+            if (std::exchange(apagou, true))
+                return;
+            const QList<Mensagens::Resposta> fila = msgs.respostas;
+            msgs.respostas = { Mensagens::Resposta::Sim };
+            QElapsedTimer relogio;
+            relogio.start();
+            QTest::mouseClick(j.apagar, Qt::LeftButton);
+            demorou = relogio.elapsed();
+            msgs.respostas = fila;
+        };
+        msgs.responde(Mensagens::Resposta::Sim);
+        QVERIFY(ConverteSnc(a.sessao, nullptr));
+        QVERIFY2(demorou >= 0 && demorou < 5000, qPrintable(QString::number(demorou)));
+        QCOMPARE(msgs.mostradas.size(), 4);
+        QCOMPARE(msgs.mostradas[0].texto, QStringLiteral("Deseja Apagar Molvaralização?"));
+        QVERIFY2(
+            msgs.mostradas[1].texto.startsWith(
+                "Não foi possível apagar as linhas da molvaralização.\n\nOutro posto de trabalho está a usar estes registos. "
+                "Tente novamente daqui a pouco."),
+            qPrintable(msgs.mostradas[1].texto));
+        QCOMPARE(msgs.mostradas[2].texto, QStringLiteral("Deseja Concluir a Conversão SNC?"));
+        QCOMPARE(msgs.mostradas[3].texto, QStringLiteral("Conversão SNC Concluida!"));
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 1 AND CPocDeb = '6299'"), 3);
+
+        // With the conversion done, the same deletion goes through.
+        msgs.limpa();
+        msgs.responde(Mensagens::Resposta::Sim);
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(msgs.textos(), QStringList { "Deseja Apagar Molvaralização?" });
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 1"), 0);
         delete j.w;
     }
 };
