@@ -7,9 +7,23 @@
 Transacao::Transacao(QSqlDatabase db)
     : m_db(db)
 {
-    m_activa = m_db.isValid() && m_db.transaction();
+    if (!m_db.isValid()) {
+        m_erro = QStringLiteral("sem ligação à base de dados");
+        return;
+    }
+    if (m_db.driverName() != QLatin1String("QSQLITE")) {
+        m_activa = m_db.transaction();
+        if (!m_activa)
+            m_erro = textoErro(m_db.lastError());
+        return;
+    }
+    // SQLite: a transaction that begins as a reader is refused at once, without waiting,
+    // when it later writes while another connection holds the lock. Taking the write lock
+    // at the start waits for the busy timeout like any other write.
+    QSqlQuery q(m_db);
+    m_activa = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
     if (!m_activa)
-        m_erro = m_db.isValid() ? textoErro(m_db.lastError()) : QStringLiteral("sem ligação à base de dados");
+        m_erro = textoErro(q.lastError());
 }
 
 Transacao::~Transacao()

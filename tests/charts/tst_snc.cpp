@@ -9,7 +9,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QSemaphore>
 #include <QSqlQuery>
+#include <QThread>
 #include <QtTest>
 
 // Base externa: conversao erros
@@ -62,6 +64,48 @@ int marcadas(QSqlDatabase db)
 {
     return conta(db, "SELECT COUNT(*) FROM ParamFirma WHERE SNC = 1");
 }
+
+// Another workstation: a connection in a thread of its own that takes the write lock of a
+// company's parameters, tells so, and commits shortly after being told the other side has
+// begun. Whether that side is already waiting by then or not, it must succeed.
+class PostoQueEscreve : public QThread
+{
+public:
+    PostoQueEscreve(const QString &ligacao, bool sqlite)
+        : m_ligacao(ligacao)
+        , m_sqlite(sqlite)
+    {
+    }
+    QSemaphore bloqueou, comecou;
+    QString erro;
+
+protected:
+    void run() override
+    {
+        {
+            QSqlDatabase d = QSqlDatabase::cloneDatabase(m_ligacao, QStringLiteral("posto-que-escreve"));
+            QSqlQuery q(d);
+            if (!d.open() || !q.exec(m_sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"))
+                || !q.exec(QStringLiteral("UPDATE ParamFirma SET Designacao = Designacao"))) {
+                erro = textoErro(d.isOpen() ? q.lastError() : d.lastError());
+                bloqueou.release();
+                return;
+            }
+            bloqueou.release();
+            comecou.tryAcquire(1, 30000);
+            QThread::msleep(200);
+            if (!q.exec(QStringLiteral("COMMIT")))
+                erro = textoErro(q.lastError());
+            q = QSqlQuery();
+            d.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("posto-que-escreve"));
+    }
+
+private:
+    QString m_ligacao;
+    bool m_sqlite;
+};
 } // namespace
 
 class TstSnc : public QObject
@@ -243,6 +287,33 @@ private slots:
         QVERIFY(ConverteSnc(a.sessao, nullptr));
         QCOMPARE(a.msgs.textos(), (QStringList { "Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!" }));
         QCOMPARE(marcadas(db), 2);
+    }
+
+    // While another workstation writes, the conversion (which reads before it writes) waits
+    // for the lock instead of being refused at once.
+    void escritaEsperaPeloBloqueio()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QSqlDatabase db = a.db();
+        QVERIFY(criaFirma(db, "0001", "Um"));
+        QVERIFY(a.entra("0001", 2024, 6));
+        a.criaBaseExterna("A");
+        QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('221', '2711')"));
+        QVERIFY(linha(db, "0001", "22111", "41000"));
+
+        PostoQueEscreve posto(db.connectionName(), !Ambiente::usaPostgres());
+        posto.start();
+        QVERIFY(posto.bloqueou.tryAcquire(1, 30000));
+        QVERIFY2(posto.erro.isEmpty(), qPrintable(posto.erro));
+        posto.comecou.release();
+        a.msgs.responde(Mensagens::Resposta::Sim);
+        const bool feita = ConverteSnc(a.sessao, nullptr);
+        QVERIFY(posto.wait(30000));
+        QVERIFY2(posto.erro.isEmpty(), qPrintable(posto.erro));
+        QVERIFY2(feita, qPrintable(a.msgs.textos().join(" | ")));
+        QCOMPARE(a.msgs.textos(), (QStringList { "Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!" }));
+        QCOMPARE(contas(db), QStringList { "0001|271111|41000" });
     }
 };
 
