@@ -88,6 +88,25 @@ int esperaBloqueioMs()
     return ok && ms > 0 ? ms : 10000;
 }
 
+namespace {
+// What every SQLite connection of the program needs once open.
+bool preparaSqlite(QSqlDatabase db, QString *erro)
+{
+    QSqlQuery q(db);
+    // Text comparisons are exact on both databases.
+    if (!q.exec(QStringLiteral("PRAGMA case_sensitive_like=ON"))) {
+        // Without it every LIKE would ignore case: refuse the connection rather than search wrongly.
+        if (erro)
+            *erro = QStringLiteral("Não foi possível preparar a base de dados: %1").arg(textoErro(q.lastError()));
+        q = QSqlQuery();
+        db.close();
+        return false;
+    }
+    q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    return true;
+}
+} // namespace
+
 QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
 {
     const QString nome = nomeLigacao(ligacao);
@@ -140,34 +159,50 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
             *erro = QStringLiteral("Não foi possível abrir a base de dados: %1").arg(textoErro(db.lastError()));
         return {};
     }
-    QSqlQuery q(db);
     if (d.tipo == DadosLigacao::Tipo::SQLite) {
-        // Text comparisons are exact on both databases.
-        if (!q.exec(QStringLiteral("PRAGMA case_sensitive_like=ON"))) {
-            // Without it every LIKE would ignore case: refuse the connection rather than search wrongly.
-            if (erro)
-                *erro = QStringLiteral("Não foi possível preparar a base de dados: %1").arg(textoErro(q.lastError()));
-            q = QSqlQuery();
-            db.close();
+        if (!preparaSqlite(db, erro))
             return {};
-        }
-        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     } else {
+        QSqlQuery q(db);
         q.exec(QStringLiteral("SET client_encoding TO 'UTF8'"));
     }
     return db;
 }
 
+QSqlDatabase ligacaoDeLeitura(QSqlDatabase db, QString *erro)
+{
+    if (!db.isValid() || db.driverName() != QLatin1String("QSQLITE"))
+        return db;
+    const QString nome = db.connectionName() + QStringLiteral("-leitura");
+    if (QSqlDatabase::contains(nome)) {
+        QSqlDatabase leitor = QSqlDatabase::database(nome, false);
+        if (leitor.isOpen())
+            return leitor;
+        QSqlDatabase::removeDatabase(nome);
+    }
+    QSqlDatabase leitor = QSqlDatabase::cloneDatabase(db, nome);
+    if (!leitor.open()) {
+        if (erro)
+            *erro = QStringLiteral("Não foi possível abrir a base de dados: %1").arg(textoErro(leitor.lastError()));
+        return {};
+    }
+    if (!preparaSqlite(leitor, erro))
+        return {};
+    return leitor;
+}
+
 void fechaLigacao(const QString &ligacao)
 {
     const QString nome = nomeLigacao(ligacao);
-    if (!QSqlDatabase::contains(nome))
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(nome, false);
-        db.close();
+    for (const QString &n : { nome + QStringLiteral("-leitura"), nome }) {
+        if (!QSqlDatabase::contains(n))
+            continue;
+        {
+            QSqlDatabase db = QSqlDatabase::database(n, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(n);
     }
-    QSqlDatabase::removeDatabase(nome);
 }
 
 void fechaTodasLigacoes()

@@ -38,7 +38,13 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro = nullptr);
 // MOLVAR_ESPERA_BLOQUEIO_MS when set (tests shorten it).
 int esperaBloqueioMs();
 
-// Closes and forgets the connection of one string, or of all.
+// The connection a grid reads from as it scrolls. On SQLite a statement left open pins its
+// connection to an old snapshot, so a later write there would be refused once another
+// connection has written: grids read through a second connection of the same database.
+// Elsewhere the connection itself.
+QSqlDatabase ligacaoDeLeitura(QSqlDatabase db, QString *erro = nullptr);
+
+// Closes and forgets the connection of one string (with its reading connection), or of all.
 void fechaLigacao(const QString &ligacao);
 void fechaTodasLigacoes();
 

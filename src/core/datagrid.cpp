@@ -70,10 +70,12 @@ DataGrid::DataGrid(QWidget *parent)
 
 bool DataGrid::setQuery(QSqlDatabase db, const QString &sql, const QVariantList &params, QString *erro)
 {
-    QSqlQuery q(db);
-    q.setForwardOnly(eOdbc(db));
     QString e;
-    if (!executa(q, sql, params, &e) || !leVista(q, &e)) {
+    // Rows are read as the view scrolls: through a connection that never writes.
+    const QSqlDatabase leitor = ligacaoDeLeitura(db, &e);
+    QSqlQuery q(leitor);
+    q.setForwardOnly(eOdbc(db));
+    if (!leitor.isValid() || !executa(q, sql, params, &e) || !leVista(q, &e)) {
         limpa();
         if (erro)
             *erro = e;

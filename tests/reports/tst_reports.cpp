@@ -119,6 +119,21 @@ Janela abre(Session &s)
     return j;
 }
 
+// A second connection to the same database, as another workstation would have.
+QSqlDatabase outroPosto(const QSqlDatabase &db)
+{
+    QSqlDatabase outra = QSqlDatabase::cloneDatabase(db, QStringLiteral("outro-posto"));
+    outra.open();
+    return outra;
+}
+
+void fechaOutroPosto(QSqlDatabase &outra)
+{
+    outra.close();
+    outra = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("outro-posto"));
+}
+
 QStringList titulos(DataGrid *g)
 {
     QStringList t;
@@ -633,6 +648,58 @@ private slots:
         QCOMPARE(msgs.textos(), QStringList { "Deseja Apagar Molvaralização?" });
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 1"), 0);
         delete j.w;
+    }
+
+    // A chart list showing only its first rows, then a write from another connection: the
+    // deletion in the accrual list and the totals export still write.
+    void listaAbertaNaoImpedeEscritas()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QSqlDatabase db = a.db();
+        QVERIFY(preenche(db));
+        QVERIFY(corre(db,
+            "INSERT INTO PlanoContas (CodFirma, CodExercicio, Conta, Lancadora, Designacao) "
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) "
+            "SELECT '0001', '2024', '6' || (1000 + i), 1, 'Conta' FROM n"));
+        QVERIFY(a.entra("0001", 2024, 12));
+        MensagensComGancho msgs;
+        a.sessao.msg = &msgs;
+        QPointer<ChartConsult> consulta = new ChartConsult(a.sessao, TipoPlano::Contas);
+        consulta->show();
+        auto *grelha = consulta->findChild<DataGrid *>("DataGrid1");
+        QVERIFY(grelha);
+        // SQLite reads on as the view scrolls; PostgreSQL's driver has every row at once.
+        QCOMPARE(grelha->linhasLidas(), Ambiente::usaPostgres() ? 600 : 256);
+
+        QSqlDatabase outra = outroPosto(db);
+        QVERIFY2(outra.isOpen(), qPrintable(textoErro(outra.lastError())));
+        QVERIFY(corre(outra, "UPDATE Molvar SET Descr = 'Outro posto' WHERE Ref = 7"));
+
+        Janela j = abre(a.sessao);
+        QVERIFY(j.encontrou());
+        j.clica(j.linhaDaRef(2));
+        msgs.responde(Mensagens::Resposta::Sim);
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(msgs.textos(), QStringList { "Deseja Apagar Molvaralização?" });
+        QCOMPARE(conta(db, "SELECT COUNT(*) FROM Molvar WHERE Ref = 2"), 0);
+
+        QVERIFY(corre(outra, "UPDATE Molvar SET Descr = 'Outra vez' WHERE Ref = 7"));
+        msgs.limpa();
+        QPointer<TotConta> totais = new TotConta(a.sessao);
+        totais->show();
+        totais->findChild<DataCombo *>("DataCombo1")->setText("6262");
+        totais->findChild<QDateEdit *>("DTPicker1")->setDate(QDate(2024, 1, 1));
+        totais->findChild<QPushButton *>("ExportButton")->click();
+        QVERIFY2(msgs.mostradas.isEmpty(), qPrintable(msgs.textos().join(" | ")));
+        QVERIFY(QFile::exists(QDir(appFolder()).filePath("000112024.xlsx")));
+
+        // The chart list still reads the rest of its rows as it scrolls.
+        QCOMPARE(grelha->totalLinhas(), 600);
+        fechaOutroPosto(outra);
+        delete totais;
+        delete j.w;
+        delete consulta;
     }
 };
 
