@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QStringList>
@@ -89,6 +90,18 @@ int esperaBloqueioMs()
 }
 
 namespace {
+QSet<QString> &emTransacao()
+{
+    static QSet<QString> nomes;
+    return nomes;
+}
+
+void preparaPostgres(QSqlDatabase db)
+{
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("SET client_encoding TO 'UTF8'"));
+}
+
 // What every SQLite connection of the program needs once open.
 bool preparaSqlite(QSqlDatabase db, QString *erro)
 {
@@ -163,10 +176,36 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
         if (!preparaSqlite(db, erro))
             return {};
     } else {
-        QSqlQuery q(db);
-        q.exec(QStringLiteral("SET client_encoding TO 'UTF8'"));
+        preparaPostgres(db);
     }
     return db;
+}
+
+void marcaTransacao(const QSqlDatabase &db, bool aberta)
+{
+    if (aberta)
+        emTransacao().insert(db.connectionName());
+    else
+        emTransacao().remove(db.connectionName());
+}
+
+bool reabreSePerdida(QSqlDatabase db)
+{
+    // A cached PostgreSQL connection still reports open after the server dropped it (a
+    // restart, a terminated backend). Inside a transaction the work is lost with it: that
+    // failure stands. A refusal because the transaction has failed (25P02) proves it alive.
+    if (!ePostgres(db) || emTransacao().contains(db.connectionName()))
+        return false;
+    {
+        QSqlQuery q(db);
+        if (q.exec(QStringLiteral("SELECT 1")) || q.lastError().nativeErrorCode() == QLatin1String("25P02"))
+            return false;
+    }
+    db.close();
+    if (!db.open())
+        return false;
+    preparaPostgres(db);
+    return true;
 }
 
 QSqlDatabase ligacaoDeLeitura(QSqlDatabase db, QString *erro)
@@ -246,7 +285,8 @@ QString textoErro(const QSqlError &e)
     return t.isEmpty() ? QStringLiteral("erro desconhecido") : t;
 }
 
-bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params, QString *erro)
+namespace {
+bool correUmaVez(QSqlQuery &q, const QString &sql, const QVariantList &params, QString *erro)
 {
     // PostgreSQL cannot prepare DDL: a statement without values runs directly.
     if (params.isEmpty()) {
@@ -270,6 +310,33 @@ bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params, QStri
         return false;
     }
     return true;
+}
+
+// The program's connection that a query runs on.
+QSqlDatabase ligacaoDaConsulta(const QSqlQuery &q)
+{
+    for (const QString &nome : QSqlDatabase::connectionNames()) {
+        if (!nome.startsWith(kPrefixo))
+            continue;
+        QSqlDatabase db = QSqlDatabase::database(nome, false);
+        if (db.driver() == q.driver())
+            return db;
+    }
+    return {};
+}
+} // namespace
+
+bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params, QString *erro)
+{
+    if (correUmaVez(q, sql, params, erro))
+        return true;
+    // A connection the server dropped is opened again once, silently, and the statement
+    // run again; any other failure is reported as it came.
+    QSqlDatabase db = ligacaoDaConsulta(q);
+    if (!db.isValid() || !reabreSePerdida(db))
+        return false;
+    q = QSqlQuery(db);
+    return correUmaVez(q, sql, params, erro);
 }
 
 QVariant valorUnico(QSqlDatabase db, const QString &sql, const QVariantList &params, QString *erro)

@@ -34,6 +34,13 @@ QString ligacaoDaSeccao(const QString &seccao);
 // QSqlDatabase (and the reason in erro) when it cannot be opened.
 QSqlDatabase abreLigacao(const QString &ligacao, QString *erro = nullptr);
 
+// Transacao tells which connections are inside a transaction: a statement that fails there
+// is never run again on a reopened connection.
+void marcaTransacao(const QSqlDatabase &db, bool aberta);
+// After a failure: true when the PostgreSQL connection had been dropped by the server and is
+// open again (outside a transaction only).
+bool reabreSePerdida(QSqlDatabase db);
+
 // How long a write waits for rows another connection holds, in milliseconds: 10 s, or
 // MOLVAR_ESPERA_BLOQUEIO_MS when set (tests shorten it).
 int esperaBloqueioMs();
@@ -57,7 +64,8 @@ bool esperaEsgotada(const QSqlError &e);
 // that another workstation is using the rows.
 QString textoErro(const QSqlError &e);
 
-// Prepares, binds every value in order and runs a statement. False with the message on failure.
+// Prepares, binds every value in order and runs a statement, once more after reopening a
+// connection the server had dropped. False with the message on failure.
 bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params = {}, QString *erro = nullptr);
 
 // The first column of the first row of a query (invalid when there is none or on failure).

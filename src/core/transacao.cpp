@@ -12,8 +12,10 @@ Transacao::Transacao(QSqlDatabase db)
         return;
     }
     if (m_db.driverName() != QLatin1String("QSQLITE")) {
-        m_activa = m_db.transaction();
-        if (!m_activa)
+        m_activa = m_db.transaction() || (reabreSePerdida(m_db) && m_db.transaction());
+        if (m_activa)
+            marcaTransacao(m_db, true);
+        else
             m_erro = textoErro(m_db.lastError());
         return;
     }
@@ -46,6 +48,7 @@ bool Transacao::confirma(QString *erro)
         return false;
     }
     m_activa = false;
+    marcaTransacao(m_db, false);
     if (!m_db.commit()) {
         if (erro)
             *erro = textoErro(m_db.lastError());
@@ -60,6 +63,7 @@ void Transacao::anula()
     if (m_activa) {
         m_db.rollback();
         m_activa = false;
+        marcaTransacao(m_db, false);
     }
 }
 

@@ -310,12 +310,16 @@ void ConsultTable::apaga()
     if (!m_s.msg || !m_s.msg->perguntaSimNao(pergunta, QStringLiteral("Apagar"), Mensagens::Icone::Exclamacao))
         return;
 
-    // The grid's statement is closed first: on SQLite an open read would pin an old snapshot.
-    DataGrid1->limpa();
+    // The connection again: the question may have stayed open across a server restart.
+    db = abreLigacao(m_s.gLigacao1, &erro);
     // The DELETE decides for itself which lines are open, so a line integrated since the count stays.
     QSqlQuery q(db);
-    if (!executa(q, QStringLiteral("DELETE FROM Molvar WHERE CodFirma = ? and Ref = ? and ") + kAberta, chave, &erro) && m_s.msg)
+    if (!db.isValid()
+        || !executa(q, QStringLiteral("DELETE FROM Molvar WHERE CodFirma = ? and Ref = ? and ") + kAberta, chave, &erro)) {
+        // One failure, one message: the list still shows what the database holds.
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível apagar as linhas da molvaralização."), erro);
+        return;
+    }
     q.finish();
 
     // The whole list again, whatever filter gave the list before; the last query stays the one to export.

@@ -701,6 +701,82 @@ private slots:
         delete j.w;
         delete consulta;
     }
+
+    // A connection the server dropped is opened again without a word; a deletion that fails
+    // anyway gives one message, not one per step that follows it.
+    void ligacaoPerdidaUmaMensagem()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QVERIFY(preenche(a.db()));
+        QVERIFY(a.entra("0001", 2024, 12));
+        MensagensComGancho msgs;
+        a.sessao.msg = &msgs;
+        Janela j = abre(a.sessao);
+        QVERIFY(j.encontrou());
+        QSqlDatabase outra = outroPosto(a.db());
+        QVERIFY2(outra.isOpen(), qPrintable(textoErro(outra.lastError())));
+
+        // The table goes away between the question and the deletion.
+        msgs.aoPerguntar = [&] { QVERIFY(corre(outra, "ALTER TABLE Molvar RENAME TO MolvarFora")); };
+        j.clica(j.linhaDaRef(1));
+        msgs.responde(Mensagens::Resposta::Sim);
+        QTest::mouseClick(j.apagar, Qt::LeftButton);
+        QCOMPARE(msgs.mostradas.size(), 2);
+        QVERIFY(msgs.mostradas[1].texto.startsWith("Não foi possível apagar as linhas da molvaralização.\n\n"));
+        msgs.aoPerguntar = nullptr;
+        QVERIFY(corre(outra, "ALTER TABLE MolvarFora RENAME TO Molvar"));
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 1"), 3);
+
+        if (Ambiente::usaPostgres()) {
+            // Lock waits are bounded by default as SQLite's busy timeout is.
+            QCOMPARE(valorUnico(a.db(), "SHOW lock_timeout").toString(), QStringLiteral("10s"));
+            const QString base = valorUnico(a.db(), "SELECT current_database()").toString();
+            auto derruba = [&] {
+                const QVariant pid = valorUnico(a.db(), "SELECT pg_backend_pid()");
+                return pid.isValid() && valorUnico(outra, "SELECT pg_terminate_backend(?, 10000)", { pid }).toBool();
+            };
+            // Dropped while the window was idle: the next action works, without a message.
+            QVERIFY(derruba());
+            msgs.limpa();
+            j.clica(j.linhaDaRef(1));
+            msgs.responde(Mensagens::Resposta::Sim);
+            QTest::mouseClick(j.apagar, Qt::LeftButton);
+            QCOMPARE(msgs.textos(), QStringList { "Deseja Apagar Molvaralização?" });
+            QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 1"), 0);
+
+            // Dropped during the question, with the server refusing new connections: one message.
+            QSqlDatabase adm = QSqlDatabase::cloneDatabase(outra, "outro-posto-adm");
+            adm.setDatabaseName("postgres");
+            QVERIFY2(adm.open(), qPrintable(textoErro(adm.lastError())));
+            bool derrubou = false;
+            msgs.aoPerguntar = [&] {
+                derrubou
+                    = corre(adm, QStringLiteral("ALTER DATABASE \"%1\" WITH ALLOW_CONNECTIONS false").arg(base)) && derruba();
+            };
+            msgs.limpa();
+            j.clica(j.linhaDaRef(4));
+            msgs.responde(Mensagens::Resposta::Sim);
+            QTest::mouseClick(j.apagar, Qt::LeftButton);
+            msgs.aoPerguntar = nullptr;
+            const bool reaberta = corre(adm, QStringLiteral("ALTER DATABASE \"%1\" WITH ALLOW_CONNECTIONS true").arg(base));
+            adm.close();
+            adm = QSqlDatabase();
+            QSqlDatabase::removeDatabase("outro-posto-adm");
+            QVERIFY(reaberta);
+            QVERIFY(derrubou);
+            QCOMPARE(msgs.mostradas.size(), 2);
+            QVERIFY(msgs.mostradas[1].texto.startsWith("Não foi possível apagar as linhas da molvaralização.\n\n"));
+            // The server is back: the same deletion works.
+            msgs.limpa();
+            msgs.responde(Mensagens::Resposta::Sim);
+            QTest::mouseClick(j.apagar, Qt::LeftButton);
+            QCOMPARE(msgs.textos(), QStringList { "Deseja Apagar Molvaralização?" });
+            QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 4"), 0);
+        }
+        fechaOutroPosto(outra);
+        delete j.w;
+    }
 };
 
 QTEST_MAIN(TstReports)
