@@ -13,6 +13,7 @@ struct BenchOpcoes {
     int contasPorFirma = 400;
     QString backend = QStringLiteral("sqlite"); // or "pg"
     QString servidorPg; // connection string without Database=
+    QString caminhos; // --caminhos: only the paths whose name contains this text
 };
 
 // The database built for the run, and the session of its biggest company.

@@ -1,5 +1,6 @@
 // Builds a database of accruals of a given size and times the heavy paths.
 //   molvar_bench [--linhas N] [--firmas F] [--contas C] [--pg "Driver=PostgreSQL;Server=...;Port=...;Uid=...;"]
+//                [--caminhos TEXTO]   (only the paths whose name contains TEXTO)
 #include "bench.h"
 
 #include "core/connection.h"
@@ -104,6 +105,8 @@ int main(int argc, char *argv[])
             o.firmas = qMax(1, args[i + 1].toInt());
         else if (args[i] == QLatin1String("--contas"))
             o.contasPorFirma = qMax(1, args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--caminhos"))
+            o.caminhos = args[i + 1];
         else if (args[i] == QLatin1String("--pg")) {
             o.backend = QStringLiteral("pg");
             o.servidorPg = args[i + 1];
@@ -243,7 +246,8 @@ int main(int argc, char *argv[])
     std::printf("maior firma: %s com %lld linhas\n", qPrintable(ctx.maiorFirma), static_cast<long long>(ctx.linhasMaiorFirma));
 
     for (BenchCaminho *c : registo())
-        c->corre(ctx);
+        if (QString::fromUtf8(c->nome).contains(o.caminhos))
+            c->corre(ctx);
 
     db = QSqlDatabase(); // the last handle, so the connection can be closed
     fechaTodasLigacoes();

@@ -18,9 +18,11 @@ namespace {
 
 const int kBloco = 20000;
 
-// The rows still to convert: those of companies not marked converted (rows of a company
-// missing from ParamFirma included).
-const QString kPorConverter = QStringLiteral("CodFirma NOT IN (SELECT CodFirma FROM ParamFirma WHERE SNC <> 0)");
+// The rows still to convert: those of companies whose parameters say not converted yet. A
+// company without a ParamFirma row cannot be marked converted, so its rows are left alone
+// (and counted for the user): otherwise every run would convert them again.
+const QString kPorConverter = QStringLiteral("CodFirma IN (SELECT CodFirma FROM ParamFirma WHERE SNC = 0)");
+const QString kSemParametros = QStringLiteral("NOT EXISTS (SELECT 1 FROM ParamFirma p WHERE p.CodFirma = Molvar.CodFirma)");
 
 struct Falha {
     QString texto;
@@ -91,15 +93,69 @@ void verifica(bool ok, const QString &erro)
         throw Falha { erro };
 }
 
-// The conversion inside the open transaction: every value converted once in memory, the
-// changed ones kept in a temporary table, the rows rewritten from it block by block of keys.
-// The conversion table is read only when there are rows to convert: with none, a missing
-// table is no error.
-void converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
+// Prepares a statement, then reads its error.
+void prepara(QSqlQuery &q, const QString &sql)
+{
+    const bool ok = q.prepare(sql);
+    verifica(ok, textoErro(q.lastError()));
+}
+
+// Runs a prepared statement, then reads its error: never both as arguments of one call,
+// where the error could be read before the statement runs.
+void executaPreparada(QSqlQuery &q)
+{
+    const bool ok = q.exec();
+    verifica(ok, textoErro(q.lastError()));
+}
+
+// The distinct account values of the rows to convert, each converted once in memory; those
+// that change go to the mapping table. False when none changes.
+bool preencheMapa(QSqlDatabase db, const TabelaSnc &tabela)
+{
+    QSqlQuery le(db);
+    le.setForwardOnly(true);
+    QString erro;
+    verifica(executa(le,
+                 QStringLiteral("SELECT CPocDeb FROM Molvar WHERE ") + kPorConverter
+                     + QStringLiteral(" UNION SELECT CPocCre FROM Molvar WHERE ") + kPorConverter,
+                 {}, &erro),
+        erro);
+    QList<std::pair<QString, QString>> mudam;
+    while (le.next()) {
+        if (le.value(0).isNull())
+            continue;
+        const QString v = le.value(0).toString();
+        const ContaSnc c = converteContaSnc(v, tabela);
+        if (!c.ok())
+            throw Falha { c.erro };
+        if (c.mudou)
+            mudam.append({ v, c.valor });
+    }
+    verifica(!le.lastError().isValid(), textoErro(le.lastError()));
+    le.finish();
+
+    QSqlQuery mapa(db);
+    prepara(mapa, QStringLiteral("INSERT INTO molvar_snc_mapa (velho, novo) VALUES (?, ?)"));
+    for (const auto &[velho, novo] : std::as_const(mudam)) {
+        mapa.addBindValue(velho);
+        mapa.addBindValue(novo);
+        executaPreparada(mapa);
+    }
+    return !mudam.isEmpty();
+}
+
+// The conversion inside the open transaction: the mapping of old to new values built once,
+// then the rows rewritten from it with one statement per block of keys. The conversion table
+// is read only when there are rows to convert: with none, a missing table is no error.
+// Gives the number of rows left alone because their company has no parameters.
+qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
 {
     QString erro;
     const QVariant total = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE ") + kPorConverter, {}, &erro);
     verifica(total.isValid(), erro);
+    const QVariant semParametros
+        = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE ") + kSemParametros, {}, &erro);
+    verifica(semParametros.isValid(), erro);
     const qint64 linhas = total.toLongLong();
     TabelaSnc tabela;
     if (linhas > 0 && !carregaTabela(ligacaoTabela, &tabela, &erro))
@@ -118,90 +174,53 @@ void converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
         espera.Label1->repaint();
     }
 
-    QSqlQuery le(db);
-    le.setForwardOnly(true);
-    verifica(le.prepare(QStringLiteral("SELECT Chave, CPocDeb, CPocCre FROM Molvar WHERE ") + kPorConverter
-                 + QStringLiteral(" AND Chave > ? ORDER BY Chave LIMIT %1").arg(kBloco)),
-        textoErro(le.lastError()));
-    QSqlQuery mapa(db);
-    verifica(
-        mapa.prepare(QStringLiteral("INSERT INTO molvar_snc_mapa (velho, novo) VALUES (?, ?)")), textoErro(mapa.lastError()));
-    const QString velhos = QStringLiteral("(SELECT velho FROM molvar_snc_mapa)");
-    QSqlQuery grava(db);
-    verifica(grava.prepare(
-                 QStringLiteral("UPDATE Molvar SET "
-                                "CPocDeb = COALESCE((SELECT novo FROM molvar_snc_mapa WHERE velho = Molvar.CPocDeb), CPocDeb), "
-                                "CPocCre = COALESCE((SELECT novo FROM molvar_snc_mapa WHERE velho = Molvar.CPocCre), CPocCre) "
-                                "WHERE Chave > ? AND Chave <= ? AND ")
-                 + kPorConverter + QStringLiteral(" AND (CPocDeb IN ") + velhos + QStringLiteral(" OR CPocCre IN ") + velhos
-                 + QLatin1Char(')')),
-        textoErro(grava.lastError()));
-
-    // Each distinct value is converted once; true when it changes.
-    QHash<QString, bool> vistos;
-    auto trata = [&](const QVariant &valor) {
-        if (valor.isNull())
-            return false;
-        const QString v = valor.toString();
-        auto i = vistos.constFind(v);
-        if (i != vistos.constEnd())
-            return *i;
-        const ContaSnc c = converteContaSnc(v, tabela);
-        if (!c.ok())
-            throw Falha { c.erro };
-        if (c.mudou) {
-            mapa.addBindValue(v);
-            mapa.addBindValue(c.valor);
-            verifica(mapa.exec(), textoErro(mapa.lastError()));
+    if (linhas > 0 && preencheMapa(db, tabela)) {
+        // The last key of each block of rows to convert, then one UPDATE for the block,
+        // through the mapping joined on both accounts.
+        QSqlQuery fim(db);
+        prepara(fim,
+            QStringLiteral("SELECT Chave FROM Molvar WHERE ") + kPorConverter
+                + QStringLiteral(" AND Chave > ? ORDER BY Chave LIMIT 1 OFFSET %1").arg(kBloco - 1));
+        QSqlQuery grava(db);
+        prepara(grava,
+            QStringLiteral("UPDATE Molvar SET CPocDeb = COALESCE(d.novo, Molvar.CPocDeb), "
+                           "CPocCre = COALESCE(c.novo, Molvar.CPocCre) "
+                           "FROM Molvar x LEFT JOIN molvar_snc_mapa d ON d.velho = x.CPocDeb "
+                           "LEFT JOIN molvar_snc_mapa c ON c.velho = x.CPocCre "
+                           "WHERE Molvar.Chave > ? AND Molvar.Chave <= ? AND x.Chave = Molvar.Chave "
+                           "AND x.Chave > ? AND x.Chave <= ? "
+                           "AND (d.velho IS NOT NULL OR c.velho IS NOT NULL) AND x.")
+                + kPorConverter);
+        const QVariant ultimaChave
+            = valorUnico(db, QStringLiteral("SELECT MAX(Chave) FROM Molvar WHERE ") + kPorConverter, {}, &erro);
+        verifica(ultimaChave.isValid(), erro);
+        const qint64 maxima = ultimaChave.toLongLong();
+        qint64 antes = -1, feitas = 0;
+        while (antes < maxima) {
+            fim.addBindValue(antes);
+            executaPreparada(fim);
+            const bool cheio = fim.next();
+            const qint64 ultima = cheio ? fim.value(0).toLongLong() : maxima;
+            fim.finish();
+            // The key range on both sides of the join, so that neither reads the whole table.
+            for (int lado = 0; lado < 2; ++lado) {
+                grava.addBindValue(antes);
+                grava.addBindValue(ultima);
+            }
+            executaPreparada(grava);
+            feitas = cheio ? feitas + kBloco : linhas;
+            espera.ProgressBar1->setValue(static_cast<int>(qMin<qint64>(feitas, INT_MAX)));
+            // Paint the progress, but take no user input while the transaction is open.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            antes = ultima;
         }
-        vistos.insert(v, c.mudou);
-        return c.mudou;
-    };
-
-    struct Linha {
-        qint64 chave;
-        QVariant deb, cre;
-    };
-    QList<Linha> bloco;
-    bloco.reserve(kBloco);
-    qint64 ultima = -1, feitas = 0;
-    for (;;) {
-        // The block is read whole before anything else runs on the connection: a pending
-        // forward-only result would be cut short by the next statement on PostgreSQL.
-        bloco.clear();
-        le.addBindValue(ultima);
-        verifica(le.exec(), textoErro(le.lastError()));
-        while (le.next())
-            bloco.append({ le.value(0).toLongLong(), le.value(1), le.value(2) });
-        le.finish();
-        if (bloco.isEmpty())
-            break;
-        const qint64 antes = ultima;
-        bool muda = false;
-        for (const Linha &l : std::as_const(bloco)) {
-            // Both, so that every value is checked even when the first already changes.
-            const bool d = trata(l.deb);
-            const bool c = trata(l.cre);
-            muda = muda || d || c;
-            espera.ProgressBar1->setValue(static_cast<int>(qMin<qint64>(++feitas, INT_MAX)));
-        }
-        ultima = bloco.last().chave;
-        if (muda) {
-            grava.addBindValue(antes);
-            grava.addBindValue(ultima);
-            verifica(grava.exec(), textoErro(grava.lastError()));
-        }
-        // Paint the progress, but take no user input while the transaction is open.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        if (bloco.size() < kBloco)
-            break;
+        grava.finish();
     }
-    le.finish();
-    mapa.finish();
-    grava.finish();
+    espera.ProgressBar1->setValue(static_cast<int>(qMin<qint64>(linhas, INT_MAX)));
 
     verifica(executa(q, QStringLiteral("DROP TABLE molvar_snc_mapa"), {}, &erro), erro);
     verifica(executa(q, QStringLiteral("UPDATE ParamFirma SET SNC = 1"), {}, &erro), erro);
+    return semParametros.toLongLong();
 }
 
 } // namespace
@@ -226,12 +245,17 @@ bool ConverteSnc(Session &s, QWidget *pai)
     espera->show();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
+    qint64 semParametros = 0;
     try {
-        converte(db, s.gLigacao2, *espera);
+        semParametros = converte(db, s.gLigacao2, *espera);
     } catch (const Falha &f) {
         t.anula();
         return falhou(f.texto);
     }
+    if (semParametros > 0)
+        s.msg->informa(QStringLiteral("%1 linhas de molvaralizações não foram convertidas: a firma delas não tem "
+                                      "parâmetros (ParamFirma). Crie os parâmetros da firma e repita a conversão.")
+                           .arg(semParametros));
 
     if (!s.msg->perguntaSimNao(
             QStringLiteral("Deseja Concluir a Conversão SNC?"), QStringLiteral("TarvikGest"), Mensagens::Icone::Pergunta)) {

@@ -5,7 +5,8 @@ struct Session;
 
 // Rewrites the debit and credit accounts of the accrual rows to the SNC chart, by the
 // outside database's conversion table SNC_Conv, and marks every company converted, in one
-// transaction that the user confirms at the end. Rows of companies already marked converted
-// are left alone, so running it again never converts a code twice. True when committed
-// (then s.gSnc is true).
+// transaction that the user confirms at the end. Only rows of companies whose ParamFirma
+// row says not converted are rewritten, so running it again never converts a code twice;
+// rows of a company without parameters are counted and told before the closing question.
+// True when committed (then s.gSnc is true).
 bool ConverteSnc(Session &s, QWidget *pai);

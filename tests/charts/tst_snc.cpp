@@ -315,6 +315,76 @@ private slots:
         QCOMPARE(a.msgs.textos(), (QStringList { "Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!" }));
         QCOMPARE(contas(db), QStringList { "0001|271111|41000" });
     }
+
+    // A statement of a block that the database refuses: its own reason reaches the message,
+    // and nothing is written.
+    void erroNoBlocoTemMotivo()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QSqlDatabase db = a.db();
+        QVERIFY(criaFirma(db, "0001", "Um"));
+        QVERIFY(a.entra("0001", 2024, 6));
+        a.criaBaseExterna("A");
+        QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('221', '2711')"));
+        QVERIFY(linha(db, "0001", "22111", "41000"));
+        if (Ambiente::usaPostgres()) {
+            QVERIFY(corre(db,
+                "CREATE FUNCTION molvar_recusa() RETURNS trigger LANGUAGE plpgsql AS "
+                "$$ BEGIN RAISE EXCEPTION 'linha recusada pelo teste'; END $$"));
+            QVERIFY(
+                corre(db, "CREATE TRIGGER molvar_recusa BEFORE UPDATE ON Molvar FOR EACH ROW EXECUTE FUNCTION molvar_recusa()"));
+        } else {
+            QVERIFY(corre(db,
+                "CREATE TRIGGER molvar_recusa BEFORE UPDATE ON Molvar BEGIN SELECT RAISE(ABORT, 'linha recusada pelo teste'); "
+                "END"));
+        }
+        a.msgs.responde(Mensagens::Resposta::Sim);
+        QVERIFY(!ConverteSnc(a.sessao, nullptr));
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY2(
+            a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("linha recusada pelo teste"),
+            qPrintable(a.msgs.ultimo()));
+        QCOMPARE(contas(db), QStringList { "0001|22111|41000" });
+        QCOMPARE(marcadas(db), 0);
+    }
+
+    // Rows of a company without parameters cannot be marked converted: they are left alone at
+    // every run and counted for the user before the closing question.
+    void firmaSemParametros()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QSqlDatabase db = a.db();
+        QVERIFY(criaFirma(db, "0001", "Um"));
+        QVERIFY(a.entra("0001", 2024, 6));
+        a.criaBaseExterna("A");
+        QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('221', '2711'), ('27', '28')"));
+        QVERIFY(linha(db, "0001", "22111", "41000"));
+        QVERIFY(linha(db, "0009", "22111", "27"));
+        QVERIFY(linha(db, "0009", "41000", "41000"));
+        const QString aviso
+            = QStringLiteral("2 linhas de molvaralizações não foram convertidas: a firma delas não tem parâmetros "
+                             "(ParamFirma). Crie os parâmetros da firma e repita a conversão.");
+        for (int vez = 0; vez < 2; ++vez) {
+            a.msgs.limpa();
+            a.msgs.responde(Mensagens::Resposta::Ok);
+            a.msgs.responde(Mensagens::Resposta::Sim);
+            QVERIFY(ConverteSnc(a.sessao, nullptr));
+            QCOMPARE(a.msgs.textos(), (QStringList { aviso, "Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!" }));
+            QCOMPARE(contas(db), (QStringList { "0001|271111|41000", "0009|22111|27", "0009|41000|41000" }));
+            QCOMPARE(marcadas(db), 1);
+        }
+        // Once the company has its parameters, its rows are converted, once.
+        QVERIFY(criaFirma(db, "0009", "Nove"));
+        for (int vez = 0; vez < 2; ++vez) {
+            a.msgs.limpa();
+            a.msgs.responde(Mensagens::Resposta::Sim);
+            QVERIFY(ConverteSnc(a.sessao, nullptr));
+            QCOMPARE(a.msgs.textos(), (QStringList { "Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!" }));
+            QCOMPARE(contas(db), (QStringList { "0001|271111|41000", "0009|271111|28", "0009|41000|41000" }));
+        }
+    }
 };
 
 QTEST_MAIN(TstSnc)
