@@ -198,7 +198,8 @@ bool reabreSePerdida(QSqlDatabase db)
         return false;
     {
         QSqlQuery q(db);
-        if (q.exec(QStringLiteral("SELECT 1")) || q.lastError().nativeErrorCode() == QLatin1String("25P02"))
+        const bool viva = q.exec(QStringLiteral("SELECT 1"));
+        if (viva || q.lastError().nativeErrorCode() == QLatin1String("25P02"))
             return false;
     }
     db.close();

@@ -65,6 +65,18 @@ int marcadas(QSqlDatabase db)
     return conta(db, "SELECT COUNT(*) FROM ParamFirma WHERE SNC = 1");
 }
 
+// Company 0001 logged in, the conversion rules given (literal rows of SNC_Conv) and one row
+// of 0001 to convert: "22111" / "41000".
+bool umaLinhaPorConverter(Ambiente &a, const char *regras)
+{
+    QSqlDatabase db = a.db();
+    if (!criaFirma(db, "0001", "Um") || !a.entra("0001", 2024, 6))
+        return false;
+    a.criaBaseExterna("A");
+    return corre(a.dbExterna(), QStringLiteral("INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ") + QLatin1String(regras))
+        && linha(db, "0001", "22111", "41000");
+}
+
 // Another workstation: a connection in a thread of its own that takes the write lock of a
 // company's parameters, tells so, and commits shortly after being told the other side has
 // begun. Whether that side is already waiting by then or not, it must succeed.
@@ -296,11 +308,7 @@ private slots:
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         QSqlDatabase db = a.db();
-        QVERIFY(criaFirma(db, "0001", "Um"));
-        QVERIFY(a.entra("0001", 2024, 6));
-        a.criaBaseExterna("A");
-        QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('221', '2711')"));
-        QVERIFY(linha(db, "0001", "22111", "41000"));
+        QVERIFY(umaLinhaPorConverter(a, "('221', '2711')"));
 
         PostoQueEscreve posto(db.connectionName(), !Ambiente::usaPostgres());
         posto.start();
@@ -323,11 +331,7 @@ private slots:
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         QSqlDatabase db = a.db();
-        QVERIFY(criaFirma(db, "0001", "Um"));
-        QVERIFY(a.entra("0001", 2024, 6));
-        a.criaBaseExterna("A");
-        QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('221', '2711')"));
-        QVERIFY(linha(db, "0001", "22111", "41000"));
+        QVERIFY(umaLinhaPorConverter(a, "('221', '2711')"));
         if (Ambiente::usaPostgres()) {
             QVERIFY(corre(db,
                 "CREATE FUNCTION molvar_recusa() RETURNS trigger LANGUAGE plpgsql AS "
@@ -356,11 +360,7 @@ private slots:
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         QSqlDatabase db = a.db();
-        QVERIFY(criaFirma(db, "0001", "Um"));
-        QVERIFY(a.entra("0001", 2024, 6));
-        a.criaBaseExterna("A");
-        QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('221', '2711'), ('27', '28')"));
-        QVERIFY(linha(db, "0001", "22111", "41000"));
+        QVERIFY(umaLinhaPorConverter(a, "('221', '2711'), ('27', '28')"));
         QVERIFY(linha(db, "0009", "22111", "27"));
         QVERIFY(linha(db, "0009", "41000", "41000"));
         const QString aviso
