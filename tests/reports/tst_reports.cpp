@@ -666,17 +666,27 @@ private slots:
         MensagensComGancho msgs;
         a.sessao.msg = &msgs;
         QPointer<ChartConsult> consulta = new ChartConsult(a.sessao, TipoPlano::Contas);
+        QPointer<TotConta> totais;
+        Janela j;
+        QSqlDatabase outra;
+        // Windows and the other connection go, whatever check fails first.
+        const auto arruma = qScopeGuard([&] {
+            delete totais;
+            delete j.w;
+            delete consulta;
+            fechaOutroPosto(outra);
+        });
         consulta->show();
         auto *grelha = consulta->findChild<DataGrid *>("DataGrid1");
         QVERIFY(grelha);
         // SQLite reads on as the view scrolls; PostgreSQL's driver has every row at once.
         QCOMPARE(grelha->linhasLidas(), Ambiente::usaPostgres() ? 600 : 256);
 
-        QSqlDatabase outra = outroPosto(db);
+        outra = outroPosto(db);
         QVERIFY2(outra.isOpen(), qPrintable(textoErro(outra.lastError())));
         QVERIFY(corre(outra, "UPDATE Molvar SET Descr = 'Outro posto' WHERE Ref = 7"));
 
-        Janela j = abre(a.sessao);
+        j = abre(a.sessao);
         QVERIFY(j.encontrou());
         j.clica(j.linhaDaRef(2));
         msgs.responde(Mensagens::Resposta::Sim);
@@ -686,20 +696,17 @@ private slots:
 
         QVERIFY(corre(outra, "UPDATE Molvar SET Descr = 'Outra vez' WHERE Ref = 7"));
         msgs.limpa();
-        QPointer<TotConta> totais = new TotConta(a.sessao);
+        totais = new TotConta(a.sessao);
         totais->show();
         totais->findChild<DataCombo *>("DataCombo1")->setText("6262");
         totais->findChild<QDateEdit *>("DTPicker1")->setDate(QDate(2024, 1, 1));
         totais->findChild<QPushButton *>("ExportButton")->click();
-        QVERIFY2(msgs.mostradas.isEmpty(), qPrintable(msgs.textos().join(" | ")));
+        for (const QString &t : msgs.textos())
+            QVERIFY2(!t.startsWith("Não foi possível"), qPrintable(t));
         QVERIFY(QFile::exists(QDir(appFolder()).filePath("000112024.xlsx")));
 
         // The chart list still reads the rest of its rows as it scrolls.
         QCOMPARE(grelha->totalLinhas(), 600);
-        fechaOutroPosto(outra);
-        delete totais;
-        delete j.w;
-        delete consulta;
     }
 
     // A connection the server dropped is opened again without a word; a deletion that fails
@@ -713,8 +720,12 @@ private slots:
         MensagensComGancho msgs;
         a.sessao.msg = &msgs;
         Janela j = abre(a.sessao);
-        QVERIFY(j.encontrou());
         QSqlDatabase outra = outroPosto(a.db());
+        const auto arruma = qScopeGuard([&] {
+            delete j.w;
+            fechaOutroPosto(outra);
+        });
+        QVERIFY(j.encontrou());
         QVERIFY2(outra.isOpen(), qPrintable(textoErro(outra.lastError())));
 
         // The table goes away between the question and the deletion.
@@ -774,8 +785,6 @@ private slots:
             QCOMPARE(msgs.textos(), QStringList { "Deseja Apagar Molvaralização?" });
             QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 4"), 0);
         }
-        fechaOutroPosto(outra);
-        delete j.w;
     }
 };
 
