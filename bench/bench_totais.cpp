@@ -1,5 +1,6 @@
 #include "bench.h"
 
+#include "core/connection.h"
 #include "core/datacombo.h"
 #include "reports/totconta.h"
 
@@ -8,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlQuery>
 
 // The totals window on the biggest company: opening (its two lists), "Visualizar" on one
 // account with and without a cost centre, and the export of the account's movements.
@@ -43,5 +45,23 @@ static BenchCaminho totais("Tot_conta (maior firma)", [](BenchContexto &ctx) {
     t.restart();
     exportar->click();
     relata(QStringLiteral("Tot_conta: exportar 600221"), s.gExpRegistos, t.elapsed() / 1000.0);
+
+    // One account with 100 000 movements: copies of the company's first rows on account 699999.
+    const int copias = 100000;
+    QSqlQuery q(abreLigacao(s.gLigacao1));
+    QString erro;
+    if (!executa(q,
+            QStringLiteral("INSERT INTO Molvar (Ref, CodFirma, Descr, Ndoc, Mes, Ano, Valor, Valor_Ori, Moeda, CPocDeb, CPocCre, "
+                           "Analitica, TTCTB) SELECT Ref, CodFirma, Descr, Ndoc, Mes, Ano, Valor, Valor_Ori, Moeda, '699999', "
+                           "CPocCre, Analitica, TTCTB FROM Molvar WHERE CodFirma = ? AND Ano = 2024 AND Mes > 3 LIMIT ?"),
+            { s.gCodFirma, copias }, &erro)) {
+        std::fprintf(stderr, "erro: %s\n", qPrintable(erro));
+        delete w;
+        return;
+    }
+    conta->setText(QStringLiteral("699999"));
+    t.restart();
+    exportar->click();
+    relata(QStringLiteral("Tot_conta: exportar 699999"), s.gExpRegistos, t.elapsed() / 1000.0);
     delete w;
 });

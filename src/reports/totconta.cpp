@@ -382,6 +382,19 @@ void TotConta::visualizar()
     vtotcre->setText(textoTotal(cre));
 }
 
+bool TotConta::reservaUtilizador(QSqlDatabase db, QString *erro)
+{
+    // SQLite: the transaction's first statement writes, so it already holds the only write
+    // lock. PostgreSQL: two workstations of the same user would interleave their rebuilds;
+    // a lock on the user's keys, released at COMMIT, puts them one after the other.
+    if (!ePostgres(db))
+        return true;
+    QSqlQuery q(db);
+    return executa(q, QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('Copiamlv'), hashtext(?))"), { m_s.gLogin }, erro)
+        && executa(
+            q, QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('RestAnal'), hashtext(?))"), { m_s.gNomeUtilizador }, erro);
+}
+
 bool TotConta::RefazRestAnal(QSqlDatabase db, QStringList *prefixos, QString *erro)
 {
     prefixos->clear();
@@ -398,6 +411,8 @@ bool TotConta::RefazRestAnal(QSqlDatabase db, QStringList *prefixos, QString *er
         return true; // a company without parameters has no prefixes
     }
     *prefixos = prefixosAnalitica(q.value(0).toString());
+    // A prefix listed twice matches nothing more: it is kept once.
+    prefixos->removeDuplicates();
     q.finish();
     for (const QString &p : std::as_const(*prefixos))
         if (!executa(q, QStringLiteral("INSERT INTO RestAnal (CodFirma, RestContas, Utilizador) VALUES (?, ?, ?)"),
@@ -412,56 +427,43 @@ bool TotConta::PreencheCopiamlv(QSqlDatabase db, const QStringList &prefixos, QS
     if (!executa(q, QStringLiteral("DELETE FROM Copiamlv WHERE Utilizador = ?"), { m_s.gLogin }, erro))
         return false;
 
-    QVariantList params;
-    const QString filtro = filtroMolvar({ QStringLiteral("CPocDeb"), QStringLiteral("CPocCre") }, &params);
-    // Read whole before the inserts (PostgreSQL cannot interleave a row-by-row read with them);
-    // amounts as exact decimal text, copied to the cent.
-    QSqlQuery linhas(db);
-    linhas.setNumericalPrecisionPolicy(QSql::HighPrecision);
-    if (!executa(linhas,
-            QStringLiteral("SELECT Ref, Ndoc, Descr, Valor, Ano, Mes, Analitica, CPocDeb, CPocCre FROM Molvar WHERE ") + filtro,
-            params, erro))
-        return false;
-
-    QSqlQuery ins(db);
-    if (!ins.prepare(QStringLiteral("INSERT INTO Copiamlv (CodFirma, Analitica, Conta, Valor, DebCre, Descr, Exercicio, "
-                                    "NumDiario, Ref, Utilizador) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))) {
-        *erro = textoErro(ins.lastError());
-        return false;
-    }
+    // Every movement is on the chosen account, so whether it carries the cost centre is
+    // decided once. One statement writes them all inside the database: a row's "D" movement
+    // before its "C" one, the rows in the order they were written; amounts to the cent.
     const QString alvo = aparaBrancos(DataCombo1->text());
-    const QVariant semCCusto = QVariant(QMetaType::fromType<QString>());
-    auto comCCusto = [&prefixos](const QString &conta) {
-        for (const QString &p : prefixos)
-            if (contaComPrefixo(conta, p))
-                return true;
-        return false;
-    };
-    while (linhas.next()) {
-        const QString descr = (linhas.value(1).toString() + QLatin1Char(' ') + linhas.value(2).toString()).left(30);
-        const QString valor = centimosParaDecimal(paraCentimos(linhas.value(3)));
-        const struct {
-            QString conta;
-            const char *lado;
-        } lados[] = { { linhas.value(7).toString(), "D" }, { linhas.value(8).toString(), "C" } };
-        for (const auto &l : lados) {
-            if (l.conta != alvo)
-                continue;
-            const QVariantList v { m_s.gCodFirma, comCCusto(l.conta) ? linhas.value(6) : semCCusto, l.conta, valor,
-                QString::fromLatin1(l.lado), descr, linhas.value(4), linhas.value(5), linhas.value(0), m_s.gLogin };
-            for (int i = 0; i < v.size(); ++i)
-                ins.bindValue(i, v.at(i));
-            if (!ins.exec()) {
-                *erro = textoErro(ins.lastError());
-                return false;
-            }
-        }
-    }
-    if (linhas.lastError().isValid()) {
-        *erro = textoErro(linhas.lastError());
-        return false;
-    }
-    return true;
+    bool comCCusto = false;
+    for (const QString &p : prefixos)
+        comCCusto = comCCusto || contaComPrefixo(alvo, p);
+    QVariantList params { m_s.gCodFirma, alvo, m_s.gLogin, alvo, alvo };
+    const QString filtro = filtroMolvar({ QStringLiteral("CPocDeb"), QStringLiteral("CPocCre") }, &params);
+    return executa(q,
+        QStringLiteral("INSERT INTO Copiamlv (CodFirma, Analitica, Conta, Valor, DebCre, Descr, Exercicio, NumDiario, Ref, "
+                       "Utilizador) "
+                       "SELECT ?, %1, ?, ROUND(Valor, 2), Lado.DebCre, SUBSTR(COALESCE(Ndoc, '') || ' ' || COALESCE(Descr, ''), "
+                       "1, 30), Ano, Mes, Ref, ? "
+                       "FROM Molvar JOIN (SELECT 'D' AS DebCre, 1 AS Ordem UNION ALL SELECT 'C', 2) Lado "
+                       "ON (Lado.Ordem = 1 AND CPocDeb = ?) OR (Lado.Ordem = 2 AND CPocCre = ?) "
+                       "WHERE %2 ORDER BY Chave, Lado.Ordem")
+            .arg(comCCusto ? QStringLiteral("Analitica") : QStringLiteral("NULL"), filtro),
+        params, erro);
+}
+
+bool TotConta::copiaParaFolha(QSqlDatabase db, QString *erro)
+{
+    // Once this transaction commits, another workstation of the same user may rebuild the
+    // same work rows before the workbook is written: the sheet reads this connection's own
+    // copy, taken before the commit.
+    QSqlQuery q(db);
+    return executa(q,
+               QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS FolhaCopiamlv AS SELECT Id, Exercicio, NumDiario, Ref, Conta, "
+                              "Analitica, Valor, DebCre, Descr FROM Copiamlv WHERE 1 = 0"),
+               {}, erro)
+        && executa(q, QStringLiteral("DELETE FROM FolhaCopiamlv"), {}, erro)
+        && executa(q,
+            QStringLiteral("INSERT INTO FolhaCopiamlv (Id, Exercicio, NumDiario, Ref, Conta, Analitica, Valor, DebCre, Descr) "
+                           "SELECT Id, Exercicio, NumDiario, Ref, Conta, Analitica, Valor, DebCre, Descr FROM Copiamlv "
+                           "WHERE CodFirma = ? AND Utilizador = ?"),
+            { m_s.gCodFirma, m_s.gLogin }, erro);
 }
 
 void TotConta::exportar()
@@ -475,11 +477,13 @@ void TotConta::exportar()
     {
         QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
         if (db.isValid()) {
-            // The prefixes and the movements stand or fall together: a failure leaves the user's previous rows.
+            // The prefixes, the movements and the sheet's copy of them stand or fall together,
+            // with no other export of the same user in between: a failure leaves the user's
+            // previous rows.
             Transacao t(db);
             QStringList prefixos;
-            ok = t.iniciada(&erro) && RefazRestAnal(db, &prefixos, &erro) && (!comConta || PreencheCopiamlv(db, prefixos, &erro))
-                && t.confirma(&erro);
+            ok = t.iniciada(&erro) && reservaUtilizador(db, &erro) && RefazRestAnal(db, &prefixos, &erro)
+                && (!comConta || (PreencheCopiamlv(db, prefixos, &erro) && copiaParaFolha(db, &erro))) && t.confirma(&erro);
         }
     }
     if (!ok) {
@@ -496,9 +500,8 @@ void TotConta::exportar()
     // Quoted aliases keep their case on PostgreSQL; the movements in the order they were written.
     m_s.gExpSql = QStringLiteral(
         "SELECT Exercicio AS \"Ano\", NumDiario AS \"Mes\", Ref AS \"Referencia\", Conta AS \"Conta\", Analitica AS \"CCusto\", "
-        "Valor AS \"Valor\", DebCre AS \"Deb_Cre\", Descr AS \"Descricao\" FROM Copiamlv WHERE CodFirma = ? AND Utilizador = ? "
-        "ORDER BY Id");
-    m_s.gExpParams = { m_s.gCodFirma, m_s.gLogin };
+        "Valor AS \"Valor\", DebCre AS \"Deb_Cre\", Descr AS \"Descricao\" FROM FolhaCopiamlv ORDER BY Id");
+    m_s.gExpParams.clear();
     ExportaExcel(m_s);
 }
 

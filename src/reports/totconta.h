@@ -52,10 +52,15 @@ private:
     void leMesEscolhido();
     // The debit and credit totals in cents; false with the database's text on failure.
     bool calculaTotais(Centimos *deb, Centimos *cre, QString *erro);
+    // Waits until no other export of the same user is under way (until COMMIT).
+    bool reservaUtilizador(QSqlDatabase db, QString *erro);
     // The user's prefixes of the company, rebuilt from its ParamFirma list.
     bool RefazRestAnal(QSqlDatabase db, QStringList *prefixos, QString *erro);
     // The user's movements of the chosen account, rebuilt.
     bool PreencheCopiamlv(QSqlDatabase db, const QStringList &prefixos, QString *erro);
+    // The user's movements of the company, copied to this connection's temporary table
+    // FolhaCopiamlv, which the workbook reads.
+    bool copiaParaFolha(QSqlDatabase db, QString *erro);
     // The conditions shared by the totals and the export: the account on one of the given
     // columns, the cost centre when one is chosen, the company and the months after the
     // chosen one.
