@@ -121,27 +121,21 @@ void ChartNew::insere()
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível gravar %1.").arg(coisa), erro);
         return;
     }
-    // Company and year as the form shows them.
+    // Company and year as the form shows them. The database skips a code that exists, even
+    // one another workstation has just inserted; nothing written means it is there already.
     const QVariantList chave = { m_firma->text(), m_ano->text(), codigo };
-    QSqlQuery q(db);
-    if (!executa(q,
-            QStringLiteral("SELECT %1, Designacao FROM %2 WHERE CodFirma = ? AND CodExercicio = ? AND %1 = ?")
-                .arg(f.colunaCodigo, f.tabela),
-            chave, &erro)) {
-        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível verificar se %1 já existe.").arg(coisa), erro);
-        return;
-    }
-    if (q.next()) {
-        m_s.msg->informa(contas ? QStringLiteral("A conta já foi aberta") : QStringLiteral("O Ct. Custo já foi aberto"));
-        m_codigo->setFocus();
-        return;
-    }
     QSqlQuery ins(db);
     if (!executa(ins,
-            QStringLiteral("INSERT INTO %1 (%2, Designacao, %3, CodFirma, CodExercicio) VALUES (?, ?, ?, ?, ?)")
+            QStringLiteral("INSERT INTO %1 (%2, Designacao, %3, CodFirma, CodExercicio) SELECT ?, ?, ?, ?, ? WHERE NOT EXISTS "
+                           "(SELECT 1 FROM %1 WHERE CodFirma = ? AND CodExercicio = ? AND %2 = ?) ON CONFLICT DO NOTHING")
                 .arg(f.tabela, f.colunaCodigo, f.colunaLancadora),
-            { codigo, descricao, lancadora, m_firma->text(), m_ano->text() }, &erro)) {
+            QVariantList { codigo, descricao, lancadora, m_firma->text(), m_ano->text() } + chave, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível gravar %1.").arg(coisa), erro);
+        return;
+    }
+    if (ins.numRowsAffected() == 0) {
+        m_s.msg->informa(contas ? QStringLiteral("A conta já foi aberta") : QStringLiteral("O Ct. Custo já foi aberto"));
+        m_codigo->setFocus();
         return;
     }
     close();

@@ -75,27 +75,39 @@ private:
     bool m_gui;
 };
 
-// Adds the rows whose (company, code) the own table of the year lacks; a code repeated
-// further down the source is added once. Returns the rows added, or -1 with erro.
-int acrescenta(QSqlDatabase db, TipoPlano t, const QString &ano, const QList<LinhaPlano> &linhas, QString *erro)
+// The (company, code) pairs that the own table of the year already holds.
+bool presentes(QSqlDatabase db, TipoPlano t, const QString &ano, QSet<QString> *chaves, QString *erro)
 {
     const Destino d = destino(t);
-    QSet<QString> presentes;
-    {
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!executa(q, QStringLiteral("SELECT CodFirma, %1 FROM %2 WHERE CodExercicio = ?").arg(d.colunaCodigo, d.tabela),
-                { ano }, erro))
-            return -1;
-        while (q.next())
-            presentes.insert(q.value(0).toString().trimmed() + QChar(0) + q.value(1).toString().trimmed());
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!executa(
+            q, QStringLiteral("SELECT CodFirma, %1 FROM %2 WHERE CodExercicio = ?").arg(d.colunaCodigo, d.tabela), { ano }, erro))
+        return false;
+    while (q.next())
+        chaves->insert(q.value(0).toString().trimmed() + QChar(0) + q.value(1).toString().trimmed());
+    if (q.lastError().isValid()) {
+        *erro = textoErro(q.lastError());
+        return false;
     }
+    return true;
+}
 
+// Adds the rows whose (company, code) is not among `presentes`; a code repeated further
+// down the source is added once, and one that another workstation inserted meanwhile is
+// skipped by the database. Returns the rows added, or -1 with erro.
+int acrescenta(
+    QSqlDatabase db, TipoPlano t, const QString &ano, const QList<LinhaPlano> &linhas, QSet<QString> presentes, QString *erro)
+{
+    const Destino d = destino(t);
     // Several rows per statement: one round trip per batch, the same statement for full ones.
     const int porLote = 200;
     const QString cabeca = QStringLiteral("INSERT INTO %1 (CodFirma, CodExercicio, %2, %3, Designacao) VALUES ")
                                .arg(d.tabela, d.colunaCodigo, d.colunaFlag);
-    auto texto = [&](int n) { return cabeca + QStringList(n, QStringLiteral("(?, ?, ?, ?, ?)")).join(QStringLiteral(", ")); };
+    auto texto = [&](int n) {
+        return cabeca + QStringList(n, QStringLiteral("(?, ?, ?, ?, ?)")).join(QStringLiteral(", "))
+            + QStringLiteral(" ON CONFLICT DO NOTHING");
+    };
     QSqlQuery cheio(db);
     bool preparado = false;
     QVariantList lote;
@@ -114,10 +126,12 @@ int acrescenta(QSqlDatabase db, TipoPlano t, const QString &ano, const QList<Lin
                 *erro = textoErro(cheio.lastError());
                 return false;
             }
+            novas += cheio.numRowsAffected();
         } else {
             QSqlQuery resto(db);
             if (!executa(resto, texto(noLote), lote, erro))
                 return false;
+            novas += resto.numRowsAffected();
         }
         lote.clear();
         noLote = 0;
@@ -129,7 +143,6 @@ int acrescenta(QSqlDatabase db, TipoPlano t, const QString &ano, const QList<Lin
             continue;
         presentes.insert(chave);
         lote << l.firma << ano << l.codigo << l.lancamento << l.designacao;
-        ++novas;
         if (++noLote == porLote && !descarrega(false))
             return -1;
     }
@@ -405,11 +418,19 @@ bool ImportaPlanos(Session &s, QWidget *pai)
     int novasContas = 0, novosCentros = 0;
     {
         CursorEspera cursor;
+        const QString ano = QString::number(s.gAno);
+        QSet<QString> temContas, temCentros;
+        // What exists is read before the transaction, whose first statement then writes and
+        // so waits its turn on SQLite; what another workstation adds meanwhile is skipped by
+        // the unique indexes.
+        if (db.isValid()
+            && (!presentes(db, TipoPlano::Contas, ano, &temContas, &erro)
+                || (leCentros && !presentes(db, TipoPlano::CentrosCusto, ano, &temCentros, &erro))))
+            db = QSqlDatabase();
         if (db.isValid()) {
             Transacao t(db);
-            const QString ano = QString::number(s.gAno);
-            if (!t.iniciada(&erro) || (novasContas = acrescenta(db, TipoPlano::Contas, ano, contas, &erro)) < 0
-                || (leCentros && (novosCentros = acrescenta(db, TipoPlano::CentrosCusto, ano, centros, &erro)) < 0)
+            if (!t.iniciada(&erro) || (novasContas = acrescenta(db, TipoPlano::Contas, ano, contas, temContas, &erro)) < 0
+                || (leCentros && (novosCentros = acrescenta(db, TipoPlano::CentrosCusto, ano, centros, temCentros, &erro)) < 0)
                 || !t.confirma(&erro))
                 db = QSqlDatabase();
         }

@@ -137,12 +137,53 @@ const char *const kIndices[] = {
     "CREATE INDEX IF NOT EXISTS ix_molvar_firma_ref ON Molvar (CodFirma, Ref, Ano, Mes)",
     "CREATE INDEX IF NOT EXISTS ix_molvar_firma_ano_mes ON Molvar (CodFirma, Ano, Mes)",
     "CREATE INDEX IF NOT EXISTS ix_molvar_ref ON Molvar (Ref)",
-    "CREATE INDEX IF NOT EXISTS ix_planocontas ON PlanoContas (CodFirma, CodExercicio, Conta)",
-    "CREATE INDEX IF NOT EXISTS ix_planoccusto ON PlanoCCusto (CodFirma, CodExercicio, CCusto)",
     "CREATE INDEX IF NOT EXISTS ix_copiamlv_utilizador ON Copiamlv (Utilizador)",
     "CREATE INDEX IF NOT EXISTS ix_restanal_utilizador ON RestAnal (Utilizador, CodFirma)",
     "CREATE UNIQUE INDEX IF NOT EXISTS ix_modexptxtdet ON modexptxtdet (modelo, tipocod)",
 };
+
+// What the database itself keeps unique, whatever several workstations insert at once: a
+// chart code per company and year, and a model name compared as the editor compares it
+// (blanks around it ignored). The unique indexes replace the plain ones of older databases.
+struct Unicidade {
+    const char *indice;
+    const char *tabela;
+    const char *chave; // the indexed expressions
+    const char *nomes; // how one repeated key is named, %1.. being the parts of the key
+    const char *indiceAntigo;
+};
+const Unicidade kUnicidades[] = {
+    { "ux_planocontas", "PlanoContas", "CodFirma, CodExercicio, Conta", "firma %1, exercício %2, conta %3", "ix_planocontas" },
+    { "ux_planoccusto", "PlanoCCusto", "CodFirma, CodExercicio, CCusto", "firma %1, exercício %2, centro de custo %3",
+        "ix_planoccusto" },
+    { "ux_modexptxt", "Modexptxt", "TRIM(Modelo)", "modelo %1", nullptr },
+};
+
+// The keys held more than once, named for the message; empty when there are none.
+bool repetidas(QSqlDatabase db, QStringList *nomes, QString *erro)
+{
+    QSqlQuery q(db);
+    for (const Unicidade &u : kUnicidades) {
+        const QString chave = QString::fromLatin1(u.chave);
+        if (!executa(q,
+                QStringLiteral("SELECT %1, COUNT(*) FROM %2 GROUP BY %1 HAVING COUNT(*) > 1 ORDER BY %1")
+                    .arg(chave, QLatin1String(u.tabela)),
+                {}, erro))
+            return false;
+        const int partes = static_cast<int>(chave.count(QLatin1Char(',')) + 1);
+        while (q.next()) {
+            QString nome = QString::fromUtf8(u.nomes);
+            for (int i = 0; i < partes; ++i)
+                nome = nome.arg(q.value(i).toString().trimmed());
+            *nomes << QStringLiteral("%1: %2 (%3 linhas)").arg(QLatin1String(u.tabela), nome).arg(q.value(partes).toInt());
+        }
+        if (q.lastError().isValid()) {
+            *erro = textoErro(q.lastError());
+            return false;
+        }
+    }
+    return true;
+}
 
 // The coded items of the export models: the file-name row (tipocod 0) and one row per
 // line layout, with twelve columns for each of up to 24 fields.
@@ -359,6 +400,28 @@ bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAd
         q.finish();
         if (largura > 0 && largura < 50
             && !corre(QStringLiteral("ALTER TABLE RestAnal ALTER COLUMN Utilizador TYPE varchar(50)")))
+            return false;
+    }
+    QStringList repetidos;
+    if (!repetidas(db, &repetidos, &e)) {
+        *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
+        return false;
+    }
+    if (!repetidos.isEmpty()) {
+        // Which row of a pair to keep is the user's choice: nothing is changed.
+        const qsizetype mostrados = qMin<qsizetype>(repetidos.size(), 20);
+        *erro = QStringLiteral("A base de dados tem linhas repetidas que têm de ser únicas; nada foi alterado. Apague as "
+                               "repetidas e instale de novo:\n")
+            + repetidos.mid(0, mostrados).join(QLatin1Char('\n'));
+        if (repetidos.size() > mostrados)
+            *erro += QStringLiteral("\n(e mais %1)").arg(repetidos.size() - mostrados);
+        return false;
+    }
+    for (const Unicidade &u : kUnicidades) {
+        if (!corre(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                       .arg(QLatin1String(u.indice), QLatin1String(u.tabela), QLatin1String(u.chave))))
+            return false;
+        if (u.indiceAntigo && !corre(QStringLiteral("DROP INDEX IF EXISTS %1").arg(QLatin1String(u.indiceAntigo))))
             return false;
     }
 

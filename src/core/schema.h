@@ -15,6 +15,8 @@ inline constexpr int kSenhaMinima = 8;
 // administrator (with senhaAdmin, kept as a hash; none is created when senhaAdmin is
 // empty), the export counter and the option lists of the model editor.
 // Running it on a database that already has them changes nothing (an existing
-// administrator keeps his password). All or nothing: on failure nothing is left
+// administrator keeps his password); on one that holds repeated rows where the program
+// now keeps them unique (chart codes, model names) it names them and changes nothing.
+// All or nothing: on failure nothing is left
 // half-made and erro says why, in Portuguese.
 bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAdmin = QString());

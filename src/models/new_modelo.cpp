@@ -186,11 +186,17 @@ bool New_Modelo::escreve(QSqlDatabase db, const QVariant &, int tipoDetalhe)
 {
     QSqlQuery q(db);
     QString erro;
+    // The unique name index skips a model that another workstation has just defined.
     if (!executa(q,
             QStringLiteral("INSERT INTO Modexptxt (Modelo, Activo, TipoDet, NlinCab, NlinIni, NlinSep, NlinFim) "
-                           "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                           "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"),
             QVariantList { nomeModeloGuardado(modelo->text()), 0, tipoDetalhe } + contagens(), &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível guardar o modelo."), erro);
+        return false;
+    }
+    if (q.numRowsAffected() == 0) {
+        m_s.msg->informa(QStringLiteral("O modelo já foi definido"));
+        modelo->setFocus();
         return false;
     }
     return true;
