@@ -7,6 +7,7 @@
 #include "reports/totconta.h"
 #include "support/ambiente.h"
 #include "support/fixtures.h"
+#include "support/postos.h"
 
 #include <QDateEdit>
 #include <QDir>
@@ -16,6 +17,8 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -410,6 +413,46 @@ private slots:
         QVERIFY(!QFile::exists(QDir(appFolder()).filePath("000132024.xlsx")));
         QVERIFY(corre(db, "ALTER TABLE MolvarFora RENAME TO Molvar"));
         delete j.w;
+    }
+
+    // Two workstations, same user, exporting two accounts at once: each workbook holds only
+    // its own account's movements, and the user's prefixes are there once.
+    void exportacoesAoMesmoTempo()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QSqlDatabase db = a.db();
+        QVERIFY(criaFirma(db, "0001", "Firma Um, Lda", { false, "", "", true, "6*7" }));
+        for (int ref = 1; ref <= 20; ++ref)
+            QVERIFY(criaMolvaralizacao(db, { "0001", ref, "Seguro", "FT", 120000, 12, 2025, 1, "62110", "2711", "CC1" }));
+        const QString ligacao = ligacaoParaOutroProcesso(a);
+        const QString contas[] = { QStringLiteral("62110"), QStringLiteral("2711") };
+        for (int ronda = 0; ronda < 2; ++ronda) {
+            // Both wait at the same point, then run together.
+            Barreira b(db, QStringLiteral("Copiamlv"));
+            QVERIFY(b.activa());
+            std::vector<std::unique_ptr<Posto>> postos;
+            for (const QString &c : contas)
+                postos.push_back(
+                    std::make_unique<Posto>(QStringList { "totais", ligacao, "0001", c, QDir(a.pasta()).filePath(c + ".xlsx") }));
+            for (auto &p : postos)
+                QVERIFY2(p->pronto(), qPrintable(p->saida()));
+            QVERIFY(b.esperaBloqueados(2));
+            QVERIFY(b.liberta());
+            for (auto &p : postos)
+                QVERIFY2(p->termina(), qPrintable(p->saida()));
+            for (const QString &c : contas) {
+                LeitorXlsx x;
+                QVERIFY(x.abre(QDir(a.pasta()).filePath(c + ".xlsx")));
+                QCOMPARE(x.ultimaLinha(1), 4 + 240);
+                QStringList alheias;
+                for (int l = 5; l <= x.ultimaLinha(1); ++l)
+                    if (x.valor(1, QStringLiteral("D%1").arg(l)).toString() != c)
+                        alheias << QString::number(l);
+                QVERIFY2(alheias.isEmpty(), qPrintable(c + ": linhas alheias " + alheias.join(' ')));
+            }
+            QCOMPARE(prefixos(db, "0001", "Administrador"), (QStringList { "6", "7" }));
+        }
     }
 };
 

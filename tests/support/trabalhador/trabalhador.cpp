@@ -1,0 +1,74 @@
+// A second workstation for the tests: runs one task on a database that the test has set up,
+// as a process of its own. It prints "pronto" just before the task's database work, then
+// every message box the task showed ("mensagem: ..."), and exits with 0 when the task did
+// what was asked.
+//   trabalhador totais <ligacao> <firma> <conta> <destino.xlsx>   Tot_conta "Exportar" after 12-2024
+//   trabalhador importa <ligacao> <ligacao externa> <firma>       chart import from the outside database
+//   trabalhador novaconta <ligacao> <firma> <conta>               New_Poc "Inserir"
+#include "charts/chartnew.h"
+#include "charts/importaplanos.h"
+#include "core/datacombo.h"
+#include "reports/totconta.h"
+#include "support/ambiente.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() < 3)
+        return 64;
+    // Only a program folder of its own: the database is the test's.
+    qunsetenv("MOLVAR_TEST_DB");
+    int codigo = 1;
+    {
+        Ambiente a(false);
+        a.sessao.gLigacao1 = args.at(1);
+        const QString tarefa = args.at(0);
+        const bool importa = tarefa == QLatin1String("importa");
+        if (!a.entra(args.at(importa ? 3 : 2), 2024, 6))
+            return 2;
+        auto pronto = [] {
+            std::printf("pronto\n");
+            std::fflush(stdout);
+        };
+        if (tarefa == QLatin1String("totais") && args.size() == 5) {
+            TotConta w(a.sessao);
+            w.findChild<DataCombo *>(QStringLiteral("DataCombo1"))->setText(args.at(3));
+            w.findChild<QDateEdit *>(QStringLiteral("DTPicker1"))->setDate(QDate(2024, 12, 1));
+            pronto();
+            w.findChild<QPushButton *>(QStringLiteral("ExportButton"))->click();
+            QFile::remove(args.at(4));
+            if (a.msgs.mostradas.isEmpty() && QFile::copy(a.sessao.gExpCaminho, args.at(4)))
+                codigo = 0;
+        } else if (importa && args.size() == 4) {
+            a.sessao.gLigacao2 = args.at(2);
+            a.sessao.gTipoImp = QStringLiteral("S");
+            a.sessao.gAnaliticaAtiva = true;
+            a.msgs.responde(Mensagens::Resposta::Ok); // "Confirma Importação"
+            pronto();
+            ImportaPlanos(a.sessao, nullptr);
+            codigo = a.msgs.mostradas.size() == 1 ? 0 : 1;
+        } else if (tarefa == QLatin1String("novaconta") && args.size() == 4) {
+            ChartNew w(a.sessao, TipoPlano::Contas);
+            w.findChild<QLineEdit *>(QStringLiteral("ctpoc"))->setText(args.at(3));
+            w.findChild<QLineEdit *>(QStringLiteral("Desccpoc"))->setText(QStringLiteral("Nova"));
+            pronto();
+            w.findChild<QPushButton *>(QStringLiteral("InsertButton"))->click();
+            codigo = 0;
+        } else {
+            return 64;
+        }
+        for (const QString &t : a.msgs.textos())
+            std::printf("mensagem: %s\n", qPrintable(QString(t).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        std::fflush(stdout);
+    }
+    return codigo;
+}
