@@ -2,8 +2,10 @@
 #include "core/connection.h"
 #include "core/mensagens.h"
 #include "core/odbc.h"
+#include "core/schema.h"
 #include "support/ambiente.h"
 #include "support/fixtures.h"
+#include "support/postos.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -669,6 +671,78 @@ private slots:
                 "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>" + QByteArray(2 << 20, 'x') + "</t></is></c></row>", textos)));
         QVERIFY(recusado("texto.xlsx", "de seguida sem marcas XML"));
         QCOMPARE(a.msgs.semRespostas, 0);
+    }
+
+    // One chart code per company and year, and one model per name, even with several
+    // workstations at once: the set-up adds the guarantee (or names what stands in its way),
+    // two imports together add each code once, and a creation that loses the race says so.
+    void unicidadeEntrePostos()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        QSqlDatabase db = a.db();
+        preparaFirmas(a);
+        auto contagem = [&](const char *sql) { return conta(db, QString::fromLatin1(sql)); };
+
+        // A database from before the guarantees, with repeated rows: named, nothing changed.
+        for (const char *indice : { "ux_planocontas", "ux_planoccusto", "ux_modexptxt" })
+            QVERIFY(corre(db, QStringLiteral("DROP INDEX %1").arg(QLatin1String(indice))));
+        QVERIFY(criaConta(db, "0001", 2024, "6211", "Uma") && criaConta(db, "0001", 2024, "6211", "Outra"));
+        QVERIFY(corre(db, "INSERT INTO Modexptxt (Modelo) VALUES ('M1'), ('M1   ')"));
+        QString erro;
+        QVERIFY(!criaBaseDados(a.sessao.gLigacao1, &erro));
+        QVERIFY2(erro.contains("PlanoContas: firma 0001, exercício 2024, conta 6211 (2 linhas)")
+                && erro.contains("Modexptxt: modelo M1 (2 linhas)"),
+            qPrintable(erro));
+        QVERIFY(criaConta(db, "0001", 2024, "6211", "Terceira"));
+        QVERIFY(corre(db, "DELETE FROM PlanoContas"));
+        QVERIFY(corre(db, "DELETE FROM Modexptxt"));
+        QVERIFY2(criaBaseDados(a.sessao.gLigacao1, &erro), qPrintable(erro));
+        QVERIFY(corre(db, "INSERT INTO Modexptxt (Modelo) VALUES ('M1')"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(".*"));
+        QVERIFY(!corre(db, "INSERT INTO Modexptxt (Modelo) VALUES ('M1 ')"));
+
+        // Two imports of the same chart held at the same point, then run together.
+        a.criaBaseExterna("A");
+        QSqlDatabase ext = a.dbExterna();
+        QVERIFY(ext.transaction());
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(corre(ext,
+                "INSERT INTO PlanoContas (CodFirma, CodExercicio, Conta, Lancadora, Designacao) VALUES ('0001', '2024', ?, 1, "
+                "'x')",
+                { QString::number(620000 + i) }));
+        QVERIFY(corre(ext,
+            "INSERT INTO PlanoCCusto (CodFirma, CodExercicio, CCusto, Lancador, Designacao) VALUES ('0001', '2024', 'CC1', 1, "
+            "'x')"));
+        QVERIFY(ext.commit());
+        const QString ligacao = ligacaoParaOutroProcesso(a);
+        {
+            Barreira b(db, QStringLiteral("PlanoContas"));
+            QVERIFY(b.activa());
+            Posto p1({ "importa", ligacao, a.sessao.gLigacao2, "0001" });
+            Posto p2({ "importa", ligacao, a.sessao.gLigacao2, "0001" });
+            QVERIFY2(p1.pronto() && p2.pronto(), qPrintable(p1.saida() + p2.saida()));
+            QVERIFY(b.esperaBloqueados(2));
+            QVERIFY(b.liberta());
+            QVERIFY2(p1.termina(), qPrintable(p1.saida()));
+            QVERIFY2(p2.termina(), qPrintable(p2.saida()));
+        }
+        QCOMPARE(contagem("SELECT COUNT(*) FROM PlanoContas"), 300);
+        QCOMPARE(contagem("SELECT COUNT(*) FROM PlanoCCusto"), 1);
+
+        // New_Poc on another workstation while this one inserts the same code: it is told.
+        {
+            Barreira b(db, QString());
+            QVERIFY(b.activa());
+            QVERIFY(criaConta(db, "0001", 2024, "6999", "Primeira"));
+            Posto p({ "novaconta", ligacao, "0001", "6999" });
+            QVERIFY2(p.pronto(), qPrintable(p.saida()));
+            QVERIFY(b.esperaBloqueados(1));
+            QVERIFY(b.liberta());
+            QVERIFY2(p.termina(), qPrintable(p.saida()));
+            QVERIFY2(p.saida().contains("mensagem: A conta já foi aberta"), qPrintable(p.saida()));
+        }
+        QCOMPARE(contagem("SELECT COUNT(*) FROM PlanoContas WHERE Conta = '6999'"), 1);
     }
 };
 
