@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // Options from the command line.
@@ -41,3 +42,6 @@ bool escreveLivro(const QString &caminho, const Session &s);
 // The child run of the memory path: imports one workbook into the database of the settings and
 // prints the peak memory; returns the exit code.
 int memoriaImportacao(const QString &livro);
+
+// A worker of the two-workstation path, when the program is started with "--posto".
+int postoBench(const QStringList &args);

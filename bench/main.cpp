@@ -115,6 +115,9 @@ int main(int argc, char *argv[])
     // A child of the memory path, in the parent's folder and database.
     if (args.size() == 3 && args[1] == QLatin1String("--memoria-importacao"))
         return memoriaImportacao(args[2]);
+    // A workstation of the two-workstation path, on the parent's database.
+    if (args.value(1) == QLatin1String("--posto"))
+        return postoBench(args.mid(1));
     QTemporaryDir dir;
     qputenv("MOLVAR_HOME", dir.path().toUtf8());
     garanteIni(nullptr);
