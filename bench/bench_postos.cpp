@@ -90,7 +90,7 @@ int postoBench(const QStringList &args)
         w.findChild<QDateEdit *>(QStringLiteral("DTPicker1"))->setDate(QDate(2024, 3, 1));
         w.findChild<QPushButton *>(QStringLiteral("ExportButton"))->click();
         QFile::remove(args.at(5));
-        return msgs.vezes == 0 && QFile::copy(s.gExpCaminho, args.at(5)) ? 0 : 1;
+        return !s.gExpCaminho.isEmpty() && QFile::copy(s.gExpCaminho, args.at(5)) ? 0 : 1;
     }
     if (args.at(1) == QLatin1String("importa") && args.size() == 6) {
         s.gLigacao2 = args.at(3);
