@@ -675,7 +675,8 @@ private slots:
 
     // One chart code per company and year, and one model per name, even with several
     // workstations at once: the set-up adds the guarantee (or names what stands in its way),
-    // two imports together add each code once, and a creation that loses the race says so.
+    // two imports together add each code once, and a creation (New_Poc, New_Modelo) that
+    // loses the race says so.
     void unicidadeEntrePostos()
     {
         Ambiente a;
@@ -688,7 +689,7 @@ private slots:
         for (const char *indice : { "ux_planocontas", "ux_planoccusto", "ux_modexptxt" })
             QVERIFY(corre(db, QStringLiteral("DROP INDEX %1").arg(QLatin1String(indice))));
         QVERIFY(criaConta(db, "0001", 2024, "6211", "Uma") && criaConta(db, "0001", 2024, "6211", "Outra"));
-        QVERIFY(corre(db, "INSERT INTO Modexptxt (Modelo) VALUES ('M1'), ('M1   ')"));
+        QVERIFY(corre(db, "INSERT INTO Modexptxt (Modelo) VALUES ('M1'), (' M1  ')"));
         QString erro;
         QVERIFY(!criaBaseDados(a.sessao.gLigacao1, &erro));
         QVERIFY2(erro.contains("PlanoContas: firma 0001, exercício 2024, conta 6211 (2 linhas)")
@@ -700,7 +701,7 @@ private slots:
         QVERIFY2(criaBaseDados(a.sessao.gLigacao1, &erro), qPrintable(erro));
         QVERIFY(corre(db, "INSERT INTO Modexptxt (Modelo) VALUES ('M1')"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(".*"));
-        QVERIFY(!corre(db, "INSERT INTO Modexptxt (Modelo) VALUES ('M1 ')"));
+        QVERIFY(!corre(db, "INSERT INTO Modexptxt (Modelo) VALUES (' M1')"));
 
         // Two imports of the same chart held at the same point, then run together.
         a.criaBaseExterna("A");
@@ -730,19 +731,25 @@ private slots:
         QCOMPARE(contagem("SELECT COUNT(*) FROM PlanoContas"), 300);
         QCOMPARE(contagem("SELECT COUNT(*) FROM PlanoCCusto"), 1);
 
-        // New_Poc on another workstation while this one inserts the same code: it is told.
-        {
+        // A creation on another workstation while this one inserts the same key, not yet
+        // committed: once it is, the other is told. New_Poc, then New_Modelo against a header
+        // stored without the editor's padding.
+        auto perdeACorrida = [&](const char *insercao, const QStringList &tarefa, const char *mensagem) {
             Barreira b(db, QString());
             QVERIFY(b.activa());
-            QVERIFY(criaConta(db, "0001", 2024, "6999", "Primeira"));
-            Posto p({ "novaconta", ligacao, "0001", "6999" });
+            QVERIFY(corre(db, QString::fromUtf8(insercao)));
+            Posto p(QStringList { tarefa.first(), ligacao, "0001" } + tarefa.mid(1));
             QVERIFY2(p.pronto(), qPrintable(p.saida()));
             QVERIFY(b.esperaBloqueados(1));
             QVERIFY(b.liberta());
             QVERIFY2(p.termina(), qPrintable(p.saida()));
-            QVERIFY2(p.saida().contains("mensagem: A conta já foi aberta"), qPrintable(p.saida()));
-        }
+            QVERIFY2(p.saida().contains(QStringLiteral("mensagem: ") + QString::fromUtf8(mensagem)), qPrintable(p.saida()));
+        };
+        perdeACorrida("INSERT INTO PlanoContas (CodFirma, CodExercicio, Conta, Designacao) VALUES ('0001', '2024', '6999', 'x')",
+            { "novaconta", "6999" }, "A conta já foi aberta");
         QCOMPARE(contagem("SELECT COUNT(*) FROM PlanoContas WHERE Conta = '6999'"), 1);
+        perdeACorrida("INSERT INTO Modexptxt (Modelo) VALUES ('Zeca')", { "novomodelo", "Zeca" }, "O modelo já foi definido");
+        QCOMPARE(contagem("SELECT COUNT(*) FROM Modexptxt WHERE TRIM(Modelo) = 'Zeca'"), 1);
     }
 };
 

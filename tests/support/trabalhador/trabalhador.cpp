@@ -6,9 +6,11 @@
 //   trabalhador totais <ligacao> <firma> <conta> <destino.xlsx>   Tot_conta "Exportar" after 12-2024
 //   trabalhador importa <ligacao> <ligacao externa> <firma>       chart import from the outside database
 //   trabalhador novaconta <ligacao> <firma> <conta>               New_Poc "Inserir"
+//   trabalhador novomodelo <ligacao> <firma> <nome>               New_Modelo "Codificar"
 #include "charts/chartnew.h"
 #include "charts/importaplanos.h"
 #include "core/datacombo.h"
+#include "models/new_modelo.h"
 #include "reports/totconta.h"
 #include "support/ambiente.h"
 
@@ -17,6 +19,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -65,6 +68,19 @@ int main(int argc, char *argv[])
             w.findChild<QLineEdit *>(QStringLiteral("Desccpoc"))->setText(QStringLiteral("Nova"));
             pronto();
             w.findChild<QPushButton *>(QStringLiteral("InsertButton"))->click();
+            codigo = 0;
+        } else if (tarefa == QLatin1String("novomodelo") && args.size() == 4) {
+            New_Modelo w(a.sessao);
+            w.modelo->setText(args.at(3));
+            // Should the header be written, the item choice it opens must not wait for a user.
+            QTimer fecha;
+            QObject::connect(&fecha, &QTimer::timeout, [] {
+                if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                    d->reject();
+            });
+            fecha.start(10);
+            pronto();
+            w.CodButton->click();
             codigo = 0;
         } else {
             return 64;
