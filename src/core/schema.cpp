@@ -13,6 +13,9 @@
 
 namespace {
 
+// Percentage of each PostgreSQL page of Molvar filled by inserts (see criaBaseDados).
+const int kEnchimentoMolvar = 50;
+
 // Column types are written once for both databases; only the identity key differs.
 const char *const kTabelas[] = {
     "CREATE TABLE IF NOT EXISTS Molvar ("
@@ -400,6 +403,13 @@ bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAd
         q.finish();
         if (largura > 0 && largura < 50
             && !corre(QStringLiteral("ALTER TABLE RestAnal ALTER COLUMN Utilizador TYPE varchar(50)")))
+            return false;
+        // Every accrual row is rewritten once in its life (the SNC conversion, the monthly
+        // integration) without touching an indexed column. With room left on its page the new
+        // version stays there and no index is touched: a whole-table conversion runs about
+        // four times faster, for a table about twice the size. Pages written before keep
+        // their old fill.
+        if (!corre(QStringLiteral("ALTER TABLE Molvar SET (fillfactor = %1)").arg(kEnchimentoMolvar)))
             return false;
     }
     QStringList repetidos;
