@@ -76,6 +76,14 @@ public:
     {
         for (;;) {
             const QXmlStreamReader::TokenType t = m_xml.readNext();
+            // The XML reader keeps every open element: a part nested without end would hold
+            // memory out of all proportion to its size. Real parts nest about ten deep.
+            if (t == QXmlStreamReader::StartElement && ++m_profundidade > kProfundidadeMaxima) {
+                m_erroZip = QStringLiteral("está danificada: elementos encaixados a mais de %1 níveis").arg(kProfundidadeMaxima);
+                return QXmlStreamReader::Invalid;
+            }
+            if (t == QXmlStreamReader::EndElement)
+                --m_profundidade;
             if (t != QXmlStreamReader::Invalid || m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || m_fim
                 || !m_erroZip.isEmpty())
                 return t;
@@ -154,6 +162,7 @@ private:
     }
 
     static constexpr qint64 kSemMarcaMaximo = 1024 * 1024;
+    static constexpr int kProfundidadeMaxima = 256;
 
     bool alimenta()
     {
@@ -168,6 +177,7 @@ private:
     bool m_fim = false;
     qint64 m_lidos = 0;
     qint64 m_semMarca = 0;
+    int m_profundidade = 0;
     QString m_erroZip;
 };
 
@@ -253,6 +263,13 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
     if (!m_zip)
         return falha(QStringLiteral("não é um livro .xlsx legível (não é um arquivo zip, ou está danificado)"));
 
+    // A workbook's list of parts and of sheets are held whole: far more entries than any real
+    // workbook has is a hostile one, which would hold memory out of all proportion to its size.
+    constexpr int maximoEntradas = 10000;
+    const auto demasiadas = [&](const QString &parte) {
+        return falha(
+            QStringLiteral("a parte \"%1\" tem mais de %2 entradas, mais do que qualquer livro").arg(parte).arg(maximoEntradas));
+    };
     QHash<QString, QString> alvos;
     {
         Parte p(m_zip, QStringLiteral("xl/_rels/workbook.xml.rels"));
@@ -270,11 +287,14 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                         else
                             alvo.prepend(QStringLiteral("xl/"));
                         alvos.insert(x.attributes().value(QLatin1String("Id")).toString(), alvo);
+                        return alvos.size() <= maximoEntradas;
                     }
                     return true;
                 },
                 &e))
             return falha(e);
+        if (alvos.size() > maximoEntradas)
+            return demasiadas(QStringLiteral("xl/_rels/workbook.xml.rels"));
     }
     {
         Parte p(m_zip, QStringLiteral("xl/workbook.xml"));
@@ -289,11 +309,14 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                             if (a.name() == QLatin1String("id"))
                                 rid = a.value().toString();
                         m_folhas.append({ x.attributes().value(QLatin1String("name")).toString(), alvos.value(rid) });
+                        return m_folhas.size() <= maximoEntradas;
                     }
                     return true;
                 },
                 &e))
             return falha(e);
+        if (m_folhas.size() > maximoEntradas)
+            return demasiadas(QStringLiteral("xl/workbook.xml"));
     }
     {
         // A workbook without text cells has no shared strings; one that has them must read whole.

@@ -670,6 +670,15 @@ private slots:
             partesLivro(contas,
                 "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>" + QByteArray(2 << 20, 'x') + "</t></is></c></row>", textos)));
         QVERIFY(recusado("texto.xlsx", "de seguida sem marcas XML"));
+        // Elements nested without end, and a list of sheets without end, would hold memory out of
+        // all proportion to the workbook.
+        QVERIFY(escreveZip(a.pasta() + "/encaixada.xlsx",
+            partesLivro(contas, QByteArray("<a>").repeated(300) + QByteArray("</a>").repeated(300), textos)));
+        QVERIFY(recusado("encaixada.xlsx", "a parte \"xl/worksheets/sheet2.xml\" está danificada: elementos encaixados"));
+        p = partesLivro(contas, centros, textos);
+        p[0].dados.replace("</sheets>", QByteArray("<sheet/>").repeated(10000) + "</sheets>");
+        QVERIFY(escreveZip(a.pasta() + "/folhas.xlsx", p));
+        QVERIFY(recusado("folhas.xlsx", "a parte \"xl/workbook.xml\" tem mais de 10000 entradas"));
         QCOMPARE(a.msgs.semRespostas, 0);
     }
 
