@@ -201,11 +201,12 @@ public:
             return true;
         bool ok = false;
         m_celulas[coluna - 1] = textoCelulaPlano(valor, &ok);
-        if (!ok) {
-            erro = QStringLiteral("%1: o número %2 tem mais algarismos do que a célula guarda sem os alterar")
-                       .arg(onde())
-                       .arg(valor.toDouble(), 0, 'f', 0);
-            return false;
+        // Refused once the row is known to be read: a row whose column A is empty ends the sheet.
+        if (!ok && m_recusado.isEmpty()) {
+            m_recusado = QStringLiteral("%1: o número %2 tem mais algarismos do que a célula guarda sem os alterar")
+                             .arg(onde())
+                             .arg(valor.toDouble(), 0, 'f', 0);
+            m_aRecusada = coluna == 1;
         }
         return true;
     }
@@ -224,8 +225,12 @@ private:
 
     bool fechaLinha()
     {
-        if (m_celulas[0].isEmpty()) {
+        if (m_celulas[0].isEmpty() && !m_aRecusada) {
             m_acabou = true;
+            return false;
+        }
+        if (!m_recusado.isEmpty()) {
+            erro = m_recusado;
             return false;
         }
         LinhaPlano l;
@@ -253,6 +258,8 @@ private:
     QList<LinhaPlano> *m_linhas;
     int m_linha = 2;
     QString m_celulas[4];
+    QString m_recusado;
+    bool m_aRecusada = false;
     bool m_acabou = false;
 };
 

@@ -524,9 +524,11 @@ private slots:
         QVERIFY(!ImportaPlanos(s, nullptr));
         QVERIFY2(a.msgs.ultimo().contains("folha 1, linha 3") && a.msgs.ultimo().contains("mais de 22 caracteres"),
             qPrintable(a.msgs.ultimo()));
-        // A whole number past 2^53 may already be altered in its cell: refused, with sheet and row.
+        // A whole number past 2^53 may already be altered in its cell: refused, with sheet and row;
+        // below the row whose column A is empty, where the sheet ends, it is not read.
         QVERIFY(escreveLivro(pasta + "/mau.xlsx",
-            { { { "x" }, { "0001", "6600", 1, "Boa" } }, { { "x" }, { "0001", 22110000000000000000.0, 1, "Longo" } } }));
+            { { { "x" }, { "0001", "6600", 1, "Boa" }, { nada, 1e20, 1, "Total" } },
+                { { "x" }, { "0001", 22110000000000000000.0, 1, "Longo" } } }));
         QVERIFY(recusa(QStringLiteral("O ficheiro %1/mau.xlsx não pode ser importado: folha 2, linha 2: o número "
                                       "22110000000000000000 tem mais algarismos do que a célula guarda sem os alterar.\nNada "
                                       "foi importado.")
