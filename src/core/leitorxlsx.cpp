@@ -1,5 +1,6 @@
 #include "core/leitorxlsx.h"
 
+#include <QDir>
 #include <QFile>
 #include <QXmlStreamReader>
 
@@ -271,6 +272,8 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
             QStringLiteral("a parte \"%1\" tem mais de %2 entradas, mais do que qualquer livro").arg(parte).arg(maximoEntradas));
     };
     QHash<QString, QString> alvos;
+    // Some programs name the part "SharedStrings.xml": the workbook's relationships say which.
+    QString textos = QStringLiteral("xl/sharedStrings.xml");
     {
         Parte p(m_zip, QStringLiteral("xl/_rels/workbook.xml.rels"));
         bool existe = false;
@@ -282,10 +285,9 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                 [&](const QXmlStreamReader &x) {
                     if (x.isStartElement() && x.name() == QLatin1String("Relationship")) {
                         QString alvo = x.attributes().value(QLatin1String("Target")).toString();
-                        if (alvo.startsWith(QLatin1Char('/')))
-                            alvo = alvo.mid(1);
-                        else
-                            alvo.prepend(QStringLiteral("xl/"));
+                        alvo = QDir::cleanPath(alvo.startsWith(QLatin1Char('/')) ? alvo.mid(1) : QStringLiteral("xl/") + alvo);
+                        if (x.attributes().value(QLatin1String("Type")).endsWith(QLatin1String("/sharedStrings")))
+                            textos = alvo;
                         alvos.insert(x.attributes().value(QLatin1String("Id")).toString(), alvo);
                         return alvos.size() <= maximoEntradas;
                     }
@@ -320,7 +322,7 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
     }
     {
         // A workbook without text cells has no shared strings; one that has them must read whole.
-        Parte p(m_zip, QStringLiteral("xl/sharedStrings.xml"));
+        Parte p(m_zip, textos);
         bool existe = false;
         if (!p.abre(false, &e, &existe))
             return falha(e);

@@ -612,8 +612,15 @@ private slots:
             return ok;
         };
 
-        // Inline and rich shared strings, in a zip that ends with a ZIP64 end record.
-        QVERIFY(escreveZip(a.pasta() + "/zip64.xlsx", partesLivro(contas, centros, textos)));
+        // Inline and rich shared strings, in a zip that ends with a ZIP64 end record; the shared
+        // strings are where the relationships say, and a target may climb out of its folder.
+        QList<ParteZip> p = partesLivro(contas, centros, textos);
+        p[2].nome = "xl/SharedStrings.xml";
+        p[1].dados.replace("</Relationships>",
+            "<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+            "sharedStrings\" Target=\"SharedStrings.xml\"/></Relationships>");
+        p[1].dados.replace("Target=\"worksheets/sheet1.xml\"", "Target=\"../xl/worksheets/sheet1.xml\"");
+        QVERIFY(escreveZip(a.pasta() + "/zip64.xlsx", p));
         QVERIFY(passaAZip64(a.pasta() + "/zip64.xlsx"));
         QVERIFY(importa("zip64.xlsx"));
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
@@ -623,7 +630,7 @@ private slots:
         QVERIFY(corre(a.db(), "DELETE FROM PlanoCCusto"));
 
         // Eight scrambled bytes in the shared strings.
-        QList<ParteZip> p = partesLivro(contas, centros, textos + QByteArray(200, ' '));
+        p = partesLivro(contas, centros, textos + QByteArray(200, ' '));
         p[2].baralha = true;
         QVERIFY(escreveZip(a.pasta() + "/baralhado.xlsx", p));
         QVERIFY(recusado("baralhado.xlsx", "a parte \"xl/sharedStrings.xml\""));
