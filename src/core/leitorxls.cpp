@@ -4,6 +4,61 @@
 #include <QFileInfo>
 
 #include <freexl.h>
+#include <sys/resource.h>
+
+namespace {
+
+// FreeXL sets aside every cell that a sheet declares (65,536 x 256 cells take 256 MB) before
+// reading any of them, so a small file that declares many large sheets would take gigabytes.
+// While it opens a workbook, the program's data may grow by this much at most: far above any
+// real chart (50,000 rows of 4 columns take 3 MB), and what passes it makes FreeXL fail cleanly.
+constexpr qint64 kMemoriaMaximaXls = 128LL * 1024 * 1024;
+
+// The program's data now, in bytes (Linux's VmData); -1 when unknown.
+qint64 dadosDoPrograma()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &l : f.readAll().split('\n'))
+        if (l.startsWith("VmData:")) {
+            bool ok = false;
+            const qint64 kb = l.mid(7).trimmed().split(' ').value(0).toLongLong(&ok);
+            return ok ? kb * 1024 : -1;
+        }
+    return -1;
+}
+
+// Bounds the data limit for as long as it lives, then gives the previous limit back.
+class LimiteDeDados
+{
+public:
+    explicit LimiteDeDados(qint64 acrescimo)
+    {
+        const qint64 agora = dadosDoPrograma();
+        if (agora < 0 || getrlimit(RLIMIT_DATA, &m_anterior) != 0)
+            return;
+        rlimit novo = m_anterior;
+        const rlim_t pedido = rlim_t(agora + acrescimo);
+        if (novo.rlim_cur != RLIM_INFINITY && novo.rlim_cur <= pedido)
+            return;
+        novo.rlim_cur = pedido;
+        m_ativo = setrlimit(RLIMIT_DATA, &novo) == 0;
+    }
+    ~LimiteDeDados()
+    {
+        if (m_ativo)
+            setrlimit(RLIMIT_DATA, &m_anterior);
+    }
+    LimiteDeDados(const LimiteDeDados &) = delete;
+    LimiteDeDados &operator=(const LimiteDeDados &) = delete;
+
+private:
+    rlimit m_anterior {};
+    bool m_ativo = false;
+};
+
+} // namespace
 
 LeitorXls::~LeitorXls()
 {
@@ -28,7 +83,15 @@ bool LeitorXls::abre(const QString &caminho, QString *erro)
     };
     if (QFileInfo(caminho).size() > LeitorXlsx::kTamanhoMaximoParte)
         return falha(QStringLiteral("tem mais do que os %1 MB aceites").arg(LeitorXlsx::kTamanhoMaximoParte / (1024 * 1024)));
-    const int r = freexl_open(QFile::encodeName(caminho).constData(), &m_xls);
+    int r = FREEXL_OK;
+    {
+        LimiteDeDados limite(kMemoriaMaximaXls);
+        r = freexl_open(QFile::encodeName(caminho).constData(), &m_xls);
+    }
+    // FreeXL may fail without saying so, with no workbook to show for it.
+    if (r == FREEXL_INSUFFICIENT_MEMORY || (r == FREEXL_OK && !m_xls))
+        return falha(QStringLiteral("não é um livro .xls legível (está danificado, ou as suas folhas passam os %1 MB aceites)")
+                         .arg(kMemoriaMaximaXls / (1024 * 1024)));
     if (r != FREEXL_OK)
         return falha(QStringLiteral("não é um livro .xls legível (erro %1 do FreeXL)").arg(r));
     unsigned int valor = 0;

@@ -688,6 +688,23 @@ private slots:
         p[0].dados.replace("</sheets>", QByteArray("<sheet/>").repeated(10000) + "</sheets>");
         QVERIFY(escreveZip(a.pasta() + "/folhas.xlsx", p));
         QVERIFY(recusado("folhas.xlsx", "a parte \"xl/workbook.xml\" tem mais de 10000 entradas"));
+        // An .xls whose two sheets declare 65,536 x 256 cells each, for which FreeXL would set
+        // 256 MB aside apiece before reading any.
+        {
+            QFile f(QFINDTESTDATA("livros/planos-xlwt.xls"));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QByteArray b = f.readAll();
+            const QByteArray dimensoes("\x00\x02\x0e\x00", 4);
+            int n = 0;
+            for (qsizetype i = b.indexOf(dimensoes); i >= 0; i = b.indexOf(dimensoes, i + 4), ++n) {
+                qToLittleEndian<quint32>(65536, b.data() + i + 8);
+                qToLittleEndian<quint16>(256, b.data() + i + 14);
+            }
+            QCOMPARE(n, 2);
+            QFile grande(a.pasta() + "/grande.xls");
+            QVERIFY(grande.open(QIODevice::WriteOnly) && grande.write(b) == b.size());
+        }
+        QVERIFY(recusado("grande.xls", "as suas folhas passam os 128 MB aceites"));
         QCOMPARE(a.msgs.semRespostas, 0);
     }
 
