@@ -123,6 +123,8 @@ private slots:
         const QString guardada = valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString();
         QVERIFY(!guardada.contains(QStringLiteral("Nova-Senha-7")));
         QVERIFY(confereSenha(QStringLiteral("Nova-Senha-7"), guardada));
+        // The hash check itself refuses an empty password, not only the login window.
+        QVERIFY(!confereSenha(QString(), guardada));
         QVERIFY(!e->instalar_bd->isEnabled());
         QVERIFY(e->criar_firma->isEnabled());
         QVERIFY(e->Validar->isEnabled());
