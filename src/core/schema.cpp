@@ -350,6 +350,25 @@ bool criaBasePostgres(const QString &ligacao, const DadosLigacao &d, QString *er
 
 } // namespace
 
+bool actualizaBaseDados(QSqlDatabase db, QString *erro)
+{
+    // RestAnal.Utilizador once held 25 characters: it is widened to the user names it
+    // receives (SQLite does not enforce widths; widening keeps every stored value).
+    if (!ePostgres(db))
+        return true;
+    QSqlQuery q(db);
+    if (!executa(q,
+            QStringLiteral("SELECT character_maximum_length FROM information_schema.columns "
+                           "WHERE table_schema = current_schema() AND table_name = 'restanal' "
+                           "AND column_name = 'utilizador'"),
+            {}, erro))
+        return false;
+    const int largura = q.next() ? q.value(0).toInt() : 0;
+    q.finish();
+    return largura <= 0 || largura >= 50
+        || executa(q, QStringLiteral("ALTER TABLE RestAnal ALTER COLUMN Utilizador TYPE varchar(50)"), {}, erro);
+}
+
 bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAdmin)
 {
     QString e;
@@ -388,22 +407,11 @@ bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAd
     for (const char *sql : kIndices)
         if (!corre(QString::fromUtf8(sql)))
             return false;
-    // A database made when RestAnal.Utilizador held 25 characters is widened to the user
-    // names it receives (SQLite does not enforce widths; widening keeps every stored value).
+    if (!actualizaBaseDados(db, &e)) {
+        *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
+        return false;
+    }
     if (ePostgres(db)) {
-        if (!executa(q,
-                QStringLiteral("SELECT character_maximum_length FROM information_schema.columns "
-                               "WHERE table_schema = current_schema() AND table_name = 'restanal' "
-                               "AND column_name = 'utilizador'"),
-                {}, &e)) {
-            *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
-            return false;
-        }
-        const int largura = q.next() ? q.value(0).toInt() : 0;
-        q.finish();
-        if (largura > 0 && largura < 50
-            && !corre(QStringLiteral("ALTER TABLE RestAnal ALTER COLUMN Utilizador TYPE varchar(50)")))
-            return false;
         // Every accrual row is rewritten once in its life (the SNC conversion, the monthly
         // integration) without touching an indexed column. With room left on its page the new
         // version stays there and no index is touched: a whole-table conversion runs about

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 
 // Login of the administrator that the set-up creates.
@@ -20,3 +21,8 @@ inline constexpr int kSenhaMinima = 8;
 // All or nothing: on failure nothing is left
 // half-made and erro says why, in Portuguese.
 bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAdmin = QString());
+
+// Brings a database installed by an earlier version to what this one needs, where that keeps
+// every stored value (installing is offered only on a database that cannot be read).
+// Changes nothing when there is nothing to change.
+bool actualizaBaseDados(QSqlDatabase db, QString *erro);

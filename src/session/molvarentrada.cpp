@@ -137,6 +137,10 @@ void Molvarentrada::carrega()
         m_s.msg->informa(QStringLiteral("Configure as Ligações SQL ou Instale Base de Dados!\n\n") + erro);
         return;
     }
+    // Installing is offered only on a database that cannot be read: one installed by an
+    // earlier version is brought up to date here. The program works on without it.
+    if (!actualizaBaseDados(db, &erro))
+        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível actualizar a base de dados."), erro);
 
     FirmaRefresca();
 
