@@ -100,7 +100,7 @@ void Procuras::lista(bool pedida)
         m_fonte = FontePlano();
     if (!m_fonte.existe()) {
         m_grelha->limpa();
-        m_falhaDita.clear();
+        m_falhaDita = false;
         return;
     }
     QStringList colunas = { m_fonte.colunaCodigo, m_fonte.colunaDescricao };
@@ -129,14 +129,15 @@ void Procuras::lista(bool pedida)
         || !m_grelha->setQuery(
             db, m_fonte.select(colunas, condicoes.join(QStringLiteral(" AND "))), m_fonte.valores(valores), &erro)) {
         m_grelha->limpa();
-        // An unreachable database fails at every pause in typing: one box until the outcome
-        // changes or the user asks again.
-        if (pedida || erro != m_falhaDita)
+        // A failing database fails at every pause in typing: one box until a search succeeds
+        // or the user asks again. Not by its text: PostgreSQL's names another prepared
+        // statement at each attempt.
+        if (pedida || !m_falhaDita)
             m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler o %1.").arg(nomePlano(m_tipo)), erro);
-        m_falhaDita = erro;
+        m_falhaDita = true;
         return;
     }
-    m_falhaDita.clear();
+    m_falhaDita = false;
     m_grelha->aplicaLayout(layout);
     m_grelha->setColunaBooleana(2, m_fonte.temLancadora());
     // "Ok" takes the first row unless the user picks another.

@@ -56,5 +56,5 @@ private:
     QPushButton *m_ok;
     QPushButton *m_cancelar;
     QTimer *m_espera;
-    QString m_falhaDita; // the failure last said, until a search succeeds
+    bool m_falhaDita = false; // a failure was said and no search has succeeded since
 };
