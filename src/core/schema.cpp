@@ -350,23 +350,119 @@ bool criaBasePostgres(const QString &ligacao, const DadosLigacao &d, QString *er
 
 } // namespace
 
-bool actualizaBaseDados(QSqlDatabase db, QString *erro)
+namespace {
+
+int larguraUtilizador(QSqlDatabase db, QString *erro)
 {
-    // RestAnal.Utilizador once held 25 characters: it is widened to the user names it
-    // receives (SQLite does not enforce widths; widening keeps every stored value).
-    if (!ePostgres(db))
-        return true;
     QSqlQuery q(db);
     if (!executa(q,
             QStringLiteral("SELECT character_maximum_length FROM information_schema.columns "
                            "WHERE table_schema = current_schema() AND table_name = 'restanal' "
                            "AND column_name = 'utilizador'"),
             {}, erro))
+        return -1;
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
+// True when something of what this version needs is missing; false with erro on failure.
+bool faltaActualizar(QSqlDatabase db, bool *falta, QString *erro)
+{
+    QSqlQuery q(db);
+    QVariantList indices;
+    for (const Unicidade &u : kUnicidades)
+        indices << QString::fromLatin1(u.indice);
+    const QString marcas = QStringList(indices.size(), QStringLiteral("?")).join(QLatin1Char(','));
+    if (!executa(q,
+            (ePostgres(db)
+                    ? QStringLiteral("SELECT COUNT(*) FROM pg_indexes WHERE schemaname = current_schema() AND indexname IN (%1)")
+                    : QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN (%1)"))
+                .arg(marcas),
+            indices, erro)
+        || !q.next())
         return false;
-    const int largura = q.next() ? q.value(0).toInt() : 0;
+    *falta = q.value(0).toInt() < indices.size();
     q.finish();
-    return largura <= 0 || largura >= 50
-        || executa(q, QStringLiteral("ALTER TABLE RestAnal ALTER COLUMN Utilizador TYPE varchar(50)"), {}, erro);
+    if (*falta || !ePostgres(db))
+        return true;
+    const int largura = larguraUtilizador(db, erro);
+    if (largura < 0)
+        return false;
+    *falta = largura > 0 && largura < 50;
+    if (*falta)
+        return true;
+    if (!executa(q,
+            QStringLiteral("SELECT COUNT(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                           "WHERE n.nspname = current_schema() AND c.relname = 'molvar' AND ? = ANY (c.reloptions)"),
+            { QStringLiteral("fillfactor=%1").arg(kEnchimentoMolvar) }, erro)
+        || !q.next())
+        return false;
+    *falta = q.value(0).toInt() == 0;
+    return true;
+}
+
+// What an earlier version's database lacks, inside the caller's transaction.
+bool aplicaActualizacoes(QSqlDatabase db, QString *erro)
+{
+    QSqlQuery q(db);
+    if (ePostgres(db)) {
+        // RestAnal.Utilizador once held 25 characters: it is widened to the user names it
+        // receives (SQLite does not enforce widths; widening keeps every stored value).
+        const int largura = larguraUtilizador(db, erro);
+        if (largura < 0)
+            return false;
+        if (largura > 0 && largura < 50
+            && !executa(q, QStringLiteral("ALTER TABLE RestAnal ALTER COLUMN Utilizador TYPE varchar(50)"), {}, erro))
+            return false;
+        // Every accrual row is rewritten once in its life (the SNC conversion, the monthly
+        // integration) without touching an indexed column. With room left on its page the new
+        // version stays there and no index is touched: a whole-table conversion runs about
+        // four times faster, for a table about twice the size. Pages written before keep
+        // their old fill.
+        if (!executa(q, QStringLiteral("ALTER TABLE Molvar SET (fillfactor = %1)").arg(kEnchimentoMolvar), {}, erro))
+            return false;
+    }
+    QStringList repetidos;
+    if (!repetidas(db, &repetidos, erro))
+        return false;
+    if (!repetidos.isEmpty()) {
+        // Which row of a pair to keep is the user's choice: nothing is changed.
+        const qsizetype mostrados = qMin<qsizetype>(repetidos.size(), 20);
+        *erro = QStringLiteral("A base de dados tem linhas repetidas que têm de ser únicas; nada foi alterado. Apague as "
+                               "repetidas:\n")
+            + repetidos.mid(0, mostrados).join(QLatin1Char('\n'));
+        if (repetidos.size() > mostrados)
+            *erro += QStringLiteral("\n(e mais %1)").arg(repetidos.size() - mostrados);
+        return false;
+    }
+    for (const Unicidade &u : kUnicidades) {
+        if (!executa(q,
+                QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                    .arg(QLatin1String(u.indice), QLatin1String(u.tabela), QLatin1String(u.chave)),
+                {}, erro))
+            return false;
+        if (u.indiceAntigo && !executa(q, QStringLiteral("DROP INDEX IF EXISTS %1").arg(QLatin1String(u.indiceAntigo)), {}, erro))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool actualizaBaseDados(QSqlDatabase db, QString *erro)
+{
+    // Only a database that lacks something takes a write lock: every start reads, few write.
+    bool falta = false;
+    if (!faltaActualizar(db, &falta, erro))
+        return false;
+    if (!falta)
+        return true;
+    Transacao t(db);
+    if (t.iniciada(erro) && aplicaActualizacoes(db, erro) && t.confirma(erro))
+        return true;
+    t.anula();
+    // Another workstation starting at the same moment may have brought it up to date first.
+    QString ignorado;
+    return faltaActualizar(db, &falta, &ignorado) && !falta;
 }
 
 bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAdmin)
@@ -407,40 +503,9 @@ bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAd
     for (const char *sql : kIndices)
         if (!corre(QString::fromUtf8(sql)))
             return false;
-    if (!actualizaBaseDados(db, &e)) {
+    if (!aplicaActualizacoes(db, &e)) {
         *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
         return false;
-    }
-    if (ePostgres(db)) {
-        // Every accrual row is rewritten once in its life (the SNC conversion, the monthly
-        // integration) without touching an indexed column. With room left on its page the new
-        // version stays there and no index is touched: a whole-table conversion runs about
-        // four times faster, for a table about twice the size. Pages written before keep
-        // their old fill.
-        if (!corre(QStringLiteral("ALTER TABLE Molvar SET (fillfactor = %1)").arg(kEnchimentoMolvar)))
-            return false;
-    }
-    QStringList repetidos;
-    if (!repetidas(db, &repetidos, &e)) {
-        *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
-        return false;
-    }
-    if (!repetidos.isEmpty()) {
-        // Which row of a pair to keep is the user's choice: nothing is changed.
-        const qsizetype mostrados = qMin<qsizetype>(repetidos.size(), 20);
-        *erro = QStringLiteral("A base de dados tem linhas repetidas que têm de ser únicas; nada foi alterado. Apague as "
-                               "repetidas e instale de novo:\n")
-            + repetidos.mid(0, mostrados).join(QLatin1Char('\n'));
-        if (repetidos.size() > mostrados)
-            *erro += QStringLiteral("\n(e mais %1)").arg(repetidos.size() - mostrados);
-        return false;
-    }
-    for (const Unicidade &u : kUnicidades) {
-        if (!corre(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                       .arg(QLatin1String(u.indice), QLatin1String(u.tabela), QLatin1String(u.chave))))
-            return false;
-        if (u.indiceAntigo && !corre(QStringLiteral("DROP INDEX IF EXISTS %1").arg(QLatin1String(u.indiceAntigo))))
-            return false;
     }
 
     if (!executa(q, QStringLiteral("SELECT COUNT(*) FROM EUsers WHERE Login = ?"), { QString::fromLatin1(kAdminLogin) }, &e)

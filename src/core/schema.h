@@ -23,6 +23,7 @@ inline constexpr int kSenhaMinima = 8;
 bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAdmin = QString());
 
 // Brings a database installed by an earlier version to what this one needs, where that keeps
-// every stored value (installing is offered only on a database that cannot be read).
-// Changes nothing when there is nothing to change.
+// every stored value (installing is offered only on a database that cannot be read): the
+// unique guarantees, with the same refusal as criaBaseDados where repeated rows stand in
+// their way. Reads only, and writes nothing, when there is nothing to change.
 bool actualizaBaseDados(QSqlDatabase db, QString *erro);
