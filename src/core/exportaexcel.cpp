@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -272,9 +273,27 @@ bool ExportaExcel(Session &s)
         return false;
     }
     s.gExpCaminho = destino;
-    const bool aberta = s.abrirFolhas && QGuiApplication::platformName() != QLatin1String("offscreen")
+    const bool aberta = s.abrirFolhas && QGuiApplication::platformName() != QLatin1String("offscreen") && haProgramaParaFolhas()
         && QDesktopServices::openUrl(QUrl::fromLocalFile(destino));
     if (!aberta && s.msg)
         s.msg->informa(QStringLiteral("A folha de cálculo foi gravada em %1").arg(QDir::toNativeSeparators(destino)));
     return true;
+}
+
+bool haProgramaParaFolhas()
+{
+    // The desktop's opener starts, and so reports success, even when no program takes the
+    // file: it then shows nothing. Ask the desktop first which program opens a workbook.
+    QProcess p;
+    p.start(QStringLiteral("xdg-mime"),
+        { QStringLiteral("query"), QStringLiteral("default"),
+            QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet") });
+    if (!p.waitForStarted(3000))
+        return true; // not a desktop that says: let the opener answer for itself
+    if (!p.waitForFinished(5000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return true;
+    }
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 && !p.readAllStandardOutput().trimmed().isEmpty();
 }

@@ -16,5 +16,8 @@ struct Session;
 // false when no workbook was written.
 bool ExportaExcel(Session &s);
 
+// True unless the desktop says that no program opens a workbook.
+bool haProgramaParaFolhas();
+
 // The title of an export kind (1 integration, 2 accrual list, 3 account totals).
 const char *tituloExportacao(int tipo);

@@ -271,6 +271,28 @@ private slots:
         QCOMPARE(s.gExpCaminho, appFolder() + "/0001ExportApagContab.xlsx");
         QCOMPARE(a.msgs.textos(), QStringList { "A folha de cálculo foi gravada em " + QDir::toNativeSeparators(s.gExpCaminho) });
 
+        // A desktop with no program for workbooks: the workbook is not handed to the opener
+        // (which would start and show nothing), so it is announced as not opened.
+        {
+            QTemporaryDir bin;
+            const QByteArray caminhoAntes = qgetenv("PATH");
+            auto xdgMime = [&](const char *resposta) {
+                QFile f(bin.filePath("xdg-mime"));
+                QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                f.write(QByteArray("#!/bin/sh\necho '") + resposta + "'\n");
+                f.close();
+                QVERIFY(f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+            };
+            qputenv("PATH", bin.path().toLocal8Bit() + ':' + caminhoAntes);
+            xdgMime("");
+            const bool semPrograma = haProgramaParaFolhas();
+            xdgMime("libreoffice-calc.desktop");
+            const bool comPrograma = haProgramaParaFolhas();
+            qputenv("PATH", caminhoAntes);
+            QVERIFY(!semPrograma);
+            QVERIFY(comPrograma);
+        }
+
         LeitorXlsx x;
         QString erro;
         QVERIFY2(x.abre(s.gExpCaminho, &erro), qPrintable(erro));
