@@ -209,11 +209,18 @@ bool reabreSePerdida(QSqlDatabase db)
     return true;
 }
 
-QSqlDatabase ligacaoDeLeitura(QSqlDatabase db, QString *erro)
+namespace {
+QString sufixoLeitura(const QString &dono)
+{
+    return QStringLiteral("-leitura-") + dono;
+}
+} // namespace
+
+QSqlDatabase ligacaoDeLeitura(QSqlDatabase db, const QString &dono, QString *erro)
 {
     if (!db.isValid() || db.driverName() != QLatin1String("QSQLITE"))
         return db;
-    const QString nome = db.connectionName() + QStringLiteral("-leitura");
+    const QString nome = db.connectionName() + sufixoLeitura(dono);
     if (QSqlDatabase::contains(nome)) {
         QSqlDatabase leitor = QSqlDatabase::database(nome, false);
         if (leitor.isOpen())
@@ -231,31 +238,40 @@ QSqlDatabase ligacaoDeLeitura(QSqlDatabase db, QString *erro)
     return leitor;
 }
 
+namespace {
+void fecha(const QString &nome)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(nome, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(nome);
+}
+} // namespace
+
+void fechaLeitura(const QString &dono)
+{
+    for (const QString &nome : QSqlDatabase::connectionNames())
+        if (nome.startsWith(kPrefixo) && nome.endsWith(sufixoLeitura(dono)))
+            fecha(nome);
+}
+
 void fechaLigacao(const QString &ligacao)
 {
     const QString nome = nomeLigacao(ligacao);
-    for (const QString &n : { nome + QStringLiteral("-leitura"), nome }) {
-        if (!QSqlDatabase::contains(n))
-            continue;
-        {
-            QSqlDatabase db = QSqlDatabase::database(n, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(n);
-    }
+    // Its grids' reading connections first.
+    for (const QString &n : QSqlDatabase::connectionNames())
+        if (n.startsWith(nome + QStringLiteral("-leitura-")))
+            fecha(n);
+    if (QSqlDatabase::contains(nome))
+        fecha(nome);
 }
 
 void fechaTodasLigacoes()
 {
-    for (const QString &nome : QSqlDatabase::connectionNames()) {
-        if (!nome.startsWith(kPrefixo))
-            continue;
-        {
-            QSqlDatabase db = QSqlDatabase::database(nome, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(nome);
-    }
+    for (const QString &nome : QSqlDatabase::connectionNames())
+        if (nome.startsWith(kPrefixo))
+            fecha(nome);
 }
 
 bool ePostgres(const QSqlDatabase &db)

@@ -47,9 +47,12 @@ int esperaBloqueioMs();
 
 // The connection a grid reads from as it scrolls. On SQLite a statement left open pins its
 // connection to an old snapshot, so a later write there would be refused once another
-// connection has written: grids read through a second connection of the same database.
+// connection has written, and a later read there would not see the changes: each grid
+// (named by `dono`) reads through a connection of its own to the same database.
 // Elsewhere the connection itself.
-QSqlDatabase ligacaoDeLeitura(QSqlDatabase db, QString *erro = nullptr);
+QSqlDatabase ligacaoDeLeitura(QSqlDatabase db, const QString &dono, QString *erro = nullptr);
+// Closes the reading connections that ligacaoDeLeitura opened for `dono`.
+void fechaLeitura(const QString &dono);
 
 // Closes and forgets the connection of one string (with its reading connection), or of all.
 void fechaLigacao(const QString &ligacao);

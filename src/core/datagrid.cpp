@@ -58,6 +58,8 @@ DataGrid::DataGrid(QWidget *parent)
     : QTableView(parent)
     , m_modelo(new ModeloGrelha(this))
 {
+    static int grelhas = 0;
+    m_leitor = QStringLiteral("grelha%1").arg(++grelhas);
     setModel(m_modelo);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -68,11 +70,19 @@ DataGrid::DataGrid(QWidget *parent)
     horizontalHeader()->setHighlightSections(false);
 }
 
+DataGrid::~DataGrid()
+{
+    m_modelo->clear();
+    fechaLeitura(m_leitor);
+}
+
 bool DataGrid::setQuery(QSqlDatabase db, const QString &sql, const QVariantList &params, QString *erro)
 {
     QString e;
-    // Rows are read as the view scrolls: through a connection that never writes.
-    const QSqlDatabase leitor = ligacaoDeLeitura(db, &e);
+    // Rows are read as the view scrolls: through a connection of this grid's own that never
+    // writes. Its previous statement goes first, or the new one would see the same old rows.
+    m_modelo->clear();
+    const QSqlDatabase leitor = ligacaoDeLeitura(db, m_leitor, &e);
     QSqlQuery q(leitor);
     q.setForwardOnly(eOdbc(db));
     if (!leitor.isValid() || !executa(q, sql, params, &e) || !leVista(q, &e)) {

@@ -39,6 +39,7 @@ class DataGrid : public QTableView
     Q_OBJECT
 public:
     explicit DataGrid(QWidget *parent = nullptr);
+    ~DataGrid() override;
 
     // Runs the query and shows its rows. False (with the database's text) on failure; the
     // grid is then left empty.
@@ -64,4 +65,6 @@ public:
 
 private:
     ModeloGrelha *m_modelo;
+    // Names this grid's own reading connection (see ligacaoDeLeitura).
+    QString m_leitor;
 };

@@ -693,6 +693,10 @@ private slots:
         QTest::mouseClick(j.apagar, Qt::LeftButton);
         QCOMPARE(msgs.textos(), QStringList { "Deseja Apagar Molvaralização?" });
         QCOMPARE(conta(db, "SELECT COUNT(*) FROM Molvar WHERE Ref = 2"), 0);
+        // The list read again shows what the database holds now, not what the chart list saw.
+        QVERIFY(!j.refs().isEmpty());
+        QVERIFY(!j.refs().contains(2));
+        QCOMPARE(j.grid->valor(j.linhaDaRef(7), 2).toString(), QStringLiteral("Outro posto"));
 
         QVERIFY(corre(outra, "UPDATE Molvar SET Descr = 'Outra vez' WHERE Ref = 7"));
         msgs.limpa();
