@@ -84,6 +84,11 @@ bool carregaTabela(const QString &ligacao, TabelaSnc *tabela, QString *erro)
         if (!poc.isEmpty() && !tabela->contains(poc))
             tabela->insert(poc, tiraBrancos(q.value(1).toString()));
     }
+    // A read cut short would convert by part of the rules, and mark the companies converted.
+    if (q.lastError().isValid()) {
+        *erro = textoErro(q.lastError());
+        return false;
+    }
     return true;
 }
 

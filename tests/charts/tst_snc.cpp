@@ -285,6 +285,27 @@ private slots:
         QCOMPARE(conta(db, convertidas), 0);
         QCOMPARE(marcadas(db), 0);
 
+        // A conversion table whose reading fails after its first rules: nothing converted by
+        // part of them, the database's text shown.
+        QVERIFY(corre(a.dbExterna(), "CREATE TABLE SNC_Regras (contapoc varchar(22), contasnc varchar(22))"));
+        QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Regras VALUES ('221', '2711'), ('2210', '2799'), ('2211', '2798')"));
+        QVERIFY(corre(a.dbExterna(),
+            Ambiente::usaPostgres() || Ambiente::modoExterno() == QLatin1String("odbc-pg")
+                ? "CREATE VIEW SNC_Conv AS SELECT contapoc, CASE WHEN contapoc = '2210' THEN CAST(1 / 0 AS varchar) "
+                  "ELSE contasnc END AS contasnc FROM SNC_Regras"
+                : "CREATE VIEW SNC_Conv AS SELECT contapoc, CASE WHEN contapoc = '2210' THEN abs(-9223372036854775807 - 1) "
+                  "ELSE contasnc END AS contasnc FROM SNC_Regras"));
+        a.msgs.limpa();
+        a.msgs.responde(Mensagens::Resposta::Sim);
+        QVERIFY(!ConverteSnc(a.sessao, nullptr));
+        QCOMPARE(a.msgs.mostradas.size(), 1);
+        QVERIFY2(
+            a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\nTabela de conversão SNC_Conv: ") && a.msgs.ultimo().size() > 60,
+            qPrintable(a.msgs.ultimo()));
+        QCOMPARE(conta(db, convertidas), 0);
+        QCOMPARE(marcadas(db), 0);
+        QVERIFY(corre(a.dbExterna(), "DROP VIEW SNC_Conv"));
+
         // An empty Molvar is no error, even without the conversion table, which no row needs:
         // the question comes and every company is marked.
         QVERIFY(corre(db, "DELETE FROM Molvar"));
