@@ -174,6 +174,11 @@ bool leExterna(QSqlDatabase ext, TipoPlano t, const Session &s, QList<LinhaPlano
         l.onde = QStringLiteral("base de dados externa, %1 \"%2\"").arg(d.tabela, l.codigo);
         linhas->append(l);
     }
+    // A read cut short would import part of the chart as if it were all of it.
+    if (q.lastError().isValid()) {
+        *erro = textoErro(q.lastError());
+        return false;
+    }
     return true;
 }
 
