@@ -281,9 +281,10 @@ bool ePostgres(const QSqlDatabase &db)
 
 bool esperaEsgotada(const QSqlError &e)
 {
-    // PostgreSQL's lock_timeout (lock_not_available); SQLite's busy timeout, or a write
-    // refused because another connection holds the lock.
-    if (e.nativeErrorCode() == QLatin1String("55P03"))
+    // PostgreSQL's lock_timeout (lock_not_available), or two workstations each waiting for
+    // the other (deadlock_detected: the server undid one of them); SQLite's busy timeout, or a
+    // write refused because another connection holds the lock.
+    if (e.nativeErrorCode() == QLatin1String("55P03") || e.nativeErrorCode() == QLatin1String("40P01"))
         return true;
     const QString t = e.databaseText();
     return t.contains(QLatin1String("database is locked")) || t.contains(QLatin1String("database table is locked"));
