@@ -426,6 +426,14 @@ private slots:
                 "THEN CAST(pg_terminate_backend(pg_backend_pid()) AS integer) ELSE Lancador END AS Lancador "
                 "FROM PlanoCCustoDados"));
             falha("servidor", "connection");
+            // Through ODBC the rows may come in blocks as they are read, as SQL Server sends
+            // them: the connection ends after the first blocks have arrived.
+            if (eOdbc(a.dbExterna())) {
+                s.gLigacao2 = ligacao + "UseDeclareFetch=1;Fetch=100;";
+                falha("servidor, em blocos", "connection");
+                fechaLigacao(s.gLigacao2);
+                s.gLigacao2 = ligacao;
+            }
             // Once the server is back the next import reads again, without a restart. Natively only
             // the ODBC connections are opened again so far.
             QVERIFY(corre(a.dbExterna(), "DROP VIEW PlanoCCusto"));

@@ -306,6 +306,29 @@ private slots:
         QCOMPARE(marcadas(db), 0);
         QVERIFY(corre(a.dbExterna(), "DROP VIEW SNC_Conv"));
 
+        // The server ends the connection after the first blocks of the table have arrived,
+        // as SQL Server sends them: half a table converts nothing either.
+        if (Ambiente::modoExterno() == QLatin1String("odbc-pg")) {
+            QVERIFY(corre(a.dbExterna(),
+                "CREATE TABLE SNC_ConvDados AS SELECT '221'::varchar AS contapoc, '2711'::varchar AS contasnc, 0 AS n "
+                "UNION ALL SELECT 'x' || n, 'y', n FROM generate_series(1, 300) n"));
+            QVERIFY(corre(a.dbExterna(),
+                "CREATE VIEW SNC_Conv AS SELECT contapoc, CASE WHEN n = 250 THEN "
+                "CAST(pg_terminate_backend(pg_backend_pid()) AS text) ELSE contasnc END AS contasnc FROM SNC_ConvDados"));
+            const QString ligacao = a.sessao.gLigacao2;
+            a.sessao.gLigacao2 = ligacao + "UseDeclareFetch=1;Fetch=100;";
+            a.msgs.limpa();
+            QVERIFY(!ConverteSnc(a.sessao, nullptr));
+            fechaLigacao(a.sessao.gLigacao2);
+            a.sessao.gLigacao2 = ligacao;
+            QCOMPARE(a.msgs.mostradas.size(), 1);
+            QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("connection"),
+                qPrintable(a.msgs.ultimo()));
+            QCOMPARE(conta(db, convertidas), 0);
+            QCOMPARE(marcadas(db), 0);
+            QVERIFY(corre(a.dbExterna(), "DROP VIEW SNC_Conv"));
+        }
+
         // An empty Molvar is no error, even without the conversion table, which no row needs:
         // the question comes and every company is marked.
         QVERIFY(corre(db, "DELETE FROM Molvar"));
