@@ -3,6 +3,9 @@
 #include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 const QString kMascara = QStringLiteral("****");
@@ -30,13 +33,16 @@ void registaSenha(const QString &senha)
 
 QString ocultaSenhas(const QString &texto)
 {
-    // An ODBC value may be enclosed in braces, with ";" inside.
-    static const QRegularExpression chave(
-        QStringLiteral("\\b(pwd|password)(\\s*=\\s*)(\\{[^}]*\\}?|[^;\\s\"']*)"), QRegularExpression::CaseInsensitiveOption);
+    // An ODBC value may be enclosed in braces, with ";" and a doubled "}" inside.
+    static const QRegularExpression chave(QStringLiteral("\\b(pwd|password)(\\s*=\\s*)(\\{(?:[^}]|\\}\\})*\\}?|[^;\\s\"']*)"),
+        QRegularExpression::CaseInsensitiveOption);
     QString t = texto;
-    t.replace(chave, QStringLiteral("\\1\\2") + kMascara);
     QMutexLocker l(&g_mutex);
-    for (const QString &s : std::as_const(senhas())) {
+    // The passwords known go first, whole and the longest first: one with a blank or a quote
+    // would otherwise be masked only up to it.
+    QStringList conhecidas = senhas().values();
+    std::sort(conhecidas.begin(), conhecidas.end(), [](const QString &a, const QString &b) { return a.size() > b.size(); });
+    for (const QString &s : std::as_const(conhecidas)) {
         // A short password is masked only where it stands alone, so that it does not eat
         // the letters of every word.
         const bool curta = s.size() < 4;
@@ -49,5 +55,6 @@ QString ocultaSenhas(const QString &texto)
             i += kMascara.size();
         }
     }
+    t.replace(chave, QStringLiteral("\\1\\2") + kMascara);
     return t;
 }

@@ -55,7 +55,9 @@ QString nomeParaQt(const QString &ligacao)
     QString fonte;
     QStringList resto;
     for (const ParLigacao &p : paresLigacao(ligacao)) {
-        const QString valor = p.chavetas ? QLatin1Char('{') + p.valor + QLatin1Char('}') : p.valor;
+        const QString valor = p.chavetas
+            ? QLatin1Char('{') + QString(p.valor).replace(QLatin1Char('}'), QStringLiteral("}}")) + QLatin1Char('}')
+            : p.valor;
         if (p.chave == chave && fonte.isEmpty())
             fonte = valor;
         else
@@ -129,9 +131,16 @@ QList<ParLigacao> paresLigacao(const QString &ligacao)
             ++v;
         qsizetype proximo;
         if (v < n && ligacao.at(v) == QLatin1Char('{')) {
-            const qsizetype fecha = ligacao.indexOf(QLatin1Char('}'), v + 1);
-            const qsizetype ate = fecha < 0 ? n : fecha;
-            p.valor = ligacao.mid(v + 1, ate - v - 1);
+            // "}}" inside the braces is one "}" of the value, as ODBC drivers read it.
+            qsizetype ate = v + 1;
+            for (; ate < n; ++ate) {
+                if (ligacao.at(ate) != QLatin1Char('}'))
+                    p.valor += ligacao.at(ate);
+                else if (ate + 1 < n && ligacao.at(ate + 1) == QLatin1Char('}'))
+                    p.valor += ligacao.at(ate++);
+                else
+                    break;
+            }
             p.chavetas = true;
             const qsizetype pv = ligacao.indexOf(QLatin1Char(';'), ate);
             proximo = pv < 0 ? n : pv + 1;

@@ -14,7 +14,7 @@
 bool eLigacaoOdbc(const QString &ligacao);
 
 // The "key=value" pairs of a connection string; a value may be enclosed in braces, which
-// may hold ";" (the braces are removed).
+// may hold ";" and, doubled, "}" (the braces are removed, "}}" read as "}").
 struct ParLigacao {
     QString chave; // lower case
     QString valor;

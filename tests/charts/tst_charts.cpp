@@ -657,6 +657,16 @@ private slots:
         QCOMPARE(ocultaSenhas("login 'u' with a;b=c failed"), QStringLiteral("login 'u' with **** failed"));
         DadosLigacao::interpreta("DSN=x;Pwd=p;");
         QCOMPARE(ocultaSenhas("password p is wrong: pp"), QStringLiteral("password **** is wrong: pp"));
+        // "}}" in braces is a "}" of the value; a password with a blank or a quote is masked whole.
+        const QString dobrada = "Driver={FreeTDS};Pwd={a}}b;c=d};Uid=u;";
+        QCOMPARE(DadosLigacao::interpreta(dobrada).senha, QStringLiteral("a}b;c=d"));
+        QCOMPARE(DadosLigacao::interpreta(dobrada).utilizador, QStringLiteral("u"));
+        QCOMPARE(ocultaSenhas(dobrada), QStringLiteral("Driver={FreeTDS};Pwd=****;Uid=u;"));
+        for (const QString &senha : { QStringLiteral("duas palavras"), QStringLiteral("aspa\"dupla") }) {
+            const QString errada = "Drive={FreeTDS};Pwd=" + senha + ";";
+            const QString m = DadosLigacao::interpreta(errada).erro;
+            QVERIFY2(m.contains("Pwd=****;") && !m.contains(senha.mid(5)), qPrintable(m));
+        }
         // SQL Server reads "[" in a LIKE pattern as a set of characters.
         QCOMPARE(padraoLike("a[1]%_!", true), QStringLiteral("%a![1]!%!_!!%"));
 
