@@ -45,6 +45,8 @@ QString valorDe(const QList<ParLigacao> &pares, std::initializer_list<const char
 // Qt's ODBC driver takes a string with "DRIVER=" or "SERVER=" as it is, but puts "DSN=" (or,
 // for a ".dsn" file, "FILEDSN=") before anything else: a data source string is handed over
 // without its own key, its name first, so that the driver manager receives what was written.
+// "Driver = {FreeTDS}", with blanks around "=", would be taken for a data source name: the
+// pairs are then handed over without the blanks.
 QString nomeParaQt(const QString &ligacao)
 {
     if (ligacao.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive)
@@ -53,16 +55,21 @@ QString nomeParaQt(const QString &ligacao)
     const bool ficheiro = ligacao.contains(QLatin1String(".dsn"), Qt::CaseInsensitive);
     const QString chave = ficheiro ? QStringLiteral("filedsn") : QStringLiteral("dsn");
     QString fonte;
-    QStringList resto;
+    QStringList pares, resto;
+    bool controlador = false;
     for (const ParLigacao &p : paresLigacao(ligacao)) {
         const QString valor = p.chavetas
             ? QLatin1Char('{') + QString(p.valor).replace(QLatin1Char('}'), QStringLiteral("}}")) + QLatin1Char('}')
             : p.valor;
+        pares << p.chave + QLatin1Char('=') + valor;
+        controlador = controlador || p.chave == QLatin1String("driver") || p.chave == QLatin1String("server");
         if (p.chave == chave && fonte.isEmpty())
             fonte = valor;
         else
-            resto << p.chave + QLatin1Char('=') + valor;
+            resto << pares.last();
     }
+    if (controlador)
+        return pares.join(QLatin1Char(';')) + QLatin1Char(';');
     if (fonte.isEmpty())
         return ligacao;
     return (QStringList { fonte } + resto).join(QLatin1Char(';')) + QLatin1Char(';');

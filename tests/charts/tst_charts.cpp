@@ -700,6 +700,18 @@ private slots:
             return;
         }
 
+        // Blanks around "=" do not hide the driver from the driver manager.
+        {
+            const QString vazia = QDir(a.pasta()).filePath("vazia.db");
+            QFile(vazia).open(QIODevice::WriteOnly);
+            const QString espacada = QStringLiteral("Driver = {SQLite3} ; Database = %1;").arg(vazia);
+            QString erro;
+            QSqlQuery q(abreLigacao(espacada, &erro));
+            QVERIFY2(q.exec("SELECT 1"), qPrintable(erro));
+            q = QSqlQuery();
+            fechaLigacao(espacada);
+        }
+
         // A SQL Server that is not there: a local port nobody listens on.
         quint16 porta = 0;
         {
