@@ -219,6 +219,9 @@ QSqlDatabase abreOdbc(const QString &nome, const QString &ligacao, QString *erro
         const QString pacote = pacoteDebian(controlador);
         if (!pacote.isEmpty())
             m += QStringLiteral(" Instale o pacote Debian %1.").arg(pacote);
+        // Strings written for Windows name Microsoft's drivers, which Debian does not carry.
+        else if (controlador.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive))
+            m += QStringLiteral(" Para o SQL Server, instale o pacote Debian tdsodbc e escreva Driver={FreeTDS}.");
         return falha(m + QStringLiteral("\n(%1)").arg(texto));
     }
     if (!fonte.isEmpty() && semNome)

@@ -685,6 +685,10 @@ private slots:
         QVERIFY2(e.startsWith("O controlador ODBC \"Nada Instalado\" não está instalado"), qPrintable(e));
         e = falha("Driver={PostgreSQL};Server=h;Database=d;");
         QVERIFY2(e.contains("\"PostgreSQL\"") && e.contains("pacote Debian odbc-postgresql"), qPrintable(e));
+        e = falha("Driver={ODBC Driver 18 for SQL Server};Server=h;Uid=sa;Pwd=Segredo9;");
+        QVERIFY2(e.startsWith("O controlador ODBC \"ODBC Driver 18 for SQL Server\" não está instalado")
+                && e.contains("instale o pacote Debian tdsodbc e escreva Driver={FreeTDS}"),
+            qPrintable(e));
         e = falha("DSN=nao_definida;Uid=u;Pwd=Segredo9;");
         QVERIFY2(e.startsWith("A origem de dados ODBC \"nao_definida\" não está definida"), qPrintable(e));
 
