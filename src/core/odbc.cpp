@@ -3,11 +3,13 @@
 #include "core/connection.h"
 #include "core/ocultasenhas.h"
 
+#include <QFile>
 #include <QSqlDriver>
 #include <QSqlField>
 #include <QSqlRecord>
 #include <QSqlResult>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -42,28 +44,80 @@ QString valorDe(const QList<ParLigacao> &pares, std::initializer_list<const char
     return {};
 }
 
+bool temChave(const QList<ParLigacao> &pares, const QString &chave)
+{
+    return std::any_of(pares.cbegin(), pares.cend(), [&](const ParLigacao &p) { return p.chave == chave; });
+}
+
+// The [ODBC] pairs of a file data source (a ".dsn" file). unixODBC reads FILEDSN= only through
+// its narrow-character entry point, not through the wide one Qt's driver calls: the program
+// reads the file itself. False when it cannot be read.
+bool leFicheiroDsn(const QString &caminho, QList<ParLigacao> *pares)
+{
+    QFile f(caminho);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    bool dentro = false;
+    while (!f.atEnd()) {
+        const QString linha = QString::fromUtf8(f.readLine()).trimmed();
+        if (linha.startsWith(QLatin1Char('['))) {
+            dentro = linha.compare(QLatin1String("[ODBC]"), Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        const qsizetype igual = linha.indexOf(QLatin1Char('='));
+        if (!dentro || igual <= 0 || linha.startsWith(QLatin1Char(';')) || linha.startsWith(QLatin1Char('#')))
+            continue;
+        ParLigacao p;
+        p.chave = linha.left(igual).trimmed().toLower();
+        p.valor = linha.mid(igual + 1).trimmed();
+        // A ";" would end the value in a connection string.
+        p.chavetas = p.valor.contains(QLatin1Char(';')) && !p.valor.startsWith(QLatin1Char('{'));
+        if (p.chave == QLatin1String("pwd") || p.chave == QLatin1String("password"))
+            registaSenha(p.valor);
+        pares->append(p);
+    }
+    return true;
+}
+
 // Qt's ODBC driver takes a string with "DRIVER=" or "SERVER=" as it is, but puts "DSN=" (or,
 // for a ".dsn" file, "FILEDSN=") before anything else: a data source string is handed over
 // without its own key, its name first, so that the driver manager receives what was written.
 // "Driver = {FreeTDS}", with blanks around "=", would be taken for a data source name: the
-// pairs are then handed over without the blanks.
-QString nomeParaQt(const QString &ligacao)
+// pairs are then handed over without the blanks. A file data source is handed over as the
+// pairs of the string followed by those of the file that the string does not give.
+// Empty, with erro, when the file cannot be read.
+QString nomeParaQt(const QString &ligacao, QString *erro)
 {
-    if (ligacao.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive)
-        || ligacao.contains(QLatin1String("SERVER="), Qt::CaseInsensitive))
+    const QList<ParLigacao> lidos = paresLigacao(ligacao);
+    const QString ficheiro = valorDe(lidos, { "filedsn" });
+    if (ficheiro.isEmpty()
+        && (ligacao.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive)
+            || ligacao.contains(QLatin1String("SERVER="), Qt::CaseInsensitive)))
         return ligacao;
-    const bool ficheiro = ligacao.contains(QLatin1String(".dsn"), Qt::CaseInsensitive);
-    const QString chave = ficheiro ? QStringLiteral("filedsn") : QStringLiteral("dsn");
+    QList<ParLigacao> todos;
+    for (const ParLigacao &p : lidos)
+        if (p.chave != QLatin1String("filedsn"))
+            todos << p;
+    if (!ficheiro.isEmpty()) {
+        QList<ParLigacao> doFicheiro;
+        if (!leFicheiroDsn(ficheiro, &doFicheiro)) {
+            *erro = QStringLiteral("O ficheiro da origem de dados ODBC \"%1\" não pode ser lido.").arg(ficheiro);
+            return {};
+        }
+        for (const ParLigacao &p : std::as_const(doFicheiro))
+            if (!temChave(todos, p.chave))
+                todos << p;
+    }
     QString fonte;
     QStringList pares, resto;
     bool controlador = false;
-    for (const ParLigacao &p : paresLigacao(ligacao)) {
+    for (const ParLigacao &p : std::as_const(todos)) {
         const QString valor = p.chavetas
             ? QLatin1Char('{') + QString(p.valor).replace(QLatin1Char('}'), QStringLiteral("}}")) + QLatin1Char('}')
             : p.valor;
         pares << p.chave + QLatin1Char('=') + valor;
         controlador = controlador || p.chave == QLatin1String("driver") || p.chave == QLatin1String("server");
-        if (p.chave == chave && fonte.isEmpty())
+        if (p.chave == QLatin1String("dsn") && fonte.isEmpty())
             fonte = valor;
         else
             resto << pares.last();
@@ -199,7 +253,11 @@ QSqlDatabase abreOdbc(const QString &nome, const QString &ligacao, QString *erro
         return falha(QStringLiteral("O controlador ODBC do Qt não está instalado (pacote Debian libqt6sql6-odbc)."));
     QSqlDatabase db
         = QSqlDatabase::contains(nome) ? QSqlDatabase::database(nome, false) : QSqlDatabase::addDatabase(kQodbc, nome);
-    db.setDatabaseName(nomeParaQt(ligacao));
+    QString e;
+    const QString nomeQt = nomeParaQt(ligacao, &e);
+    if (nomeQt.isEmpty())
+        return falha(e);
+    db.setDatabaseName(nomeQt);
     // A server that does not answer is given up after a few seconds, like PostgreSQL's.
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=5"));
     if (db.open())

@@ -708,12 +708,20 @@ private slots:
         {
             const QString vazia = QDir(a.pasta()).filePath("vazia.db");
             QFile(vazia).open(QIODevice::WriteOnly);
-            const QString espacada = QStringLiteral("Driver = {SQLite3} ; Database = %1;").arg(vazia);
-            QString erro;
-            QSqlQuery q(abreLigacao(espacada, &erro));
-            QVERIFY2(q.exec("SELECT 1"), qPrintable(erro));
-            q = QSqlQuery();
-            fechaLigacao(espacada);
+            // A file data source as well, whose driver and database the file names.
+            const QString dsn = QDir(a.pasta()).filePath("contab.dsn");
+            QFile f(dsn);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QStringLiteral("[ODBC]\nDRIVER=SQLite3\nDatabase=%1\n").arg(vazia).toUtf8());
+            f.close();
+            for (const QString &ligacao :
+                { QStringLiteral("Driver = {SQLite3} ; Database = %1;").arg(vazia), "FILEDSN=" + dsn + ";" }) {
+                QString erro;
+                QSqlQuery q(abreLigacao(ligacao, &erro));
+                QVERIFY2(q.exec("SELECT 1"), qPrintable(ligacao + ": " + erro));
+                q = QSqlQuery();
+                fechaLigacao(ligacao);
+            }
         }
 
         // A SQL Server that is not there: a local port nobody listens on.
