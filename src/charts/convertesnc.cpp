@@ -121,8 +121,10 @@ bool preencheMapa(QSqlDatabase db, const TabelaSnc &tabela)
     le.setForwardOnly(true);
     QString erro;
     verifica(executa(le,
+                 // Grouped on each side first: a few thousand accounts, not two million values, to merge.
                  QStringLiteral("SELECT CPocDeb FROM Molvar WHERE ") + kPorConverter
-                     + QStringLiteral(" UNION SELECT CPocCre FROM Molvar WHERE ") + kPorConverter,
+                     + QStringLiteral(" GROUP BY CPocDeb UNION SELECT CPocCre FROM Molvar WHERE ") + kPorConverter
+                     + QStringLiteral(" GROUP BY CPocCre"),
                  {}, &erro),
         erro);
     QList<std::pair<QString, QString>> mudam;
@@ -180,21 +182,19 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
     }
 
     if (linhas > 0 && preencheMapa(db, tabela)) {
-        // The last key of each block of rows to convert, then one UPDATE for the block,
-        // through the mapping joined on both accounts.
+        // The last key of each block of rows to convert, then one UPDATE for the block that
+        // looks each account up in the mapping (no join of Molvar to itself).
         QSqlQuery fim(db);
         prepara(fim,
             QStringLiteral("SELECT Chave FROM Molvar WHERE ") + kPorConverter
                 + QStringLiteral(" AND Chave > ? ORDER BY Chave LIMIT 1 OFFSET %1").arg(kBloco - 1));
         QSqlQuery grava(db);
         prepara(grava,
-            QStringLiteral("UPDATE Molvar SET CPocDeb = COALESCE(d.novo, Molvar.CPocDeb), "
-                           "CPocCre = COALESCE(c.novo, Molvar.CPocCre) "
-                           "FROM Molvar x LEFT JOIN molvar_snc_mapa d ON d.velho = x.CPocDeb "
-                           "LEFT JOIN molvar_snc_mapa c ON c.velho = x.CPocCre "
-                           "WHERE Molvar.Chave > ? AND Molvar.Chave <= ? AND x.Chave = Molvar.Chave "
-                           "AND x.Chave > ? AND x.Chave <= ? "
-                           "AND (d.velho IS NOT NULL OR c.velho IS NOT NULL) AND x.")
+            QStringLiteral("UPDATE Molvar SET "
+                           "CPocDeb = COALESCE((SELECT novo FROM molvar_snc_mapa WHERE velho = Molvar.CPocDeb), CPocDeb), "
+                           "CPocCre = COALESCE((SELECT novo FROM molvar_snc_mapa WHERE velho = Molvar.CPocCre), CPocCre) "
+                           "WHERE Chave > ? AND Chave <= ? AND (CPocDeb IN (SELECT velho FROM molvar_snc_mapa) "
+                           "OR CPocCre IN (SELECT velho FROM molvar_snc_mapa)) AND ")
                 + kPorConverter);
         const QVariant ultimaChave
             = valorUnico(db, QStringLiteral("SELECT MAX(Chave) FROM Molvar WHERE ") + kPorConverter, {}, &erro);
@@ -207,11 +207,8 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
             const bool cheio = fim.next();
             const qint64 ultima = cheio ? fim.value(0).toLongLong() : maxima;
             fim.finish();
-            // The key range on both sides of the join, so that neither reads the whole table.
-            for (int lado = 0; lado < 2; ++lado) {
-                grava.addBindValue(antes);
-                grava.addBindValue(ultima);
-            }
+            grava.addBindValue(antes);
+            grava.addBindValue(ultima);
             executaPreparada(grava);
             feitas = cheio ? feitas + kBloco : linhas;
             espera.ProgressBar1->setValue(static_cast<int>(qMin<qint64>(feitas, INT_MAX)));
