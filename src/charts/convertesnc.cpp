@@ -158,12 +158,18 @@ bool preencheMapa(QSqlDatabase db, const TabelaSnc &tabela)
 qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
 {
     QString erro;
-    const QVariant total = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE ") + kPorConverter, {}, &erro);
-    verifica(total.isValid(), erro);
+    // How many rows to convert, and the last key of them, in one pass.
+    QSqlQuery conta(db);
+    conta.setForwardOnly(true);
+    verifica(executa(conta, QStringLiteral("SELECT COUNT(*), MAX(Chave) FROM Molvar WHERE ") + kPorConverter, {}, &erro), erro);
+    const bool contada = conta.next();
+    verifica(contada, textoErro(conta.lastError()));
+    const qint64 linhas = conta.value(0).toLongLong();
+    const qint64 maxima = conta.value(1).toLongLong();
+    conta.finish();
     const QVariant semParametros
         = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE ") + kSemParametros, {}, &erro);
     verifica(semParametros.isValid(), erro);
-    const qint64 linhas = total.toLongLong();
     TabelaSnc tabela;
     if (linhas > 0 && !carregaTabela(ligacaoTabela, &tabela, &erro))
         throw Falha { QStringLiteral("Tabela de conversão SNC_Conv: ") + erro };
@@ -196,10 +202,6 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
                            "WHERE Chave > ? AND Chave <= ? AND (CPocDeb IN (SELECT velho FROM molvar_snc_mapa) "
                            "OR CPocCre IN (SELECT velho FROM molvar_snc_mapa)) AND ")
                 + kPorConverter);
-        const QVariant ultimaChave
-            = valorUnico(db, QStringLiteral("SELECT MAX(Chave) FROM Molvar WHERE ") + kPorConverter, {}, &erro);
-        verifica(ultimaChave.isValid(), erro);
-        const qint64 maxima = ultimaChave.toLongLong();
         qint64 antes = -1, feitas = 0;
         while (antes < maxima) {
             fim.addBindValue(antes);
