@@ -18,11 +18,14 @@ namespace {
 
 const int kBloco = 20000;
 
-// The rows still to convert: those of companies whose parameters say not converted yet. A
-// company without a ParamFirma row cannot be marked converted, so its rows are left alone
-// (and counted for the user): otherwise every run would convert them again.
-const QString kPorConverter = QStringLiteral("CodFirma IN (SELECT CodFirma FROM ParamFirma WHERE SNC = 0)");
-const QString kSemParametros = QStringLiteral("NOT EXISTS (SELECT 1 FROM ParamFirma p WHERE p.CodFirma = Molvar.CodFirma)");
+// The rows to convert: those of the companies this run found not converted yet, listed in a
+// work table when it began. A company without a ParamFirma row cannot be marked converted,
+// so its rows are left alone (and counted for the user): otherwise every run would convert
+// them again.
+const QString kPorConverter = QStringLiteral("CodFirma IN (SELECT CodFirma FROM molvar_snc_firmas)");
+const QString kDeixadas
+    = QStringLiteral("NOT EXISTS (SELECT 1 FROM molvar_snc_firmas f WHERE f.CodFirma = Molvar.CodFirma) AND NOT EXISTS "
+                     "(SELECT 1 FROM ParamFirma p WHERE p.CodFirma = Molvar.CodFirma AND p.SNC <> 0)");
 
 struct Falha {
     QString texto;
@@ -158,6 +161,35 @@ bool preencheMapa(QSqlDatabase db, const TabelaSnc &tabela)
 qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
 {
     QString erro;
+    QSqlQuery q(db);
+    verifica(
+        executa(q, QStringLiteral("CREATE TEMPORARY TABLE molvar_snc_firmas (CodFirma char(4) PRIMARY KEY)"), {}, &erro), erro);
+    // The companies to convert, their parameter rows locked before anything is read: a second
+    // conversion at the same moment waits here until this one ends, then finds them converted
+    // (on SQLite the write transaction already keeps it out). A company given its parameters
+    // meanwhile is neither converted nor marked by this run.
+    QStringList firmas;
+    {
+        QSqlQuery le(db);
+        le.setForwardOnly(true);
+        verifica(executa(le,
+                     QStringLiteral("SELECT CodFirma FROM ParamFirma WHERE SNC = 0")
+                         + (ePostgres(db) ? QStringLiteral(" FOR UPDATE") : QString()),
+                     {}, &erro),
+            erro);
+        while (le.next())
+            firmas << le.value(0).toString();
+        verifica(!le.lastError().isValid(), textoErro(le.lastError()));
+    }
+    if (!firmas.isEmpty()) {
+        prepara(q, QStringLiteral("INSERT INTO molvar_snc_firmas (CodFirma) VALUES (?)"));
+        for (const QString &f : std::as_const(firmas)) {
+            q.addBindValue(f);
+            executaPreparada(q);
+        }
+        q.finish();
+    }
+
     // How many rows to convert, and the last key of them, in one pass.
     QSqlQuery conta(db);
     conta.setForwardOnly(true);
@@ -167,14 +199,12 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
     const qint64 linhas = conta.value(0).toLongLong();
     const qint64 maxima = conta.value(1).toLongLong();
     conta.finish();
-    const QVariant semParametros
-        = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE ") + kSemParametros, {}, &erro);
+    const QVariant semParametros = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE ") + kDeixadas, {}, &erro);
     verifica(semParametros.isValid(), erro);
     TabelaSnc tabela;
     if (linhas > 0 && !carregaTabela(ligacaoTabela, &tabela, &erro))
         throw Falha { QStringLiteral("Tabela de conversão SNC_Conv: ") + erro };
 
-    QSqlQuery q(db);
     verifica(
         executa(q, QStringLiteral("CREATE TEMPORARY TABLE molvar_snc_mapa (velho varchar(22) PRIMARY KEY, novo varchar(22))"), {},
             &erro),
@@ -223,7 +253,11 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
     espera.ProgressBar1->setValue(static_cast<int>(qMin<qint64>(linhas, INT_MAX)));
 
     verifica(executa(q, QStringLiteral("DROP TABLE molvar_snc_mapa"), {}, &erro), erro);
-    verifica(executa(q, QStringLiteral("UPDATE ParamFirma SET SNC = 1"), {}, &erro), erro);
+    verifica(
+        executa(q, QStringLiteral("UPDATE ParamFirma SET SNC = 1 WHERE CodFirma IN (SELECT CodFirma FROM molvar_snc_firmas)"), {},
+            &erro),
+        erro);
+    verifica(executa(q, QStringLiteral("DROP TABLE molvar_snc_firmas"), {}, &erro), erro);
     return semParametros.toLongLong();
 }
 

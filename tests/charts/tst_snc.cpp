@@ -5,6 +5,7 @@
 #include "core/mensagens.h"
 #include "support/ambiente.h"
 #include "support/fixtures.h"
+#include "support/postos.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -366,6 +367,26 @@ private slots:
         QVERIFY2(feita, qPrintable(a.msgs.textos().join(" | ")));
         QCOMPARE(a.msgs.textos(), (QStringList { "Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!" }));
         QCOMPARE(contas(db), QStringList { "0001|271111|41000" });
+
+        // Two workstations converting at once, held at their first write: the second waits
+        // for the first, then finds nothing left to convert. Converted twice, 271111 would
+        // become 69911, as 61111 does once.
+        QVERIFY(corre(db, "UPDATE ParamFirma SET SNC = 0"));
+        QVERIFY(linha(db, "0001", "61111", "41000"));
+        QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('2711', '611'), ('611', '699')"));
+        {
+            Barreira barreira(db, QStringLiteral("Molvar"));
+            QVERIFY(barreira.activa());
+            const QStringList tarefa { "snc", ligacaoParaOutroProcesso(a), a.sessao.gLigacao2, "0001" };
+            Posto p1(tarefa), p2(tarefa);
+            QVERIFY2(p1.pronto() && p2.pronto(), qPrintable(p1.saida() + p2.saida()));
+            QVERIFY(barreira.esperaBloqueados(2));
+            QVERIFY(barreira.liberta());
+            QVERIFY2(p1.termina(), qPrintable(p1.saida()));
+            QVERIFY2(p2.termina(), qPrintable(p2.saida()));
+        }
+        QCOMPARE(contas(db), (QStringList { "0001|61111|41000", "0001|69911|41000" }));
+        QCOMPARE(marcadas(db), 1);
     }
 
     // A statement of a block that the database refuses: its own reason reaches the message,
@@ -428,6 +449,30 @@ private slots:
             QCOMPARE(a.msgs.textos(), (QStringList { "Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!" }));
             QCOMPARE(contas(db), (QStringList { "0001|271111|41000", "0009|271111|28", "0009|41000|41000" }));
         }
+
+        // Another workstation gives company 0005 its parameters while a conversion waits at its
+        // first write: that run did not find 0005 unconverted, so it neither converts nor marks it.
+        QVERIFY(corre(db, "UPDATE ParamFirma SET SNC = 0 WHERE CodFirma = '0001'"));
+        QVERIFY(linha(db, "0005", "22111", "41000"));
+        {
+            Barreira barreira(db, QStringLiteral("Molvar"));
+            QVERIFY(barreira.activa());
+            Posto p({ "snc", ligacaoParaOutroProcesso(a), a.sessao.gLigacao2, "0001" });
+            QVERIFY2(p.pronto(), qPrintable(p.saida()));
+            QVERIFY(barreira.esperaBloqueados(1));
+            QVERIFY(criaFirma(db, "0005", "Cinco"));
+            QVERIFY(barreira.liberta());
+            QVERIFY2(p.termina(), qPrintable(p.saida()));
+        }
+        // On SQLite the parameters came before the conversion could begin.
+        const bool convertida = contas(db).contains("0005|271111|41000");
+        QCOMPARE(convertida, !Ambiente::usaPostgres());
+        QCOMPARE(conta(db, "SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = '0005' AND SNC = 1"), convertida ? 1 : 0);
+        a.msgs.limpa();
+        a.msgs.responde(Mensagens::Resposta::Sim);
+        QVERIFY(ConverteSnc(a.sessao, nullptr));
+        QVERIFY(contas(db).contains("0005|271111|41000"));
+        QCOMPARE(marcadas(db), 3);
     }
 };
 

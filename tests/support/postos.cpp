@@ -33,6 +33,12 @@ bool Posto::pronto(int ms)
     return true;
 }
 
+void Posto::avanca()
+{
+    m_p.write("vai\n");
+    m_p.waitForBytesWritten(5000);
+}
+
 bool Posto::termina(int ms)
 {
     const bool fim = m_p.waitForFinished(ms);

@@ -16,6 +16,8 @@ public:
     explicit Posto(const QStringList &args);
     // Until it says it is about to start its database work.
     bool pronto(int ms = 30000);
+    // Lets a task that waits for it go on.
+    void avanca();
     // Until it has ended; true when it ended well. Its output stays in saida().
     bool termina(int ms = 60000);
     QString saida() const { return m_saida; }

@@ -4,13 +4,18 @@
 // through: a workbook written, an import with no message after its question, an insert
 // (whose answer the test reads).
 //   trabalhador totais <ligacao> <firma> <conta> <destino.xlsx>   Tot_conta "Exportar" after 12-2024
+//   trabalhador lista <ligacao> <firma> <pasta>                   ConsultTable "Exportar" into the program
+//                                                                 folder <pasta>, once a line comes on stdin
+//   trabalhador snc <ligacao> <ligacao externa> <firma>           the SNC conversion, answering "Sim"
 //   trabalhador importa <ligacao> <ligacao externa> <firma>       chart import from the outside database
 //   trabalhador novaconta <ligacao> <firma> <conta>               New_Poc "Inserir"
 //   trabalhador novomodelo <ligacao> <firma> <nome>               New_Modelo "Codificar"
 #include "charts/chartnew.h"
+#include "charts/convertesnc.h"
 #include "charts/importaplanos.h"
 #include "core/datacombo.h"
 #include "models/new_modelo.h"
+#include "reports/consulttable.h"
 #include "reports/totconta.h"
 #include "support/ambiente.h"
 
@@ -37,7 +42,8 @@ int main(int argc, char *argv[])
         a.sessao.gLigacao1 = args.at(1);
         const QString tarefa = args.at(0);
         const bool importa = tarefa == QLatin1String("importa");
-        if (!a.entra(args.at(importa ? 3 : 2), 2024, 6))
+        const bool snc = tarefa == QLatin1String("snc");
+        if (!a.entra(args.at(importa || snc ? 3 : 2), 2024, 6))
             return 2;
         auto pronto = [] {
             std::printf("pronto\n");
@@ -62,6 +68,25 @@ int main(int argc, char *argv[])
             pronto();
             ImportaPlanos(a.sessao, nullptr);
             codigo = a.msgs.mostradas.size() == 1 ? 0 : 1;
+        } else if (tarefa == QLatin1String("lista") && args.size() == 4) {
+            qputenv("MOLVAR_HOME", args.at(3).toUtf8());
+            ConsultTable w(a.sessao);
+            pronto();
+            // Every workstation's export starts at the same moment.
+            char linha[8];
+            if (!std::fgets(linha, sizeof linha, stdin))
+                return 3;
+            a.sessao.gExpCaminho.clear();
+            w.findChild<QPushButton *>(QStringLiteral("Command3"))->click();
+            std::printf("caminho: %s\n", qPrintable(a.sessao.gExpCaminho));
+            codigo = a.sessao.gExpCaminho.isEmpty() ? 1 : 0;
+        } else if (snc && args.size() == 4) {
+            a.sessao.gLigacao2 = args.at(2);
+            // Whatever comes before the closing question only informs.
+            for (int i = 0; i < 3; ++i)
+                a.msgs.responde(Mensagens::Resposta::Sim);
+            pronto();
+            codigo = ConverteSnc(a.sessao, nullptr) ? 0 : 1;
         } else if (tarefa == QLatin1String("novaconta") && args.size() == 4) {
             ChartNew w(a.sessao, TipoPlano::Contas);
             w.findChild<QLineEdit *>(QStringLiteral("ctpoc"))->setText(args.at(3));
