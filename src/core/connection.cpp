@@ -189,24 +189,39 @@ void marcaTransacao(const QSqlDatabase &db, bool aberta)
         emTransacao().remove(db.connectionName());
 }
 
-bool reabreSePerdida(QSqlDatabase db)
+EstadoLigacao verificaLigacao(QSqlDatabase db, QString *erro)
 {
     // A cached PostgreSQL connection still reports open after the server dropped it (a
     // restart, a terminated backend). Inside a transaction the work is lost with it: that
     // failure stands. A refusal because the transaction has failed (25P02) proves it alive.
     if (!ePostgres(db) || emTransacao().contains(db.connectionName()))
-        return false;
+        return EstadoLigacao::Viva;
     {
         QSqlQuery q(db);
         const bool viva = q.exec(QStringLiteral("SELECT 1"));
         if (viva || q.lastError().nativeErrorCode() == QLatin1String("25P02"))
-            return false;
+            return EstadoLigacao::Viva;
     }
     db.close();
-    if (!db.open())
-        return false;
+    if (!db.open()) {
+        if (erro)
+            *erro = QStringLiteral("Não foi possível abrir a base de dados: %1").arg(textoErro(db.lastError()));
+        return EstadoLigacao::Perdida;
+    }
     preparaPostgres(db);
-    return true;
+    return EstadoLigacao::Reaberta;
+}
+
+bool reabreSePerdida(QSqlDatabase db)
+{
+    return verificaLigacao(db) == EstadoLigacao::Reaberta;
+}
+
+QString resultadoIncerto(const QString &erro)
+{
+    return QStringLiteral("A ligação à base de dados perdeu-se antes de chegar a resposta: a alteração pode ter ficado "
+                          "gravada ou não. Confirme os dados antes de a repetir.\n(%1)")
+        .arg(erro);
 }
 
 namespace {
@@ -330,9 +345,12 @@ bool correUmaVez(QSqlQuery &q, const QString &sql, const QVariantList &params, Q
     return true;
 }
 
-// The program's connection that a query runs on.
-QSqlDatabase ligacaoDaConsulta(const QSqlQuery &q)
+// The program's PostgreSQL connection that a query runs on: the one where a dropped
+// connection may be opened again (outside a transaction). Invalid elsewhere.
+QSqlDatabase ligacaoPostgres(const QSqlQuery &q)
 {
+    if (!q.driver() || q.driver()->dbmsType() != QSqlDriver::PostgreSQL)
+        return {};
     for (const QString &nome : QSqlDatabase::connectionNames()) {
         if (!nome.startsWith(kPrefixo))
             continue;
@@ -342,18 +360,53 @@ QSqlDatabase ligacaoDaConsulta(const QSqlQuery &q)
     }
     return {};
 }
+
+// A statement that cannot have changed anything, and so may run a second time.
+bool eLeitura(const QString &sql)
+{
+    const QString s = sql.trimmed();
+    for (const QLatin1String palavra : { QLatin1String("SELECT"), QLatin1String("SHOW") })
+        if (s.startsWith(palavra, Qt::CaseInsensitive)
+            && (s.size() == palavra.size() || !s.at(palavra.size()).isLetterOrNumber()))
+            return true;
+    return false;
+}
 } // namespace
 
 bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params, QString *erro)
 {
+    QSqlDatabase db = ligacaoPostgres(q);
+    const bool leitura = eLeitura(sql);
+    if (db.isValid() && !leitura) {
+        // A write is sent once, and only over a connection known to be alive: a failure after
+        // it was sent then means its outcome is unknown, never that it did not run.
+        switch (verificaLigacao(db, erro)) {
+        case EstadoLigacao::Viva:
+            break;
+        case EstadoLigacao::Reaberta:
+            q = QSqlQuery(db);
+            break;
+        case EstadoLigacao::Perdida:
+            return false;
+        }
+    }
     if (correUmaVez(q, sql, params, erro))
         return true;
-    // A connection the server dropped is opened again once, silently, and the statement
-    // run again; any other failure is reported as it came.
-    QSqlDatabase db = ligacaoDaConsulta(q);
-    if (!db.isValid() || !reabreSePerdida(db))
+    if (!db.isValid())
+        return false;
+    QString perdida;
+    const EstadoLigacao estado = verificaLigacao(db, &perdida);
+    if (!leitura) {
+        if (estado != EstadoLigacao::Viva && erro)
+            *erro = resultadoIncerto(*erro);
+        return false;
+    }
+    // A read on a connection the server dropped runs again, once, silently, when it opens again.
+    if (estado != EstadoLigacao::Reaberta)
         return false;
     q = QSqlQuery(db);
+    if (erro)
+        erro->clear();
     return correUmaVez(q, sql, params, erro);
 }
 

@@ -37,9 +37,16 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro = nullptr);
 // Transacao tells which connections are inside a transaction: a statement that fails there
 // is never run again on a reopened connection.
 void marcaTransacao(const QSqlDatabase &db, bool aberta);
+// Whether a PostgreSQL connection outside a transaction still reaches its server: a cheap
+// statement tells; a connection the server dropped is opened again (Reaberta), or cannot be
+// (Perdida, with the reason in erro). Elsewhere, and inside a transaction: Viva.
+enum class EstadoLigacao { Viva, Reaberta, Perdida };
+EstadoLigacao verificaLigacao(QSqlDatabase db, QString *erro = nullptr);
 // After a failure: true when the PostgreSQL connection had been dropped by the server and is
 // open again (outside a transaction only).
 bool reabreSePerdida(QSqlDatabase db);
+// The message for a write whose connection was lost before its answer came: it may have run.
+QString resultadoIncerto(const QString &erro);
 
 // How long a write waits for rows another connection holds, in milliseconds: 10 s, or
 // MOLVAR_ESPERA_BLOQUEIO_MS when set (tests shorten it).
@@ -67,8 +74,11 @@ bool esperaEsgotada(const QSqlError &e);
 // that another workstation is using the rows.
 QString textoErro(const QSqlError &e);
 
-// Prepares, binds every value in order and runs a statement, once more after reopening a
-// connection the server had dropped. False with the message on failure.
+// Prepares, binds every value in order and runs a statement. Outside a transaction on
+// PostgreSQL, a read runs once more after reopening a connection the server had dropped; a
+// write runs only once, after making sure the connection is alive, and a write whose
+// connection is lost before its answer says that it may have run. False with the message on
+// failure.
 bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params = {}, QString *erro = nullptr);
 
 // The first column of the first row of a query (invalid when there is none or on failure).

@@ -50,8 +50,10 @@ bool Transacao::confirma(QString *erro)
     m_activa = false;
     marcaTransacao(m_db, false);
     if (!m_db.commit()) {
+        const QString motivo = textoErro(m_db.lastError());
+        // A COMMIT whose answer never came may have been carried out.
         if (erro)
-            *erro = textoErro(m_db.lastError());
+            *erro = verificaLigacao(m_db) == EstadoLigacao::Viva ? motivo : resultadoIncerto(motivo);
         m_db.rollback();
         return false;
     }

@@ -387,6 +387,54 @@ private slots:
         }
         QCOMPARE(contas(db), (QStringList { "0001|61111|41000", "0001|69911|41000" }));
         QCOMPARE(marcadas(db), 1);
+
+        if (Ambiente::usaPostgres()) {
+            // Another workstation holds the rows the conversion will write, then asks for the
+            // parameters the conversion holds: the server undoes the conversion, which says
+            // another workstation is using the rows, and leaves everything as it was.
+            QVERIFY(corre(db, "UPDATE ParamFirma SET SNC = 0"));
+            QString erroPosto;
+            QSemaphore bloqueou;
+            std::unique_ptr<QThread> posto(QThread::create([&] {
+                {
+                    QSqlDatabase d = QSqlDatabase::cloneDatabase(db.connectionName(), QStringLiteral("posto-cruzado"));
+                    QSqlQuery q(d);
+                    auto corre = [&](const QString &sql) {
+                        if (q.exec(sql))
+                            return true;
+                        erroPosto = textoErro(q.lastError());
+                        return false;
+                    };
+                    bool ok = d.open() && corre("BEGIN") && corre("SET LOCAL deadlock_timeout = '60s'")
+                        && corre("UPDATE Molvar SET Descr = Descr");
+                    bloqueou.release();
+                    for (int i = 0; ok && i < 1500; ++i) {
+                        ok = corre("SELECT pg_stat_clear_snapshot()")
+                            && corre("SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'") && q.next();
+                        if (ok && q.value(0).toInt() > 0)
+                            break;
+                        QThread::msleep(20);
+                    }
+                    ok = ok && corre("UPDATE ParamFirma SET Designacao = Designacao") && corre("COMMIT");
+                    q = QSqlQuery();
+                    d.close();
+                }
+                QSqlDatabase::removeDatabase(QStringLiteral("posto-cruzado"));
+            }));
+            posto->start();
+            QVERIFY(bloqueou.tryAcquire(1, 30000));
+            a.msgs.limpa();
+            a.msgs.responde(Mensagens::Resposta::Sim);
+            QVERIFY(!ConverteSnc(a.sessao, nullptr));
+            QVERIFY(posto->wait(30000));
+            QVERIFY2(erroPosto.isEmpty(), qPrintable(erroPosto));
+            QCOMPARE(a.msgs.mostradas.size(), 1);
+            QVERIFY2(a.msgs.ultimo().startsWith(
+                         "Erro na Conversão SNC!\n\nOutro posto de trabalho está a usar estes registos. Tente novamente"),
+                qPrintable(a.msgs.ultimo()));
+            QCOMPARE(contas(db), (QStringList { "0001|61111|41000", "0001|69911|41000" }));
+            QCOMPARE(marcadas(db), 0);
+        }
     }
 
     // A statement of a block that the database refuses: its own reason reaches the message,

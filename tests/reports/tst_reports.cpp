@@ -5,6 +5,7 @@
 #include "core/datacombo.h"
 #include "core/datagrid.h"
 #include "core/leitorxlsx.h"
+#include "core/transacao.h"
 #include "reports/consulttable.h"
 #include "reports/totconta.h"
 #include "support/ambiente.h"
@@ -759,6 +760,47 @@ private slots:
             QTest::mouseClick(j.apagar, Qt::LeftButton);
             QCOMPARE(msgs.textos(), QStringList { "Deseja Apagar Molvaralização?" });
             QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 1"), 0);
+            // A read runs again with no trace of its first failure; a write sent first works too.
+            QVERIFY(derruba());
+            QString erro;
+            QCOMPARE(valorUnico(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 7", {}, &erro).toInt(), 3);
+            QVERIFY2(erro.isEmpty(), qPrintable(erro));
+            QVERIFY(derruba());
+            QVERIFY(corre(a.db(), "UPDATE Molvar SET Descr = 'Depois' WHERE Ref = 7"));
+
+            // Dropped inside a transaction: what follows fails, and nothing of it is written.
+            {
+                Transacao t(a.db());
+                QVERIFY(t.iniciada());
+                QSqlQuery q(a.db());
+                QVERIFY(executa(q, "UPDATE Molvar SET Descr = 'Perdida' WHERE Ref = 7"));
+                QVERIFY(derruba());
+                QVERIFY(!executa(q, "UPDATE Molvar SET Ndoc = 'Perdida' WHERE Ref = 7"));
+                QVERIFY(!t.confirma());
+            }
+            QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 7 AND (Descr = 'Perdida' OR Ndoc = 'Perdida')"), 0);
+
+            // A deletion whose connection is lost before its answer may have run: it is not run
+            // again, and the one message says so. The trigger ends the connection once.
+            QVERIFY(corre(outra, "CREATE SEQUENCE molvar_vezes"));
+            QVERIFY(corre(outra,
+                "CREATE FUNCTION molvar_corta() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                "IF nextval('molvar_vezes') = 1 THEN PERFORM pg_terminate_backend(pg_backend_pid()); PERFORM pg_sleep(5); "
+                "END IF; RETURN OLD; END $$"));
+            QVERIFY(
+                corre(outra, "CREATE TRIGGER molvar_corta BEFORE DELETE ON Molvar FOR EACH ROW EXECUTE FUNCTION molvar_corta()"));
+            msgs.limpa();
+            j.clica(j.linhaDaRef(7));
+            msgs.responde(Mensagens::Resposta::Sim);
+            QTest::mouseClick(j.apagar, Qt::LeftButton);
+            QCOMPARE(msgs.mostradas.size(), 2);
+            QVERIFY2(msgs.mostradas[1].texto.startsWith(
+                         "Não foi possível apagar as linhas da molvaralização.\n\nA ligação à base de dados perdeu-se antes de "
+                         "chegar a resposta: a alteração pode ter ficado gravada ou não."),
+                qPrintable(msgs.mostradas[1].texto));
+            QCOMPARE(valorUnico(outra, "SELECT last_value FROM molvar_vezes").toInt(), 1);
+            QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 7"), 3);
+            QVERIFY(corre(outra, "DROP TRIGGER molvar_corta ON Molvar"));
 
             // Dropped during the question, with the server refusing new connections: one message.
             QSqlDatabase adm = QSqlDatabase::cloneDatabase(outra, "outro-posto-adm");

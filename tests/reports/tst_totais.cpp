@@ -327,6 +327,13 @@ private slots:
         QCOMPARE(a.msgs.textos(), QStringList { "Escolha uma ContaPoc!" });
         QCOMPARE(prefixos(db, "0001", "Administrador"), (QStringList { "6", "7" }));
         QCOMPARE(a.sessao.gExpTipo, 3);
+        // A prefix listed twice is kept once.
+        QVERIFY(corre(db, "UPDATE ParamFirma SET Analitica = '6*6' WHERE CodFirma = '0001'"));
+        j.exporta->click();
+        QCOMPARE(prefixos(db, "0001", "Administrador"), QStringList { "6" });
+        QVERIFY(corre(db, "UPDATE ParamFirma SET Analitica = '6*7' WHERE CodFirma = '0001'"));
+        a.msgs.limpa();
+        j.exporta->click();
         QCOMPARE(movimentos(db, "admin"), QStringList { "0D 2  2,00 0002" });
         QVERIFY(!QFile::exists(folha));
 

@@ -365,6 +365,27 @@ private slots:
         clica(nova->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha tem de ter pelo menos 8 caracteres!"));
         QCOMPARE(entrou2.count(), 0);
+        // Another workstation changes the password while the dialog is open: its hash stays.
+        {
+            QSqlDatabase outra = QSqlDatabase::cloneDatabase(a.db(), QStringLiteral("outro-posto"));
+            QVERIFY(outra.open());
+            SQL_OK(outra, "UPDATE EUsers SET passw = ? WHERE Login = 'admin'", hashSenha("Do-Outro-Posto-1"));
+            outra.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("outro-posto"));
+        escreve(nova->Senha1, QStringLiteral("Outra-Senha-9"));
+        escreve(nova->Senha2, QStringLiteral("Outra-Senha-9"));
+        a.msgs.limpa();
+        clica(nova->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha deste utilizador foi alterada entretanto. Entre de novo."));
+        QCOMPARE(entrou2.count(), 0);
+        QVERIFY(confereSenha(
+            QStringLiteral("Do-Outro-Posto-1"), valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString()));
+        SQL_OK(a.db(), "UPDATE EUsers SET passw = ? WHERE Login = 'admin'", hashSenha("admin"));
+        escreve(e2.Senha, QStringLiteral("admin"));
+        clica(e2.Validar);
+        nova = abertoEm<SenhaAdmin>(&e2);
+        QVERIFY(nova);
         escreve(nova->Senha1, QStringLiteral("Outra-Senha-9"));
         escreve(nova->Senha2, QStringLiteral("Outra-Senha-9"));
         clica(nova->OKButton);
