@@ -2,6 +2,7 @@
 
 #include "core/appfolder.h"
 #include "core/connection.h"
+#include "core/folhaemescrita.h"
 #include "core/mensagens.h"
 #include "core/money.h"
 #include "core/session.h"
@@ -177,9 +178,17 @@ bool ExportaExcel(Session &s)
 
     const QString nome = QFileInfo(s.gExpFicheiro.trimmed()).completeBaseName();
     const QString base = QDir(appFolder()).filePath(nome.isEmpty() ? QStringLiteral("Exportacao") : nome);
-    // Written beside the workbook, then given its name; one left by an interrupted write goes now.
-    const QString temporario = base + QStringLiteral(".xlsx.tmp");
-    QFile::remove(temporario);
+    // Written to a file of its own beside the workbook, then given its name; those left by
+    // interrupted exports of this name go now, unless another export is writing them.
+    removeSobras(base);
+    FolhaEmEscrita emEscrita;
+    if (!emEscrita.cria(base, &e)) {
+        if (s.msg)
+            s.msg->informa(
+                QStringLiteral("Não foi possível escrever a folha de cálculo.\n\n") + e, QString(), Mensagens::Icone::Critico);
+        return false;
+    }
+    const QString temporario = emEscrita.nome();
 
     lxw_workbook_options opcoes = {};
     opcoes.constant_memory = LXW_TRUE;
@@ -232,7 +241,6 @@ bool ExportaExcel(Session &s)
     }
     if (q.lastError().isValid()) {
         workbook_close(w.wb);
-        QFile::remove(temporario);
         if (s.msg)
             s.msg->erroBaseDados(
                 QStringLiteral("Não foi possível ler os dados para a folha de cálculo."), textoErro(q.lastError()));
@@ -260,18 +268,17 @@ bool ExportaExcel(Session &s)
     const lxw_error fecho = workbook_close(w.wb);
     if (!w.ok() || fecho != LXW_NO_ERROR) {
         const lxw_error erro = w.ok() ? fecho : w.erro;
-        QFile::remove(temporario);
         mostraErroExcel(s, erro, QString::fromUtf8(lxw_strerror(erro)));
         return false;
     }
     const QString destino = daNome(temporario, base);
     if (destino.isEmpty()) {
-        QFile::remove(temporario);
         if (s.msg)
             s.msg->informa(QStringLiteral("Não foi possível gravar a folha de cálculo \"%1.xlsx\".").arg(base), QString(),
                 Mensagens::Icone::Critico);
         return false;
     }
+    emEscrita.entregue();
     s.gExpCaminho = destino;
     const bool aberta = s.abrirFolhas && QGuiApplication::platformName() != QLatin1String("offscreen") && haProgramaParaFolhas()
         && QDesktopServices::openUrl(QUrl::fromLocalFile(destino));

@@ -4,12 +4,14 @@
 #include "core/connection.h"
 #include "core/datacombo.h"
 #include "core/datagrid.h"
+#include "core/folhaemescrita.h"
 #include "core/leitorxlsx.h"
 #include "core/transacao.h"
 #include "reports/consulttable.h"
 #include "reports/totconta.h"
 #include "support/ambiente.h"
 #include "support/fixtures.h"
+#include "support/postos.h"
 
 #include <QDateEdit>
 #include <QHeaderView>
@@ -465,16 +467,23 @@ private slots:
         // A date the line was integrated on: a date cell on either database.
         QVERIFY(corre(a.db(), "UPDATE Molvar SET DataCtb = ? WHERE Ref = 1 AND Mes = 1", { QDate(2024, 2, 29) }));
         const QString primeiro = appFolder() + "/0001ExportApagContab.xlsx";
-        // A temporary workbook left by an interrupted export of this name goes at the next one.
+        // A temporary workbook left by an interrupted export of this name goes at the next one;
+        // one that another export is writing stays.
+        const QString resto = primeiro + ".0123456789abcdef.tmp";
         {
-            QFile resto(primeiro + ".tmp");
-            QVERIFY(resto.open(QIODevice::WriteOnly) && resto.write("meio escrito") > 0);
+            QFile f(resto);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("meio escrito") > 0);
         }
+        auto outraExportacao = std::make_unique<FolhaEmEscrita>();
+        QVERIFY(outraExportacao->cria(appFolder() + "/0001ExportApagContab", nullptr));
 
         // Right after opening, the whole list; not opened (tests turn that off), it says where it went.
         QTest::mouseClick(j.exportar, Qt::LeftButton);
         QCOMPARE(a.msgs.textos(), QStringList { "A folha de cálculo foi gravada em " + QDir::toNativeSeparators(primeiro) });
-        QVERIFY(!QFile::exists(primeiro + ".tmp"));
+        QVERIFY(!QFile::exists(resto));
+        QVERIFY(QFile::exists(outraExportacao->nome()));
+        outraExportacao.reset();
+        QCOMPARE(QDir(appFolder()).entryList({ "*.tmp" }), QStringList());
         QCOMPARE(a.sessao.gExpRegistos, 16);
         QCOMPARE(a.sessao.gExpTipo, 2);
         QCOMPARE(a.sessao.gTipoExp, QStringLiteral("X"));
@@ -550,6 +559,38 @@ private slots:
         QCOMPARE(a.sessao.gExpCaminho, appFolder() + "/0001ExportApagContab (3).xlsx");
         QCOMPARE(a.sessao.gExpRegistos, 3);
         delete j.w;
+
+        // Three workstations export the same list into one program folder at the same moment:
+        // each gets a whole workbook of its own.
+        QVERIFY(criaFirma(a.db(), "0003", "Firma Tres"));
+        QVERIFY(corre(a.db(),
+            "INSERT INTO Molvar (Ref, CodFirma, Descr, Mes, Ano, Valor, CPocDeb, CPocCre, TTCTB) "
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+            "SELECT i, '0003', 'Linha', 1, 2024, 1, '6261', '2721', '0' FROM n"));
+        QTemporaryDir partilhada;
+        std::vector<std::unique_ptr<Posto>> postos;
+        for (int i = 0; i < 3; ++i)
+            postos.push_back(
+                std::make_unique<Posto>(QStringList { "lista", ligacaoParaOutroProcesso(a), "0003", partilhada.path() }));
+        for (auto &p : postos)
+            QVERIFY2(p->pronto(), qPrintable(p->saida()));
+        for (auto &p : postos)
+            p->avanca();
+        QStringList caminhos;
+        for (auto &p : postos) {
+            QVERIFY2(p->termina(), qPrintable(p->saida()));
+            caminhos << p->saida().section("caminho: ", 1).section(QLatin1Char('\n'), 0, 0);
+        }
+        caminhos.sort();
+        const QString base = partilhada.path() + "/0003ExportApagContab";
+        QCOMPARE(caminhos, (QStringList { base + " (2).xlsx", base + " (3).xlsx", base + ".xlsx" }));
+        for (const QString &c : std::as_const(caminhos)) {
+            LeitorXlsx x;
+            QVERIFY2(x.abre(c, &erro), qPrintable(c + ": " + erro));
+            QCOMPARE(x.ultimaLinha(1), 4 + 20000 + 1);
+            QCOMPARE(x.valor(1, "C20005").toString(), QStringLiteral("Soma:"));
+        }
+        QCOMPARE(QDir(partilhada.path()).entryList(QDir::Files).size(), 3);
     }
 
     void falhasDaBase()
