@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QScopedPointer>
+#include <QSet>
 #include <QSqlQuery>
 
 namespace {
@@ -116,42 +117,111 @@ void executaPreparada(QSqlQuery &q)
     verifica(ok, textoErro(q.lastError()));
 }
 
-// The distinct account values of the rows to convert, each converted once in memory; those
-// that change go to the mapping table. False when none changes.
-bool preencheMapa(QSqlDatabase db, const TabelaSnc &tabela)
+// What one pass over the rows to convert gives: how many there are, every distinct account
+// value on either side, and whether a side is empty (NULL) anywhere.
+struct Contas {
+    qint64 linhas = 0;
+    QSet<QString> valores;
+    bool nulos = false;
+};
+
+Contas leContas(QSqlDatabase db)
 {
     QSqlQuery le(db);
     le.setForwardOnly(true);
     QString erro;
+    // Grouped by the pair of accounts: one pass over the table, and a few thousand pairs, not
+    // two million values, to read.
     verifica(executa(le,
-                 // Grouped on each side first: a few thousand accounts, not two million values, to merge.
-                 QStringLiteral("SELECT CPocDeb FROM Molvar WHERE ") + kPorConverter
-                     + QStringLiteral(" GROUP BY CPocDeb UNION SELECT CPocCre FROM Molvar WHERE ") + kPorConverter
-                     + QStringLiteral(" GROUP BY CPocCre"),
+                 QStringLiteral("SELECT CPocDeb, CPocCre, COUNT(*) FROM Molvar WHERE ") + kPorConverter
+                     + QStringLiteral(" GROUP BY CPocDeb, CPocCre"),
                  {}, &erro),
         erro);
-    QList<std::pair<QString, QString>> mudam;
+    Contas c;
     while (le.next()) {
-        if (le.value(0).isNull())
-            continue;
-        const QString v = le.value(0).toString();
+        for (int i = 0; i < 2; ++i) {
+            if (le.value(i).isNull())
+                c.nulos = true;
+            else
+                c.valores.insert(le.value(i).toString());
+        }
+        c.linhas += le.value(2).toLongLong();
+    }
+    verifica(!le.lastError().isValid(), textoErro(le.lastError()));
+    return c;
+}
+
+// The rows left alone because their company is neither converted nor to convert (it has no
+// parameters). The companies are found through the index on CodFirma, one step each, so that
+// the whole table is counted only when there are such rows.
+qint64 contaDeixadas(QSqlDatabase db)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    QString erro;
+    verifica(executa(q,
+                 QStringLiteral("WITH RECURSIVE f(c) AS (SELECT MIN(CodFirma) FROM Molvar UNION ALL "
+                                "SELECT (SELECT MIN(CodFirma) FROM Molvar WHERE CodFirma > f.c) FROM f WHERE f.c IS NOT NULL) "
+                                "SELECT COUNT(*) FROM f WHERE f.c IS NOT NULL "
+                                "AND NOT EXISTS (SELECT 1 FROM molvar_snc_firmas x WHERE x.CodFirma = f.c) "
+                                "AND NOT EXISTS (SELECT 1 FROM ParamFirma p WHERE p.CodFirma = f.c AND p.SNC <> 0)"),
+                 {}, &erro),
+        erro);
+    const bool lida = q.next();
+    verifica(lida, textoErro(q.lastError()));
+    if (q.value(0).toLongLong() == 0)
+        return 0;
+    q.finish();
+    const QVariant n = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE ") + kDeixadas, {}, &erro);
+    verifica(n.isValid(), erro);
+    return n.toLongLong();
+}
+
+// Each distinct account value converted once in memory, and stored in the mapping table with
+// its new value (the same when it does not change), so that each block is rewritten by
+// joining the mapping on either side. False when no value changes.
+bool preencheMapa(QSqlDatabase db, const QSet<QString> &valores, const TabelaSnc &tabela)
+{
+    QVariantList pares;
+    bool mudam = false;
+    for (const QString &v : valores) {
         const ContaSnc c = converteContaSnc(v, tabela);
         if (!c.ok())
             throw Falha { c.erro };
-        if (c.mudou)
-            mudam.append({ v, c.valor });
+        mudam = mudam || c.mudou;
+        pares << v << c.valor;
     }
-    verifica(!le.lastError().isValid(), textoErro(le.lastError()));
-    le.finish();
+    if (!mudam)
+        return false;
+    // Several pairs per statement: one round trip per few hundred accounts.
+    const int porInstrucao = 250;
+    auto instrucao = [](int n) {
+        return QStringLiteral("INSERT INTO molvar_snc_mapa (velho, novo) VALUES ")
+            + QStringList(n, QStringLiteral("(?, ?)")).join(QLatin1Char(','));
+    };
+    QSqlQuery cheia(db);
+    const int total = static_cast<int>(pares.size() / 2);
+    if (total >= porInstrucao)
+        prepara(cheia, instrucao(porInstrucao));
+    for (int i = 0; i < total; i += porInstrucao) {
+        const int n = qMin(porInstrucao, total - i);
+        QSqlQuery resto(db);
+        QSqlQuery &q = n == porInstrucao ? cheia : resto;
+        if (n < porInstrucao)
+            prepara(q, instrucao(n));
+        for (int k = 2 * i; k < 2 * (i + n); ++k)
+            q.addBindValue(pares.at(k));
+        executaPreparada(q);
+    }
+    return true;
+}
 
-    QSqlQuery mapa(db);
-    prepara(mapa, QStringLiteral("INSERT INTO molvar_snc_mapa (velho, novo) VALUES (?, ?)"));
-    for (const auto &[velho, novo] : std::as_const(mudam)) {
-        mapa.addBindValue(velho);
-        mapa.addBindValue(novo);
-        executaPreparada(mapa);
-    }
-    return !mudam.isEmpty();
+qint64 chave(QSqlDatabase db, const QString &sql)
+{
+    QString erro;
+    const QVariant v = valorUnico(db, sql, {}, &erro);
+    verifica(erro.isEmpty(), erro);
+    return v.isNull() ? -1 : v.toLongLong();
 }
 
 // The conversion inside the open transaction: the mapping of old to new values built once,
@@ -162,13 +232,16 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
 {
     QString erro;
     QSqlQuery q(db);
+    // Many short statements: compiling each to machine code would cost more than it saves.
+    if (ePostgres(db))
+        verifica(executa(q, QStringLiteral("SET LOCAL jit = off"), {}, &erro), erro);
     verifica(
         executa(q, QStringLiteral("CREATE TEMPORARY TABLE molvar_snc_firmas (CodFirma char(4) PRIMARY KEY)"), {}, &erro), erro);
     // The companies to convert, their parameter rows locked before anything is read: a second
     // conversion at the same moment waits here until this one ends, then finds them converted
     // (on SQLite the write transaction already keeps it out). A company given its parameters
     // meanwhile is neither converted nor marked by this run.
-    QStringList firmas;
+    QVariantList firmas;
     {
         QSqlQuery le(db);
         le.setForwardOnly(true);
@@ -178,29 +251,20 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
                      {}, &erro),
             erro);
         while (le.next())
-            firmas << le.value(0).toString();
+            firmas << le.value(0);
         verifica(!le.lastError().isValid(), textoErro(le.lastError()));
     }
     if (!firmas.isEmpty()) {
         prepara(q, QStringLiteral("INSERT INTO molvar_snc_firmas (CodFirma) VALUES (?)"));
-        for (const QString &f : std::as_const(firmas)) {
-            q.addBindValue(f);
-            executaPreparada(q);
-        }
+        q.addBindValue(firmas);
+        const bool ok = q.execBatch();
+        verifica(ok, textoErro(q.lastError()));
         q.finish();
     }
 
-    // How many rows to convert, and the last key of them, in one pass.
-    QSqlQuery conta(db);
-    conta.setForwardOnly(true);
-    verifica(executa(conta, QStringLiteral("SELECT COUNT(*), MAX(Chave) FROM Molvar WHERE ") + kPorConverter, {}, &erro), erro);
-    const bool contada = conta.next();
-    verifica(contada, textoErro(conta.lastError()));
-    const qint64 linhas = conta.value(0).toLongLong();
-    const qint64 maxima = conta.value(1).toLongLong();
-    conta.finish();
-    const QVariant semParametros = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM Molvar WHERE ") + kDeixadas, {}, &erro);
-    verifica(semParametros.isValid(), erro);
+    const Contas contas = leContas(db);
+    const qint64 linhas = contas.linhas;
+    const qint64 semParametros = contaDeixadas(db);
     TabelaSnc tabela;
     if (linhas > 0 && !carregaTabela(ligacaoTabela, &tabela, &erro))
         throw Falha { QStringLiteral("Tabela de conversão SNC_Conv: ") + erro };
@@ -217,38 +281,52 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
         espera.Label1->repaint();
     }
 
-    if (linhas > 0 && preencheMapa(db, tabela)) {
-        // The last key of each block of rows to convert, then one UPDATE for the block that
-        // looks each account up in the mapping (no join of Molvar to itself).
-        QSqlQuery fim(db);
-        prepara(fim,
-            QStringLiteral("SELECT Chave FROM Molvar WHERE ") + kPorConverter
-                + QStringLiteral(" AND Chave > ? ORDER BY Chave LIMIT 1 OFFSET %1").arg(kBloco - 1));
-        QSqlQuery grava(db);
-        prepara(grava,
-            QStringLiteral("UPDATE Molvar SET "
-                           "CPocDeb = COALESCE((SELECT novo FROM molvar_snc_mapa WHERE velho = Molvar.CPocDeb), CPocDeb), "
-                           "CPocCre = COALESCE((SELECT novo FROM molvar_snc_mapa WHERE velho = Molvar.CPocCre), CPocCre) "
-                           "WHERE Chave > ? AND Chave <= ? AND (CPocDeb IN (SELECT velho FROM molvar_snc_mapa) "
-                           "OR CPocCre IN (SELECT velho FROM molvar_snc_mapa)) AND ")
-                + kPorConverter);
-        qint64 antes = -1, feitas = 0;
-        while (antes < maxima) {
-            fim.addBindValue(antes);
-            executaPreparada(fim);
-            const bool cheio = fim.next();
-            const qint64 ultima = cheio ? fim.value(0).toLongLong() : maxima;
-            fim.finish();
-            grava.addBindValue(antes);
-            grava.addBindValue(ultima);
-            executaPreparada(grava);
-            feitas = cheio ? feitas + kBloco : linhas;
-            espera.ProgressBar1->setValue(static_cast<int>(qMin<qint64>(feitas, INT_MAX)));
+    if (linhas > 0 && preencheMapa(db, contas.valores, tabela)) {
+        // Blocks of keys over the table; each UPDATE joins the mapping on both sides (no join
+        // of Molvar to itself) and writes only rows where a side changes. Rows with one side
+        // empty cannot join on it: where there are any, they take a statement of their own.
+        const QString bloco = QStringLiteral(" AND Molvar.Chave >= ? AND Molvar.Chave < ? AND Molvar.") + kPorConverter;
+        QSqlQuery ambos(db), soCredito(db), soDebito(db);
+        prepara(ambos,
+            QStringLiteral(
+                "UPDATE Molvar SET CPocDeb = d.novo, CPocCre = c.novo FROM molvar_snc_mapa d, molvar_snc_mapa c "
+                "WHERE d.velho = Molvar.CPocDeb AND c.velho = Molvar.CPocCre AND (d.novo <> d.velho OR c.novo <> c.velho)")
+                + bloco);
+        if (contas.nulos) {
+            prepara(soCredito,
+                QStringLiteral("UPDATE Molvar SET CPocCre = c.novo FROM molvar_snc_mapa c WHERE Molvar.CPocDeb IS NULL "
+                               "AND c.velho = Molvar.CPocCre AND c.novo <> c.velho")
+                    + bloco);
+            prepara(soDebito,
+                QStringLiteral("UPDATE Molvar SET CPocDeb = d.novo FROM molvar_snc_mapa d WHERE Molvar.CPocCre IS NULL "
+                               "AND d.velho = Molvar.CPocDeb AND d.novo <> d.velho")
+                    + bloco);
+        }
+        // Separate queries: SQLite reads a lone MIN or MAX straight from the index.
+        const qint64 primeira = chave(db, QStringLiteral("SELECT MIN(Chave) FROM Molvar"));
+        const qint64 ultima = chave(db, QStringLiteral("SELECT MAX(Chave) FROM Molvar"));
+        QSqlQuery seguinte(db);
+        prepara(seguinte, QStringLiteral("SELECT MIN(Chave) FROM Molvar WHERE Chave >= ?"));
+        for (qint64 inicio = primeira; inicio >= 0 && inicio <= ultima;) {
+            const qint64 fim = inicio + kBloco;
+            for (QSqlQuery *g : { &ambos, &soCredito, &soDebito }) {
+                if (g != &ambos && !contas.nulos)
+                    continue;
+                g->addBindValue(inicio);
+                g->addBindValue(fim);
+                executaPreparada(*g);
+            }
+            // The progress as the share of keys done; the blocks skip keys no row has.
+            const double feito = double(qMin(fim, ultima + 1) - primeira) / double(ultima + 1 - primeira);
+            espera.ProgressBar1->setValue(static_cast<int>(qMin<qint64>(qint64(feito * linhas), INT_MAX)));
             // Paint the progress, but take no user input while the transaction is open.
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            antes = ultima;
+            seguinte.addBindValue(fim);
+            executaPreparada(seguinte);
+            const bool ha = seguinte.next();
+            inicio = ha && !seguinte.value(0).isNull() ? seguinte.value(0).toLongLong() : -1;
+            seguinte.finish();
         }
-        grava.finish();
     }
     espera.ProgressBar1->setValue(static_cast<int>(qMin<qint64>(linhas, INT_MAX)));
 
@@ -258,7 +336,7 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
             &erro),
         erro);
     verifica(executa(q, QStringLiteral("DROP TABLE molvar_snc_firmas"), {}, &erro), erro);
-    return semParametros.toLongLong();
+    return semParametros;
 }
 
 } // namespace
