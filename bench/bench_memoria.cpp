@@ -55,35 +55,41 @@ bool entrada(zipFile z, const char *nome, const QByteArray &dados)
         && zipWriteInFileInZip(z, dados.constData(), unsigned(dados.size())) == ZIP_OK && zipCloseFileInZip(z) == ZIP_OK;
 }
 
-// A workbook whose first sheet inflates to about `tamanho` bytes of `enchimento` repeated between
-// `antes` and `depois`: a small file that claims much memory.
-bool escreveBomba(
-    const QString &caminho, qint64 tamanho, const QByteArray &antes, const QByteArray &enchimento, const QByteArray &depois)
+const QByteArray kNs = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
+
+// `antes`, `enchimento` and `depois` wrapped as a sheet's data.
+QByteArray folha(const QByteArray &conteudo)
 {
-    const QByteArray ns = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
+    return "<worksheet " + kNs + "><sheetData>" + conteudo + "</sheetData></worksheet>";
+}
+
+// A workbook whose part `parte` (its first sheet, or its shared strings) inflates to about
+// `tamanho` bytes of `enchimento` repeated between `antes` and `depois`: a small file that claims
+// much memory.
+bool escreveBomba(const QString &caminho, const char *parte, qint64 tamanho, const QByteArray &antes,
+    const QByteArray &enchimento, const QByteArray &depois)
+{
     const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
     zipFile z = zipOpen64(QFile::encodeName(caminho).constData(), APPEND_STATUS_CREATE);
     if (!z)
         return false;
     bool ok = entrada(z, "xl/workbook.xml",
-                  "<workbook " + ns + " xmlns:r=\"" + rel
+                  "<workbook " + kNs + " xmlns:r=\"" + rel
                       + "\"><sheets><sheet name=\"A\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"B\" sheetId=\"2\" "
                         "r:id=\"rId2\"/></sheets></workbook>")
         && entrada(z, "xl/_rels/workbook.xml.rels",
             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
             "Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Target=\"worksheets/sheet2.xml\"/></Relationships>")
-        && entrada(z, "xl/worksheets/sheet2.xml", "<worksheet " + ns + "><sheetData/></worksheet>");
+        && entrada(z, "xl/worksheets/sheet2.xml", folha({}));
+    if (qstrcmp(parte, "xl/worksheets/sheet1.xml") != 0)
+        ok = ok && entrada(z, "xl/worksheets/sheet1.xml", folha({}));
     zip_fileinfo info {};
-    ok = ok
-        && zipOpenNewFileInZip64(z, "xl/worksheets/sheet1.xml", &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 9, 1)
-            == ZIP_OK;
-    const QByteArray cabeca = "<worksheet " + ns + "><sheetData>" + antes;
-    const QByteArray fim = depois + "</sheetData></worksheet>";
-    ok = ok && zipWriteInFileInZip(z, cabeca.constData(), unsigned(cabeca.size())) == ZIP_OK;
-    const QByteArray bloco = enchimento.repeated((1 << 20) / enchimento.size());
+    ok = ok && zipOpenNewFileInZip64(z, parte, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 9, 1) == ZIP_OK;
+    ok = ok && zipWriteInFileInZip(z, antes.constData(), unsigned(antes.size())) == ZIP_OK;
+    const QByteArray bloco = enchimento.repeated(qMax<qint64>(1, qMin<qint64>(1 << 20, tamanho) / enchimento.size()));
     for (qint64 escrito = 0; ok && escrito < tamanho; escrito += bloco.size())
         ok = zipWriteInFileInZip(z, bloco.constData(), unsigned(bloco.size())) == ZIP_OK;
-    ok = ok && zipWriteInFileInZip(z, fim.constData(), unsigned(fim.size())) == ZIP_OK && zipCloseFileInZip(z) == ZIP_OK;
+    ok = ok && zipWriteInFileInZip(z, depois.constData(), unsigned(depois.size())) == ZIP_OK && zipCloseFileInZip(z) == ZIP_OK;
     return zipClose(z, nullptr) == ZIP_OK && ok;
 }
 
@@ -116,7 +122,8 @@ int memoriaImportacao(const QString &livro)
 
 // The peak memory of the workbook import, each workbook in a process of its own so that the
 // figures do not mix: a workbook of 50,000 accounts, a bomb that declares a 1 GiB sheet, a
-// 60 MB sheet whose rows end at row 3, and a sheet whose one cell holds 60 MB of text.
+// 60 MB sheet whose rows end at row 3, a sheet whose one cell holds 60 MB of text, a cell of
+// entities that a DOCTYPE declares, and 63 MB of empty shared strings.
 static BenchCaminho memoria("memória da importação de livros", [](BenchContexto &ctx) {
     Session &s = ctx.sessao;
     QSqlDatabase db = abreLigacao(s.gLigacao1);
@@ -130,18 +137,38 @@ static BenchCaminho memoria("memória da importação de livros", [](BenchContex
         { QStringLiteral("memoria_50000.xlsx"), QStringLiteral("livro de 50 000 contas"),
             [&](const QString &c) { return escreveLivro(c, s); } },
         { QStringLiteral("memoria_bomba.xlsx"), QStringLiteral("bomba: folha de 1 GiB declarada"),
-            [](const QString &c) { return escreveBomba(c, qint64(1) << 30, "<row r=\"2\">", " ", "</row>"); } },
+            [](const QString &c) {
+                return escreveBomba(c, "xl/worksheets/sheet1.xml", qint64(1) << 30,
+                    "<worksheet " + kNs + "><sheetData><row r=\"2\">", " ", "</row></sheetData></worksheet>");
+            } },
         { QStringLiteral("memoria_vazia.xlsx"), QStringLiteral("folha de 60 MB cuja coluna A acaba na linha 3"),
             [](const QString &c) {
-                return escreveBomba(c, qint64(60) << 20,
-                    "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>0001</t></is></c><c r=\"B2\"><v>2111</v></c>"
-                    "<c r=\"C2\"><v>1</v></c></row>",
-                    "<row><c/><c><v>1</v></c></row>", "");
+                return escreveBomba(c, "xl/worksheets/sheet1.xml", qint64(60) << 20,
+                    "<worksheet " + kNs
+                        + "><sheetData><row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>0001</t></is></c><c r=\"B2\">"
+                          "<v>2111</v></c><c r=\"C2\"><v>1</v></c></row>",
+                    "<row><c/><c><v>1</v></c></row>", "</sheetData></worksheet>");
             } },
         { QStringLiteral("memoria_celula.xlsx"), QStringLiteral("bomba: célula de 60 MB (abaixo do limite)"),
             [](const QString &c) {
-                return escreveBomba(
-                    c, qint64(60) << 20, "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>", "x", "</t></is></c></row>");
+                return escreveBomba(c, "xl/worksheets/sheet1.xml", qint64(60) << 20,
+                    "<worksheet " + kNs + "><sheetData><row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>", "x",
+                    "</t></is></c></row></sheetData></worksheet>");
+            } },
+        { QStringLiteral("memoria_entidades.xlsx"), QStringLiteral("bomba: entidades de um DOCTYPE numa célula"),
+            [](const QString &c) {
+                return escreveBomba(c, "xl/worksheets/sheet1.xml", 300 << 10,
+                    "<!DOCTYPE worksheet [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]><worksheet " + kNs
+                        + "><sheetData><row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>",
+                    "&e;", "</t></is></c></row></sheetData></worksheet>");
+            } },
+        { QStringLiteral("memoria_curtos.xlsx"), QStringLiteral("bomba: 60 MB de textos partilhados curtos"),
+            [](const QString &c) {
+                return escreveBomba(c, "xl/sharedStrings.xml", 60 << 20, "<sst " + kNs + ">", "<si><t>a</t></si>", "</sst>");
+            } },
+        { QStringLiteral("memoria_textos.xlsx"), QStringLiteral("bomba: 12,6 milhões de textos partilhados vazios"),
+            [](const QString &c) {
+                return escreveBomba(c, "xl/sharedStrings.xml", 63000000, "<sst " + kNs + ">", "<si/>", "</sst>");
             } },
     };
     for (const Caso &c : casos) {

@@ -14,6 +14,7 @@
 #include <QSqlQuery>
 
 #include <cmath>
+#include <type_traits>
 
 namespace {
 
@@ -45,13 +46,13 @@ QString validaLinha(const LinhaPlano &l, TipoPlano t)
 {
     const Destino d = destino(t);
     if (l.firma.isEmpty() || l.firma.size() > 4)
-        return QStringLiteral("o código da firma \"%1\" deve ter de 1 a 4 caracteres").arg(l.firma);
+        return QStringLiteral("o código da firma \"%1\" deve ter de 1 a 4 caracteres").arg(citacao(l.firma));
     if (l.codigo.isEmpty())
         return QStringLiteral("falta o código");
     if (l.codigo.size() > d.larguraCodigo)
-        return QStringLiteral("o código \"%1\" tem mais de %2 caracteres").arg(l.codigo).arg(d.larguraCodigo);
+        return QStringLiteral("o código \"%1\" tem mais de %2 caracteres").arg(citacao(l.codigo)).arg(d.larguraCodigo);
     if (l.designacao.size() > 30)
-        return QStringLiteral("a descrição \"%1\" tem mais de 30 caracteres").arg(l.designacao);
+        return QStringLiteral("a descrição \"%1\" tem mais de 30 caracteres").arg(citacao(l.designacao));
     return {};
 }
 
@@ -187,31 +188,40 @@ bool leExterna(QSqlDatabase ext, TipoPlano t, const Session &s, QList<LinhaPlano
 class LinhasDaFolha
 {
 public:
-    LinhasDaFolha(int folha, TipoPlano t, QList<LinhaPlano> *linhas)
+    // semFormulas: the reader cannot tell an empty cell from a formula, whose result it does not read.
+    LinhasDaFolha(int folha, const QString &nome, TipoPlano t, bool semFormulas, QList<LinhaPlano> *linhas)
         : m_folha(folha)
+        , m_nome(nome)
         , m_tipo(t)
+        , m_semFormulas(semFormulas)
         , m_linhas(linhas)
     {
     }
 
     // False once the sheet's rows have ended, or at a cell that cannot be imported (erro).
-    bool celula(int linha, int coluna, const QVariant &valor)
+    bool celula(const CelulaLivro &c)
     {
-        if (linha < m_linha)
+        if (c.linha < m_linha)
             return true;
-        while (linha > m_linha)
+        while (c.linha > m_linha)
             if (!fechaLinha())
                 return false;
-        if (coluna < 1 || coluna > 4)
+        if (c.coluna < 1 || c.coluna > 4)
             return true;
         bool ok = false;
-        m_celulas[coluna - 1] = textoCelulaPlano(valor, &ok);
+        m_celulas[c.coluna - 1] = textoCelulaPlano(c.valor, &ok);
         // Refused once the row is known to be read: a row whose column A is empty ends the sheet.
-        if (!ok && m_recusado.isEmpty()) {
-            m_recusado = QStringLiteral("%1: o número %2 tem mais algarismos do que a célula guarda sem os alterar")
-                             .arg(onde())
-                             .arg(valor.toDouble(), 0, 'f', 0);
-            m_aRecusada = coluna == 1;
+        QString motivo;
+        if (!c.erro.isEmpty())
+            motivo = QStringLiteral("tem o erro %1 em vez de um valor").arg(citacao(c.erro));
+        else if (c.semResultado)
+            motivo = QStringLiteral("tem uma fórmula cujo resultado o ficheiro não guarda: abra o livro e grave-o de novo");
+        else if (!ok)
+            motivo = QStringLiteral("o número %1 tem mais algarismos do que a célula guarda sem os alterar")
+                         .arg(c.valor.toDouble(), 0, 'f', 0);
+        if (!motivo.isEmpty() && m_recusado.isEmpty()) {
+            m_recusado = QStringLiteral("%1, célula %2: %3").arg(folha(), referenciaCelula(c.linha, c.coluna), motivo);
+            m_aRecusada = c.coluna == 1;
         }
         return true;
     }
@@ -226,7 +236,8 @@ public:
     QString erro;
 
 private:
-    QString onde() const { return QStringLiteral("folha %1, linha %2").arg(m_folha).arg(m_linha); }
+    QString folha() const { return QStringLiteral("folha %1 (\"%2\")").arg(m_folha).arg(citacao(m_nome)); }
+    QString onde() const { return QStringLiteral("%1, linha %2").arg(folha()).arg(m_linha); }
 
     bool fechaLinha()
     {
@@ -244,11 +255,18 @@ private:
         const QString flag = m_celulas[2];
         l.designacao = m_celulas[3];
         l.onde = onde();
+        if (flag.isEmpty() && m_semFormulas) {
+            // A true or false that LibreOffice wrote as a formula reads as empty here.
+            erro = QStringLiteral("%1, célula %2: está vazia, ou tem uma fórmula cujo resultado não se lê num livro .xls: "
+                                  "grave o livro como .xlsx")
+                       .arg(folha(), referenciaCelula(m_linha, 3));
+            return false;
+        }
         if (!indicadorLancamento(flag, &l.lancamento)) {
             erro = QStringLiteral("%1: o indicador de %2 \"%3\" não é válido (use 1 ou 0)")
                        .arg(l.onde,
                            m_tipo == TipoPlano::Contas ? QStringLiteral("conta lançadora") : QStringLiteral("centro lançador"),
-                           flag);
+                           citacao(flag));
             return false;
         }
         m_linhas->append(l);
@@ -259,7 +277,9 @@ private:
     }
 
     int m_folha;
+    QString m_nome;
     TipoPlano m_tipo;
+    bool m_semFormulas;
     QList<LinhaPlano> *m_linhas;
     int m_linha = 2;
     QString m_celulas[4];
@@ -273,6 +293,12 @@ template <class Leitor>
 bool leLivro(Leitor &x, const QString &caminho, QList<LinhaPlano> *contas, QList<LinhaPlano> *centros, QString *mensagem)
 {
     QString erro;
+    // The readers would take a file they may not open for a damaged one.
+    if (!QFileInfo(caminho).isReadable()) {
+        *mensagem
+            = QStringLiteral("Não foi possível ler o ficheiro %1: sem permissão de leitura.\nNada foi importado.").arg(caminho);
+        return false;
+    }
     if (!x.abre(caminho, &erro)) {
         *mensagem = QStringLiteral("Não foi possível ler o ficheiro %1: %2.\nNada foi importado.").arg(caminho, erro);
         return false;
@@ -282,9 +308,10 @@ bool leLivro(Leitor &x, const QString &caminho, QList<LinhaPlano> *contas, QList
         return false;
     }
     for (int folha : { 1, 2 }) {
-        LinhasDaFolha linhas(folha, folha == 1 ? TipoPlano::Contas : TipoPlano::CentrosCusto, folha == 1 ? contas : centros);
+        LinhasDaFolha linhas(folha, x.nomeFolha(folha), folha == 1 ? TipoPlano::Contas : TipoPlano::CentrosCusto,
+            std::is_same_v<Leitor, LeitorXls>, folha == 1 ? contas : centros);
         if (!x.percorre(
-                folha, [&](const CelulaLivro &c) { return linhas.celula(c.linha, c.coluna, c.valor); }, &erro)) {
+                folha, [&](const CelulaLivro &c) { return linhas.celula(c); }, &erro)) {
             *mensagem = QStringLiteral("Não foi possível ler o ficheiro %1: %2.\nNada foi importado.").arg(caminho, erro);
             return false;
         }
@@ -346,8 +373,13 @@ QString textoCelulaPlano(const QVariant &v, bool *ok)
             }
             return QString::number(qint64(d));
         }
-        return QString::number(d, 'g', 15);
+        // As LibreOffice shows it: 15 significant digits, never an exponent (0.000001, not 1e-06).
+        return QString::number(QString::number(d, 'g', 15).toDouble(), 'f', QLocale::FloatingPointShortest);
     }
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (v.typeId() == QMetaType::QTime)
+        return v.toTime().toString(QStringLiteral("hh:mm:ss"));
     return v.toString().trimmed();
 }
 

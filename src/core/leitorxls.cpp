@@ -1,5 +1,6 @@
 #include "core/leitorxls.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -58,6 +59,18 @@ private:
     bool m_ativo = false;
 };
 
+// FreeXL hands dates over as text ("yyyy-MM-dd", "yyyy-MM-dd hh:mm:ss", "hh:mm:ss"): typed here
+// as the .xlsx reader types them, so that both formats read the same.
+QVariant dataDoFreeXl(const char *texto, int tipo)
+{
+    const QString t = QString::fromLatin1(texto);
+    const QTime hora = QTime::fromString(tipo == FREEXL_CELL_TIME ? t : t.mid(11), Qt::ISODate);
+    if (tipo == FREEXL_CELL_TIME)
+        return hora.isValid() ? QVariant(hora) : QVariant(t);
+    const QDateTime d(QDate::fromString(t.left(10), Qt::ISODate), tipo == FREEXL_CELL_DATE ? QTime(0, 0) : hora, Qt::UTC);
+    return d.isValid() ? QVariant(d) : QVariant(t);
+}
+
 } // namespace
 
 LeitorXls::~LeitorXls()
@@ -81,8 +94,11 @@ bool LeitorXls::abre(const QString &caminho, QString *erro)
         m_folhas = 0;
         return false;
     };
-    if (QFileInfo(caminho).size() > LeitorXlsx::kTamanhoMaximoParte)
+    const QFileInfo info(caminho);
+    if (info.size() > LeitorXlsx::kTamanhoMaximoParte)
         return falha(QStringLiteral("tem mais do que os %1 MB aceites").arg(LeitorXlsx::kTamanhoMaximoParte / (1024 * 1024)));
+    if (info.size() == 0)
+        return falha(QStringLiteral("não é um livro .xls: está vazio"));
     int r = FREEXL_OK;
     {
         LimiteDeDados limite(kMemoriaMaximaXls);
@@ -92,8 +108,17 @@ bool LeitorXls::abre(const QString &caminho, QString *erro)
     if (r == FREEXL_INSUFFICIENT_MEMORY || (r == FREEXL_OK && !m_xls))
         return falha(QStringLiteral("não é um livro .xls legível (está danificado, ou as suas folhas passam os %1 MB aceites)")
                          .arg(kMemoriaMaximaXls / (1024 * 1024)));
+    if (r == FREEXL_INVALID_CFBF_HEADER || r == FREEXL_CFBF_READ_ERROR || r == FREEXL_CFBF_INVALID_SIGNATURE
+        || r == FREEXL_BIFF_INVALID_BOF || r == FREEXL_BIFF_WORKBOOK_NOT_FOUND) {
+        QFile f(caminho);
+        // A workbook .xlsx is a zip archive: renamed .xls, it needs only its own name back.
+        if (f.open(QIODevice::ReadOnly) && f.read(4) == QByteArrayLiteral("PK\x03\x04"))
+            return falha(
+                QStringLiteral("não é um livro .xls, mas um arquivo zip, como os livros .xlsx: se o for, dê-lhe o nome .xlsx"));
+        return falha(QStringLiteral("não é um livro .xls"));
+    }
     if (r != FREEXL_OK)
-        return falha(QStringLiteral("não é um livro .xls legível (erro %1 do FreeXL)").arg(r));
+        return falha(QStringLiteral("não é um livro .xls legível (está danificado: erro %1 do FreeXL)").arg(r));
     unsigned int valor = 0;
     if (freexl_get_info(m_xls, FREEXL_BIFF_PASSWORD, &valor) == FREEXL_OK && valor == FREEXL_BIFF_OBFUSCATED)
         return falha(QStringLiteral("está protegido por senha"));
@@ -101,6 +126,14 @@ bool LeitorXls::abre(const QString &caminho, QString *erro)
         return falha(QStringLiteral("não é um livro .xls legível"));
     m_folhas = int(valor);
     return true;
+}
+
+QString LeitorXls::nomeFolha(int folha) const
+{
+    const char *nome = nullptr;
+    if (!m_xls || freexl_get_worksheet_name(m_xls, unsigned(folha - 1), &nome) != FREEXL_OK || !nome)
+        return {};
+    return QString::fromUtf8(nome);
 }
 
 bool LeitorXls::percorre(int folha, const VisitaCelula &visita, QString *erro) const
@@ -135,10 +168,12 @@ bool LeitorXls::percorre(int folha, const VisitaCelula &visita, QString *erro) c
                 break;
             case FREEXL_CELL_TEXT:
             case FREEXL_CELL_SST_TEXT:
+                cel.valor = QString::fromUtf8(v.value.text_value);
+                break;
             case FREEXL_CELL_DATE:
             case FREEXL_CELL_DATETIME:
             case FREEXL_CELL_TIME:
-                cel.valor = QString::fromUtf8(v.value.text_value);
+                cel.valor = dataDoFreeXl(v.value.text_value, v.type);
                 break;
             default:
                 break;

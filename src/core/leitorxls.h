@@ -15,6 +15,7 @@ public:
 
     bool abre(const QString &caminho, QString *erro = nullptr);
     int numeroFolhas() const { return m_folhas; }
+    QString nomeFolha(int folha) const;
     // The cells of sheet `folha` (from 1), row by row, until visita returns false.
     bool percorre(int folha, const VisitaCelula &visita, QString *erro = nullptr) const;
 

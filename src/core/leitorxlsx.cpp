@@ -1,9 +1,12 @@
 #include "core/leitorxlsx.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include <minizip/unzip.h>
@@ -18,14 +21,90 @@ QString nomeColuna(int coluna)
     return s;
 }
 
-// "B12" -> column 2, row 12; 0 for what is missing.
-void posicao(QStringView ref, int *linha, int *coluna)
+// A row number; 0 for what is missing or not a number. False past the sheet's last row.
+bool numeroDaLinha(QStringView texto, int *linha)
 {
-    int c = 0, i = 0;
+    bool ok = false;
+    const qint64 l = texto.toLongLong(&ok);
+    const bool algarismos = !texto.isEmpty() && std::all_of(texto.begin(), texto.end(), [](QChar c) { return c.isDigit(); });
+    if ((ok && l > LeitorXlsx::kUltimaLinha) || (!ok && algarismos))
+        return false;
+    *linha = ok && l > 0 ? int(l) : 0;
+    return true;
+}
+
+// "B12" -> column 2, row 12; 0 for what is missing. False for a reference past the sheet's last
+// column or row, whose number would not even fit.
+bool posicao(QStringView ref, int *linha, int *coluna)
+{
+    qint64 c = 0;
+    qsizetype i = 0;
     for (; i < ref.size() && ref[i].isLetter(); ++i)
-        c = c * 26 + (ref[i].toUpper().unicode() - u'A' + 1);
-    *coluna = c;
-    *linha = ref.mid(i).toInt();
+        if ((c = c * 26 + (ref[i].toUpper().unicode() - u'A' + 1)) > LeitorXlsx::kUltimaColuna)
+            return false;
+    *coluna = int(c);
+    return numeroDaLinha(ref.mid(i), linha);
+}
+
+// Adds t to s, up to one character past what a cell holds.
+void acrescenta(QString &s, QStringView t)
+{
+    const qsizetype resta = LeitorXlsx::kCaracteresMaximos + 1 - s.size();
+    if (resta > 0)
+        s += t.left(resta);
+}
+
+// What a shared string takes once held: its slot in the list and, unless it is empty, its own
+// block (header, characters and terminator, and what the allocator keeps beside it).
+qint64 custoTexto(const QString &t)
+{
+    return qint64(sizeof(QString)) + (t.isEmpty() ? 0 : 32 + 2 * (t.size() + 1));
+}
+
+// What a number format shows: 0 a number, 1 a date (with or without the time), 2 a time of day.
+// Built-in formats by number; a format of the workbook's own by its code, whose quoted texts,
+// escaped characters and colours say nothing of dates. An "m" is a month unless hours or
+// seconds stand beside it.
+char tipoDoFormato(int id, QStringView codigo)
+{
+    if (codigo.isNull())
+        return (id >= 14 && id <= 17) || id == 22 ? 1 : (id >= 18 && id <= 21) || (id >= 45 && id <= 47) ? 2 : 0;
+    bool data = false, hora = false, mes = false;
+    for (qsizetype i = 0; i < codigo.size(); ++i) {
+        const QChar c = codigo[i].toLower();
+        if (c == u'"') {
+            while (++i < codigo.size() && codigo[i] != u'"') { }
+        } else if (c == u'\\' || c == u'_' || c == u'*') {
+            ++i;
+        } else if (c == u'[') {
+            // [h], [mm] and [ss] are elapsed times; anything else in brackets is a colour or a condition.
+            hora = hora || (i + 1 < codigo.size() && QStringView(u"hms").contains(codigo[i + 1].toLower()));
+            while (++i < codigo.size() && codigo[i] != u']') { }
+        } else if (c == u'd' || c == u'y') {
+            data = true;
+        } else if (c == u'h' || c == u's') {
+            hora = true;
+        } else if (c == u'm') {
+            mes = true;
+        }
+    }
+    return data || (mes && !hora) ? 1 : hora ? 2 : 0;
+}
+
+// A date serial as the workbook's author sees it: days since 1900-01-00 (where the fictitious
+// 29 February 1900 puts every later day one further) or since 1904-01-01, the fraction the time.
+QVariant dataDaSerie(double serie, bool de1904, char tipo)
+{
+    // 2958466 is 10000-01-01: past it, and before the first day, the number is no date.
+    if (!std::isfinite(serie) || serie < 0 || serie >= 2958466)
+        return serie;
+    const qint64 segundos = qRound64(serie * 86400.0);
+    const qint64 dias = segundos / 86400;
+    const QTime hora = QTime(0, 0).addSecs(int(segundos % 86400));
+    if (tipo == 2)
+        return hora;
+    const QDate inicio = de1904 ? QDate(1904, 1, 1) : dias < 60 ? QDate(1899, 12, 31) : QDate(1899, 12, 30);
+    return QDateTime(inicio.addDays(dias), hora, Qt::UTC);
 }
 
 // One part of the workbook, inflated a piece at a time into an XML reader.
@@ -77,6 +156,13 @@ public:
     {
         for (;;) {
             const QXmlStreamReader::TokenType t = m_xml.readNext();
+            // Entities that a DOCTYPE declares are expanded by the XML reader, each within its
+            // limit but thousands of times over: a few KB would take gigabytes. No spreadsheet
+            // program writes one into a workbook, so the part is refused before its body is read.
+            if (t == QXmlStreamReader::DTD) {
+                m_erroZip = QStringLiteral("declara um DOCTYPE, que nenhum livro do Excel ou do LibreOffice tem");
+                return QXmlStreamReader::Invalid;
+            }
             // The XML reader keeps every open element: a part nested without end would hold
             // memory out of all proportion to its size. Real parts nest about ten deep.
             if (t == QXmlStreamReader::StartElement && ++m_profundidade > kProfundidadeMaxima) {
@@ -215,7 +301,7 @@ public:
             else if (x.name() == QLatin1String("t") && m_fonetica == 0)
                 m_dentro = true;
         } else if (x.isCharacters() && m_dentro) {
-            texto += x.text();
+            acrescenta(texto, x.text());
         } else if (x.isEndElement()) {
             if (x.name() == QLatin1String("t"))
                 m_dentro = false;
@@ -236,6 +322,17 @@ private:
 
 } // namespace
 
+QString referenciaCelula(int linha, int coluna)
+{
+    return nomeColuna(coluna) + QString::number(linha);
+}
+
+QString citacao(const QString &texto)
+{
+    constexpr int maximo = 80;
+    return texto.size() <= maximo ? texto : texto.left(maximo) + QStringLiteral("…");
+}
+
 LeitorXlsx::LeitorXlsx() = default;
 
 LeitorXlsx::~LeitorXlsx()
@@ -251,6 +348,8 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
     m_zip = nullptr;
     m_folhas.clear();
     m_textos.clear();
+    m_formatosData.clear();
+    m_data1904 = false;
     m_carregadas.clear();
     QString e;
     auto falha = [&](const QString &m) {
@@ -258,6 +357,7 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
             *erro = m;
         m_folhas.clear();
         m_textos.clear();
+        m_formatosData.clear();
         return false;
     };
     m_zip = unzOpen64(QFile::encodeName(caminho).constData());
@@ -267,13 +367,13 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
     // A workbook's list of parts and of sheets are held whole: far more entries than any real
     // workbook has is a hostile one, which would hold memory out of all proportion to its size.
     constexpr int maximoEntradas = 10000;
-    const auto demasiadas = [&](const QString &parte) {
-        return falha(
-            QStringLiteral("a parte \"%1\" tem mais de %2 entradas, mais do que qualquer livro").arg(parte).arg(maximoEntradas));
+    const auto demasiadas = [&](const QString &parte, int maximo) {
+        return falha(QStringLiteral("a parte \"%1\" tem mais de %2 entradas, mais do que qualquer livro").arg(parte).arg(maximo));
     };
     QHash<QString, QString> alvos;
     // Some programs name the part "SharedStrings.xml": the workbook's relationships say which.
     QString textos = QStringLiteral("xl/sharedStrings.xml");
+    QString estilos = QStringLiteral("xl/styles.xml");
     {
         Parte p(m_zip, QStringLiteral("xl/_rels/workbook.xml.rels"));
         bool existe = false;
@@ -286,8 +386,11 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                     if (x.isStartElement() && x.name() == QLatin1String("Relationship")) {
                         QString alvo = x.attributes().value(QLatin1String("Target")).toString();
                         alvo = QDir::cleanPath(alvo.startsWith(QLatin1Char('/')) ? alvo.mid(1) : QStringLiteral("xl/") + alvo);
-                        if (x.attributes().value(QLatin1String("Type")).endsWith(QLatin1String("/sharedStrings")))
+                        const QStringView tipo = x.attributes().value(QLatin1String("Type"));
+                        if (tipo.endsWith(QLatin1String("/sharedStrings")))
                             textos = alvo;
+                        else if (tipo.endsWith(QLatin1String("/styles")))
+                            estilos = alvo;
                         alvos.insert(x.attributes().value(QLatin1String("Id")).toString(), alvo);
                         return alvos.size() <= maximoEntradas;
                     }
@@ -296,7 +399,7 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                 &e))
             return falha(e);
         if (alvos.size() > maximoEntradas)
-            return demasiadas(QStringLiteral("xl/_rels/workbook.xml.rels"));
+            return demasiadas(QStringLiteral("xl/_rels/workbook.xml.rels"), maximoEntradas);
     }
     {
         Parte p(m_zip, QStringLiteral("xl/workbook.xml"));
@@ -313,12 +416,16 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                         m_folhas.append({ x.attributes().value(QLatin1String("name")).toString(), alvos.value(rid) });
                         return m_folhas.size() <= maximoEntradas;
                     }
+                    if (x.isStartElement() && x.name() == QLatin1String("workbookPr")) {
+                        const QStringView d = x.attributes().value(QLatin1String("date1904"));
+                        m_data1904 = d == QLatin1String("1") || d == QLatin1String("true");
+                    }
                     return true;
                 },
                 &e))
             return falha(e);
         if (m_folhas.size() > maximoEntradas)
-            return demasiadas(QStringLiteral("xl/workbook.xml"));
+            return demasiadas(QStringLiteral("xl/workbook.xml"), maximoEntradas);
     }
     {
         // A workbook without text cells has no shared strings; one that has them must read whole.
@@ -327,12 +434,15 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
         if (!p.abre(false, &e, &existe))
             return falha(e);
         std::unique_ptr<TextoRico> si;
+        qint64 custo = 0;
         if (existe
             && !percorreParte(
                 p,
                 [&](const QXmlStreamReader &x) {
                     if (si) {
                         if (!si->trata(x)) {
+                            if ((custo += custoTexto(si->texto)) > kTextosMaximos)
+                                return false;
                             m_textos << si->texto;
                             si.reset();
                         }
@@ -343,6 +453,46 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                 },
                 &e))
             return falha(e);
+        if (custo > kTextosMaximos)
+            return falha(QStringLiteral("a parte \"%1\" tem mais textos do que os %2 MB aceites")
+                             .arg(textos)
+                             .arg(kTextosMaximos / (1024 * 1024)));
+    }
+    {
+        // Which cell styles show dates: their number format, built in or the workbook's own.
+        Parte p(m_zip, estilos);
+        bool existe = false;
+        if (!p.abre(false, &e, &existe))
+            return falha(e);
+        constexpr int maximoEstilos = 65536;
+        QHash<int, char> proprios;
+        QList<int> formatos;
+        bool celulas = false;
+        if (existe
+            && !percorreParte(
+                p,
+                [&](const QXmlStreamReader &x) {
+                    if (x.isStartElement() && x.name() == QLatin1String("numFmt")) {
+                        proprios.insert(x.attributes().value(QLatin1String("numFmtId")).toInt(),
+                            tipoDoFormato(0, x.attributes().value(QLatin1String("formatCode"))));
+                        return proprios.size() <= maximoEstilos;
+                    }
+                    if (x.isStartElement() && x.name() == QLatin1String("cellXfs"))
+                        celulas = true;
+                    else if (x.isEndElement() && x.name() == QLatin1String("cellXfs"))
+                        celulas = false;
+                    else if (celulas && x.isStartElement() && x.name() == QLatin1String("xf")) {
+                        formatos << x.attributes().value(QLatin1String("numFmtId")).toInt();
+                        return formatos.size() <= maximoEstilos;
+                    }
+                    return true;
+                },
+                &e))
+            return falha(e);
+        if (proprios.size() > maximoEstilos || formatos.size() > maximoEstilos)
+            return demasiadas(estilos, maximoEstilos);
+        for (int id : formatos)
+            m_formatosData += proprios.contains(id) ? proprios.value(id) : tipoDoFormato(id, {});
     }
     return true;
 }
@@ -378,9 +528,15 @@ bool LeitorXlsx::percorre(int folha, const VisitaCelula &visita, QString *erro) 
     std::unique_ptr<TextoRico> is;
     CelulaLivro c;
     QString tipo, v;
-    bool emCelula = false, textoInline = false;
-    int linha = 0, coluna = 0;
+    bool emCelula = false, textoInline = false, temValor = false, temFormula = false;
+    int linha = 0, coluna = 0, estilo = 0;
     QString erroCelula;
+    const auto foraDaFolha = [&](const QString &ref) {
+        erroCelula = QStringLiteral("a referência \"%1\" da folha \"%2\" passa a última coluna (XFD) ou a última linha (%3)")
+                         .arg(citacao(ref), f.nome)
+                         .arg(kUltimaLinha);
+        return false;
+    };
     const bool ok = percorreParte(
         p,
         [&](const QXmlStreamReader &x) {
@@ -396,34 +552,40 @@ bool LeitorXlsx::percorre(int folha, const VisitaCelula &visita, QString *erro) 
                 const QStringView nome = x.name();
                 if (nome == QLatin1String("row")) {
                     const QStringView r = x.attributes().value(QLatin1String("r"));
-                    linha = r.isEmpty() ? linha + 1 : r.toInt();
+                    int l = 0;
+                    if (!numeroDaLinha(r, &l) || (l == 0 && linha >= kUltimaLinha))
+                        return foraDaFolha(r.isEmpty() ? QString::number(linha + 1) : r.toString());
+                    linha = l > 0 ? l : linha + 1;
                     coluna = 0;
                 } else if (nome == QLatin1String("c")) {
                     emCelula = true;
                     c = CelulaLivro();
                     v.clear();
-                    textoInline = false;
+                    textoInline = temValor = temFormula = false;
                     tipo = x.attributes().value(QLatin1String("t")).toString();
+                    estilo = x.attributes().value(QLatin1String("s")).toInt();
                     const QStringView r = x.attributes().value(QLatin1String("r"));
                     int l = 0, col = 0;
-                    if (!r.isEmpty())
-                        posicao(r, &l, &col);
+                    if (!posicao(r, &l, &col) || (col == 0 && coluna >= kUltimaColuna))
+                        return foraDaFolha(r.isEmpty() ? referenciaCelula(linha, coluna + 1) : r.toString());
                     c.linha = l > 0 ? l : linha;
                     c.coluna = col > 0 ? col : coluna + 1;
                     linha = c.linha;
                     coluna = c.coluna;
                 } else if (emCelula && nome == QLatin1String("v")) {
                     dentro = Dentro::V;
+                    temValor = true;
                 } else if (emCelula && nome == QLatin1String("f")) {
                     dentro = Dentro::F;
+                    temFormula = true;
                 } else if (emCelula && nome == QLatin1String("is")) {
                     is = std::make_unique<TextoRico>(nome);
                 }
             } else if (x.isCharacters()) {
                 if (dentro == Dentro::V)
-                    v += x.text();
+                    acrescenta(v, x.text());
                 else if (dentro == Dentro::F)
-                    c.formula += x.text();
+                    acrescenta(c.formula, x.text());
             } else if (x.isEndElement()) {
                 const QStringView nome = x.name();
                 if (nome == QLatin1String("v") || nome == QLatin1String("f")) {
@@ -435,26 +597,28 @@ bool LeitorXlsx::percorre(int folha, const VisitaCelula &visita, QString *erro) 
                         const int i = v.toInt(&n);
                         if (!v.isEmpty()) {
                             if (!n || i < 0 || i >= m_textos.size()) {
-                                erroCelula = QStringLiteral("a célula %1%2 da folha \"%3\" refere um texto que não existe")
-                                                 .arg(nomeColuna(c.coluna))
-                                                 .arg(c.linha)
-                                                 .arg(f.nome);
+                                erroCelula = QStringLiteral("a célula %1 da folha \"%2\" refere um texto que não existe")
+                                                 .arg(referenciaCelula(c.linha, c.coluna), f.nome);
                                 return false;
                             }
                             c.valor = m_textos[i];
                         }
                     } else if (tipo == QLatin1String("inlineStr") || textoInline) {
                         c.valor = v;
-                    } else if (tipo == QLatin1String("str") || tipo == QLatin1String("e")) {
+                    } else if (tipo == QLatin1String("str")) {
                         c.valor = v;
+                    } else if (tipo == QLatin1String("e")) {
+                        c.erro = v.trimmed();
                     } else if (tipo == QLatin1String("b")) {
                         if (!v.isEmpty())
                             c.valor = v.trimmed() == QLatin1String("1");
                     } else if (!v.isEmpty()) {
                         bool n = false;
                         const double d = v.toDouble(&n);
-                        c.valor = n ? QVariant(d) : QVariant(v);
+                        const char formato = estilo >= 0 && estilo < m_formatosData.size() ? m_formatosData[estilo] : 0;
+                        c.valor = !n ? QVariant(v) : formato ? dataDaSerie(d, m_data1904, formato) : QVariant(d);
                     }
+                    c.semResultado = temFormula && !temValor && !textoInline;
                     if (!visita(c))
                         return false;
                 }
@@ -475,7 +639,7 @@ const LeitorXlsx::Carregada *LeitorXlsx::carregada(int folha) const
         return it->get();
     auto c = std::make_shared<Carregada>();
     percorre(folha, [&](const CelulaLivro &cel) {
-        const QString ref = nomeColuna(cel.coluna) + QString::number(cel.linha);
+        const QString ref = referenciaCelula(cel.linha, cel.coluna);
         if (cel.valor.isValid())
             c->valores.insert(ref, cel.valor);
         if (!cel.formula.isEmpty())

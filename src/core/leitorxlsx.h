@@ -9,13 +9,24 @@
 #include <memory>
 
 // One cell as a workbook reader hands it over: row and column from 1, the value (numbers as
-// doubles, text as strings, Booleans as bools) and the formula, when there is one.
+// doubles, text as strings, Booleans as bools, dates as QDateTime in UTC, times of day as QTime)
+// and the formula, when there is one.
 struct CelulaLivro {
     int linha = 0;
     int coluna = 0;
     QVariant valor;
     QString formula;
+    // The error the cell shows ("#N/A", "#DIV/0!") in place of a value.
+    QString erro;
+    // A formula whose result the file does not keep: its value is unknown, not empty.
+    bool semResultado = false;
 };
+
+// "C3" for row 3, column 3.
+QString referenciaCelula(int linha, int coluna);
+
+// A cell's text as a message quotes it: at most 80 characters, "…" marking the cut.
+QString citacao(const QString &texto);
 
 // Returns false to stop reading the sheet.
 using VisitaCelula = std::function<bool(const CelulaLivro &)>;
@@ -29,6 +40,15 @@ public:
     // Far above the parts of any real chart (50,000 rows take about 10 MB); a part that claims
     // more is a damaged or hostile workbook.
     static constexpr qint64 kTamanhoMaximoParte = 64LL * 1024 * 1024;
+    // What the shared strings may take once held, each entry's own cost included: a real chart's
+    // take a few MB, and a part under kTamanhoMaximoParte of tiny entries would take hundreds.
+    static constexpr qint64 kTextosMaximos = 48LL * 1024 * 1024;
+    // No cell holds more characters; a longer text is cut one character past it, so that it is
+    // still seen to be too long without being held whole.
+    static constexpr int kCaracteresMaximos = 32767;
+    // The sheet's last column (XFD) and row.
+    static constexpr int kUltimaColuna = 16384;
+    static constexpr int kUltimaLinha = 1048576;
 
     LeitorXlsx();
     ~LeitorXlsx();
@@ -40,6 +60,7 @@ public:
 
     int numeroFolhas() const { return m_folhas.size(); }
     QStringList nomesFolhas() const;
+    QString nomeFolha(int folha) const { return m_folhas.value(folha - 1).nome; }
     // The cells of sheet `folha` (from 1) in the order the workbook keeps them, until visita
     // returns false. The rest of the part is still inflated then, so that its checksum is checked.
     bool percorre(int folha, const VisitaCelula &visita, QString *erro = nullptr) const;
@@ -65,5 +86,8 @@ private:
     void *m_zip = nullptr;
     QList<Folha> m_folhas;
     QStringList m_textos;
+    // Per cell style (the s attribute): 0 a number, 1 a date, 2 a time of day.
+    QByteArray m_formatosData;
+    bool m_data1904 = false;
     mutable QHash<int, std::shared_ptr<Carregada>> m_carregadas;
 };

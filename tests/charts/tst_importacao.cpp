@@ -14,9 +14,13 @@
 #include <QtTest>
 
 #include <minizip/zip.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 #include <zlib.h>
 
+#include <functional>
 #include <optional>
 
 // Base externa: daBaseExterna falhasDaBaseExterna
@@ -24,12 +28,14 @@
 namespace {
 using Folha = QList<QVariantList>; // rows from row 1; an invalid QVariant leaves the cell empty
 
-// A workbook written with libxlsxwriter: numbers, Booleans and texts as given.
+// A workbook written with libxlsxwriter: numbers, Booleans, dates and texts as given.
 bool escreveLivro(const QString &caminho, const QList<Folha> &folhas)
 {
     lxw_workbook *wb = workbook_new(caminho.toUtf8().constData());
     if (!wb)
         return false;
+    lxw_format *data = workbook_add_format(wb);
+    format_set_num_format(data, "dd/mm/yyyy");
     bool ok = true;
     for (const Folha &f : folhas) {
         lxw_worksheet *ws = workbook_add_worksheet(wb, nullptr);
@@ -39,12 +45,16 @@ bool escreveLivro(const QString &caminho, const QList<Folha> &folhas)
                 if (!v.isValid())
                     continue;
                 lxw_error e;
-                if (v.typeId() == QMetaType::Bool)
+                if (v.typeId() == QMetaType::Bool) {
                     e = worksheet_write_boolean(ws, r, c, v.toBool(), nullptr);
-                else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::Double)
+                } else if (v.typeId() == QMetaType::QDate) {
+                    lxw_datetime d = { v.toDate().year(), v.toDate().month(), v.toDate().day(), 0, 0, 0 };
+                    e = worksheet_write_datetime(ws, r, c, &d, data);
+                } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::Double) {
                     e = worksheet_write_number(ws, r, c, v.toDouble(), nullptr);
-                else
+                } else {
                     e = worksheet_write_string(ws, r, c, v.toString().toUtf8().constData(), nullptr);
+                }
                 ok = ok && e == LXW_NO_ERROR;
             }
     }
@@ -191,6 +201,67 @@ QList<ParteZip> partesLivro(const QByteArray &folha1, const QByteArray &folha2, 
     return p;
 }
 
+// A field of /proc/self/status ("VmRSS:") in bytes.
+qint64 estado(const char *campo)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &l : f.readAll().split('\n'))
+        if (l.startsWith(campo))
+            return l.mid(int(qstrlen(campo))).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+
+// What f returns, run in a child process whose address space may grow by 512 MB at most (a
+// workbook that would take more fails there, not on the machine), and as the user nobody when
+// semPrivilegios and the test runs as root. Followed by the memory f took at its peak,
+// "\npico N MB"; or how the child ended, when it was killed.
+QString noFilho(const std::function<QString()> &f, bool semPrivilegios = false)
+{
+    int tubo[2];
+    if (pipe(tubo) != 0)
+        return QStringLiteral("sem pipe");
+    const pid_t filho = fork();
+    if (filho == 0) {
+        ::close(tubo[0]);
+        rlimit limite {};
+        getrlimit(RLIMIT_AS, &limite);
+        limite.rlim_cur = rlim_t(estado("VmSize:") + (qint64(512) << 20));
+        QFile pico(QStringLiteral("/proc/self/clear_refs"));
+        if (setrlimit(RLIMIT_AS, &limite) != 0 || !pico.open(QIODevice::WriteOnly) || pico.write("5") != 1)
+            _exit(2);
+        pico.close();
+        if (semPrivilegios && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        const qint64 antes = estado("VmRSS:");
+        QByteArray r;
+        // An exception must end the child here, not go on through the parent's tests.
+        try {
+            r = (f() + QStringLiteral("\npico %1 MB").arg((estado("VmHWM:") - antes) >> 20)).toUtf8();
+        } catch (const std::bad_alloc &) {
+            r = "sem memória";
+        } catch (...) {
+            r = "excepção";
+        }
+        const bool escrito = write(tubo[1], r.constData(), size_t(r.size())) == r.size();
+        // Nothing of the parent's (its database connections) is closed or flushed here.
+        _exit(escrito ? 0 : 4);
+    }
+    ::close(tubo[1]);
+    QByteArray saida;
+    char buf[4096];
+    for (ssize_t n; (n = read(tubo[0], buf, sizeof buf)) > 0;)
+        saida.append(buf, n);
+    ::close(tubo[0]);
+    int fim = 0;
+    waitpid(filho, &fim, 0);
+    if (WIFSIGNALED(fim))
+        return QStringLiteral("o processo filho morreu com o sinal %1").arg(WTERMSIG(fim));
+    return WEXITSTATUS(fim) == 0 ? QString::fromUtf8(saida)
+                                 : QStringLiteral("o processo filho saiu com %1").arg(WEXITSTATUS(fim));
+}
+
 QStringList ordenada(QStringList l)
 {
     l.sort();
@@ -225,6 +296,7 @@ private slots:
         QCOMPARE(textoCelulaPlano(QVariant(62211.0)), QStringLiteral("62211"));
         QCOMPARE(textoCelulaPlano(QVariant(221100000001.0)), QStringLiteral("221100000001"));
         QCOMPARE(textoCelulaPlano(QVariant(1.5)), QStringLiteral("1.5"));
+        QCOMPARE(textoCelulaPlano(QVariant(0.000001)), QStringLiteral("0.000001"));
         // Long codes keep every digit, up to where a double still tells whole numbers apart.
         bool ok = false;
         QCOMPARE(textoCelulaPlano(QVariant(2211000000000000.0), &ok), QStringLiteral("2211000000000000"));
@@ -468,6 +540,9 @@ private slots:
             { "0002", "6401", true, "Outra firma" },
             { "0001", "62211", 0, "Repetida" },
             { "0001", "6301", "0", nada },
+            // A date and a small number, as LibreOffice shows them and as the .xls reader gives them.
+            { "0001", "6302", 1, QDate(2024, 1, 15) },
+            { "0001", "6303", 1, 0.000001 },
             { "  ", "6999", 1, "Depois do fim" },
             { "0001", "7000", 1, "Não lida" },
         };
@@ -490,7 +565,8 @@ private slots:
         QVERIFY(ImportaPlanos(s, nullptr));
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         const QStringList esperadas = ordenada({ "0001|2024|6221|1|Própria", "0001|2024|62211|1|Número",
-            "0001|2024|6300|0|Aparada", "0001|2024|6301|0|", "0002|2024|6400|1|Da outra firma", "0002|2024|6401|1|Outra firma" });
+            "0001|2024|6300|0|Aparada", "0001|2024|6301|0|", "0001|2024|6302|1|2024-01-15 00:00:00", "0001|2024|6303|1|0.000001",
+            "0002|2024|6400|1|Da outra firma", "0002|2024|6401|1|Outra firma" });
         QCOMPARE(linhas(a.db(), "PlanoContas"), esperadas);
         QCOMPARE(linhas(a.db(), "PlanoCCusto"), (QStringList { "0001|2024|CC1|1|Loja", "0001|2024|CC2|0|Armazém" }));
 
@@ -531,23 +607,25 @@ private slots:
         s.gImpXls = "mau.xlsx";
         QVERIFY(escreveLivro(
             pasta + "/mau.xlsx", { { { "x" }, { "0001", "6600", 1, "Boa" }, { "0001", "6601", "talvez", "Má" } }, {} }));
-        QVERIFY(recusa(
-            QStringLiteral("O ficheiro %1/mau.xlsx não pode ser importado: folha 1, linha 3: o indicador de conta lançadora "
-                           "\"talvez\" não é válido (use 1 ou 0).\nNada foi importado.")
-                .arg(pasta)));
+        QVERIFY(recusa(QStringLiteral(
+            "O ficheiro %1/mau.xlsx não pode ser importado: folha 1 (\"Sheet1\"), linha 3: o indicador de conta lançadora "
+            "\"talvez\" não é válido (use 1 ou 0).\nNada foi importado.")
+                           .arg(pasta)));
+        // A message quotes at most 80 characters of a cell.
         QVERIFY(escreveLivro(
-            pasta + "/mau.xlsx", { { { "x" }, { "0001", "6600", 1, "Boa" }, { "0001", QString(23, '6'), 1, "Longa" } }, {} }));
+            pasta + "/mau.xlsx", { { { "x" }, { "0001", "6600", 1, "Boa" }, { "0001", QString(32767, '6'), 1, "Longa" } }, {} }));
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
         QVERIFY(!ImportaPlanos(s, nullptr));
-        QVERIFY2(a.msgs.ultimo().contains("folha 1, linha 3") && a.msgs.ultimo().contains("mais de 22 caracteres"),
-            qPrintable(a.msgs.ultimo()));
+        QVERIFY2(a.msgs.ultimo().contains("folha 1 (\"Sheet1\"), linha 3: o código \"" + QString(80, '6') + "…\" tem mais de 22")
+                && a.msgs.ultimo().size() < 300,
+            qPrintable(a.msgs.ultimo().left(300)));
         // A whole number past 2^53 may already be altered in its cell: refused, with sheet and row;
         // below the row whose column A is empty, where the sheet ends, it is not read.
         QVERIFY(escreveLivro(pasta + "/mau.xlsx",
             { { { "x" }, { "0001", "6600", 1, "Boa" }, { nada, 1e20, 1, "Total" } },
                 { { "x" }, { "0001", 22110000000000000000.0, 1, "Longo" } } }));
-        QVERIFY(recusa(QStringLiteral("O ficheiro %1/mau.xlsx não pode ser importado: folha 2, linha 2: o número "
+        QVERIFY(recusa(QStringLiteral("O ficheiro %1/mau.xlsx não pode ser importado: folha 2 (\"Sheet2\"), célula B2: o número "
                                       "22110000000000000000 tem mais algarismos do que a célula guarda sem os alterar.\nNada "
                                       "foi importado.")
                            .arg(pasta)));
@@ -584,7 +662,12 @@ private slots:
             s.gImpXls = nome;
             a.msgs.limpa();
             a.msgs.responde(Mensagens::Resposta::Ok);
+            // The .xls reader bounds the program's data while FreeXL opens the file, then gives it back.
+            rlimit antes {}, depois {};
+            QCOMPARE(getrlimit(RLIMIT_DATA, &antes), 0);
             QVERIFY2(ImportaPlanos(s, nullptr), qPrintable(a.msgs.ultimo()));
+            QCOMPARE(getrlimit(RLIMIT_DATA, &depois), 0);
+            QVERIFY(antes.rlim_cur == depois.rlim_cur && antes.rlim_max == depois.rlim_max);
             QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
             // Row 7's column A is an empty styled cell: the rows below it are not read.
             QCOMPARE(linhas(a.db(), "PlanoContas"),
@@ -621,7 +704,8 @@ private slots:
             const bool mudou = importa(nome);
             const QString m = a.msgs.ultimo();
             const bool ok = !mudou && a.msgs.mostradas.size() == 2
-                && m.startsWith(QStringLiteral("Não foi possível ler o ficheiro %1/%2: ").arg(a.pasta(), nome))
+                && (m.startsWith(QStringLiteral("Não foi possível ler o ficheiro %1/%2: ").arg(a.pasta(), nome))
+                    || m.startsWith(QStringLiteral("O ficheiro %1/%2 não pode ser importado: ").arg(a.pasta(), nome)))
                 && m.contains(motivo) && m.endsWith(QStringLiteral("Nada foi importado."))
                 && conta(a.db(), "SELECT COUNT(*) FROM PlanoContas") == 0
                 && conta(a.db(), "SELECT COUNT(*) FROM PlanoCCusto") == 0;
@@ -660,6 +744,33 @@ private slots:
         p[2].dados.replace("2111", "2119");
         QVERIFY(escreveZip(a.pasta() + "/crc.xlsx", p));
         QVERIFY(recusado("crc.xlsx", "soma de verificação"));
+        // The rest of a sheet below its last row is still checked: a stored sheet of more than one
+        // piece, changed far below the row whose column A is empty.
+        p = partesLivro(
+            contas + "<row r=\"3\"><c r=\"B3\"><v>1</v></c></row>" + QByteArray("<row><c><v>7</v></c></row>").repeated(4000),
+            centros, textos);
+        p[3].comprime = false;
+        p[3].crc = crc32(0, reinterpret_cast<const Bytef *>(p[3].dados.constData()), uInt(p[3].dados.size()));
+        p[3].dados[p[3].dados.lastIndexOf("7")] = '8';
+        QVERIFY(escreveZip(a.pasta() + "/crcabaixo.xlsx", p));
+        QVERIFY(recusado("crcabaixo.xlsx", "soma de verificação"));
+        // A text index one past the last shared string.
+        QVERIFY(escreveZip(a.pasta() + "/indice.xlsx",
+            partesLivro(QByteArray(contas).replace("<v>1</v></c></row>", "<v>3</v></c></row>"), centros, textos)));
+        QVERIFY(recusado("indice.xlsx", "a célula D2 da folha \"Contas\" refere um texto que não existe"));
+        // Cells that hold no value to import, in a row that is read: an error, a formula whose result
+        // the file does not keep; and a reference past the sheet's last column.
+        QVERIFY(escreveZip(a.pasta() + "/erro.xlsx",
+            partesLivro(QByteArray(contas).replace("t=\"s\"><v>0</v>", "t=\"e\"><v>#N/A</v>"), centros, textos)));
+        QVERIFY(recusado("erro.xlsx", "folha 1 (\"Contas\"), célula B2: tem o erro #N/A em vez de um valor"));
+        QVERIFY(escreveZip(a.pasta() + "/formula.xlsx",
+            partesLivro(QByteArray(contas).replace("<c r=\"C2\"><v>1</v></c>", "<c r=\"C2\" t=\"b\"><f>TRUE()</f></c>"), centros,
+                textos)));
+        QVERIFY(
+            recusado("formula.xlsx", "folha 1 (\"Contas\"), célula C2: tem uma fórmula cujo resultado o ficheiro não guarda"));
+        QVERIFY(escreveZip(a.pasta() + "/coluna.xlsx",
+            partesLivro(contas, centros + "<row r=\"3\"><c r=\"AAAAAAAB3\"><v>1</v></c></row>", textos)));
+        QVERIFY(recusado("coluna.xlsx", "a referência \"AAAAAAAB3\" da folha \"Centros\" passa a última coluna (XFD)"));
 
         // The second sheet is not XML to its end: the first, already read, is not written either.
         QVERIFY(escreveZip(a.pasta() + "/xml.xlsx", partesLivro(contas, centros + "<row><c>", textos)));
@@ -675,11 +786,41 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
         QVERIFY(recusado("vazio.xlsx", "não é um livro .xlsx legível"));
-        QVERIFY(recusado("vazio.xls", "não é um livro .xls legível"));
+        QVERIFY(recusado("vazio.xls", "não é um livro .xls: está vazio"));
         QVERIFY(QFile::copy(QFINDTESTDATA("livros/planos-libreoffice.xls"), a.pasta() + "/ole.xlsx"));
         QVERIFY(recusado("ole.xlsx", "não é um livro .xlsx legível"));
         QVERIFY(QFile::copy(QFINDTESTDATA("livros/planos-libreoffice.xlsx"), a.pasta() + "/zip.xls"));
-        QVERIFY(recusado("zip.xls", "não é um livro .xls legível"));
+        QVERIFY(
+            recusado("zip.xls", "não é um livro .xls, mas um arquivo zip, como os livros .xlsx: se o for, dê-lhe o nome .xlsx"));
+        // A file the user may not read says so (the test's root reads it as nobody).
+        QVERIFY(QFile::setPermissions(a.pasta(), QFile::permissions(a.pasta()) | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(a.pasta() + "/zip.xls", {}));
+        s.gImpXls = "zip.xls";
+        a.msgs.responde(Mensagens::Resposta::Ok);
+        const QString semLeitura = noFilho(
+            [&] {
+                ImportaPlanos(s, nullptr);
+                return a.msgs.ultimo();
+            },
+            true);
+        QVERIFY2(semLeitura.contains(a.pasta() + "/zip.xls: sem permissão de leitura."), qPrintable(semLeitura));
+        a.msgs.limpa();
+        // A flag that LibreOffice wrote as a formula (TRUE()) reads as empty from an .xls: the record
+        // of C3 made one that FreeXL passes over, as it passes over formulas.
+        {
+            QFile f(QFINDTESTDATA("livros/planos-xlwt.xls"));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QByteArray b = f.readAll();
+            const qsizetype c3 = b.indexOf(QByteArray::fromHex("7e020a0002000200"));
+            QVERIFY(c3 > 0);
+            b[c3] = 0x06;
+            b[c3 + 1] = 0x00;
+            QFile formula(a.pasta() + "/formula.xls");
+            QVERIFY(formula.open(QIODevice::WriteOnly) && formula.write(b) == b.size());
+        }
+        QVERIFY(recusado("formula.xls",
+            "folha 1 (\"Contas\"), célula C3: está vazia, ou tem uma fórmula cujo resultado não se lê num livro .xls: grave o "
+            "livro como .xlsx"));
 
         // A bomb: a sheet that declares 1 GiB is refused before it is inflated; one that hides
         // more than it declares stops at its declared size and fails its checksum.
@@ -706,6 +847,39 @@ private slots:
         p[0].dados.replace("</sheets>", QByteArray("<sheet/>").repeated(10000) + "</sheets>");
         QVERIFY(escreveZip(a.pasta() + "/folhas.xlsx", p));
         QVERIFY(recusado("folhas.xlsx", "a parte \"xl/workbook.xml\" tem mais de 10000 entradas"));
+        // Shared strings that would take gigabytes, or hundreds of MB, from a few KB: entities that a
+        // DOCTYPE declares, expanded thousands of times, and 12.6 million empty entries. Each is read
+        // in a child whose memory is bounded; the workbook has one sheet, so that nothing gets written.
+        const auto bomba = [&](const QByteArray &sst) {
+            QList<ParteZip> b = partesLivro(contas, centros, "");
+            b[0].dados.replace("<sheet name=\"Centros\" sheetId=\"2\" r:id=\"rId2\"/>", "");
+            b[2].dados = sst;
+            QVERIFY(escreveZip(a.pasta() + "/bomba.xlsx", b));
+            s.gImpXls = "bomba.xlsx";
+            a.msgs.limpa();
+            a.msgs.responde(Mensagens::Resposta::Ok);
+        };
+        const auto pico = [](const QString &saida) {
+            const QRegularExpressionMatch m = QRegularExpression("\npico (\\d+) MB$").match(saida);
+            return m.hasMatch() ? m.captured(1).toInt() : 1 << 30;
+        };
+        bomba("<?xml version=\"1.0\"?><!DOCTYPE sst [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]><sst><si><t>"
+            + QByteArray("&e;").repeated(100000) + "</t></si></sst>");
+        QString saida = noFilho([&] {
+            ImportaPlanos(s, nullptr);
+            return a.msgs.ultimo();
+        });
+        QVERIFY2(saida.contains("bomba.xlsx: a parte \"xl/sharedStrings.xml\" declara um DOCTYPE") && pico(saida) < 20,
+            qPrintable(saida));
+        bomba("<sst>" + QByteArray("<si/>").repeated(12600000) + "</sst>");
+        saida = noFilho([&] {
+            ImportaPlanos(s, nullptr);
+            return a.msgs.ultimo();
+        });
+        QVERIFY2(saida.contains("bomba.xlsx: a parte \"xl/sharedStrings.xml\" tem mais textos do que os 48 MB aceites")
+                && pico(saida) < 100,
+            qPrintable(saida));
+        a.msgs.limpa();
         // An .xls whose two sheets declare 65,536 x 256 cells each, for which FreeXL would set
         // 256 MB aside apiece before reading any.
         {
