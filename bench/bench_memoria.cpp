@@ -149,6 +149,11 @@ static BenchCaminho memoria("memória da importação de livros", [](BenchContex
                           "<v>2111</v></c><c r=\"C2\"><v>1</v></c></row>",
                     "<row><c/><c><v>1</v></c></row>", "</sheetData></worksheet>");
             } },
+        { QStringLiteral("memoria_linhas.xlsx"), QStringLiteral("folha de 60 MB de linhas iguais"),
+            [](const QString &c) {
+                return escreveBomba(c, "xl/worksheets/sheet1.xml", qint64(60) << 20, "<worksheet " + kNs + "><sheetData>",
+                    "<row><c><v>1</v></c><c><v>2</v></c><c><v>1</v></c></row>", "</sheetData></worksheet>");
+            } },
         { QStringLiteral("memoria_celula.xlsx"), QStringLiteral("bomba: célula de 60 MB (abaixo do limite)"),
             [](const QString &c) {
                 return escreveBomba(c, "xl/worksheets/sheet1.xml", qint64(60) << 20,

@@ -23,8 +23,11 @@ struct LinhaPlano {
     QString codigo;
     int lancamento = 0;
     QString designacao;
-    QString onde; // where the row came from, for messages
 };
+
+// What the rows read from a workbook's sheets may take once held. A real chart of 50,000
+// accounts takes about 12 MB; a sheet under the reader's caps of tiny rows would take hundreds.
+constexpr qint64 kLinhasMaximas = 48LL * 1024 * 1024;
 
 // The own table of one chart and the widths of its columns.
 struct Destino {
@@ -172,7 +175,6 @@ bool leExterna(QSqlDatabase ext, TipoPlano t, const Session &s, QList<LinhaPlano
         // A missing flag is the column's default.
         l.lancamento = q.value(2).isNull() ? 0 : (q.value(2).toInt() != 0 ? 1 : 0);
         l.designacao = q.value(3).toString().trimmed();
-        l.onde = QStringLiteral("base de dados externa, %1 \"%2\"").arg(d.tabela, l.codigo);
         linhas->append(l);
     }
     // A read cut short would import part of the chart as if it were all of it.
@@ -189,12 +191,14 @@ class LinhasDaFolha
 {
 public:
     // semFormulas: the reader cannot tell an empty cell from a formula, whose result it does not read.
-    LinhasDaFolha(int folha, const QString &nome, TipoPlano t, bool semFormulas, QList<LinhaPlano> *linhas)
+    // custo: what the rows of both sheets take, counted against kLinhasMaximas.
+    LinhasDaFolha(int folha, const QString &nome, TipoPlano t, bool semFormulas, QList<LinhaPlano> *linhas, qint64 *custo)
         : m_folha(folha)
         , m_nome(nome)
         , m_tipo(t)
         , m_semFormulas(semFormulas)
         , m_linhas(linhas)
+        , m_custo(custo)
     {
     }
 
@@ -254,7 +258,6 @@ private:
         l.codigo = m_celulas[1];
         const QString flag = m_celulas[2];
         l.designacao = m_celulas[3];
-        l.onde = onde();
         if (flag.isEmpty() && m_semFormulas) {
             // A true or false that LibreOffice wrote as a formula reads as empty here.
             erro = QStringLiteral("%1, célula %2: está vazia, ou tem uma fórmula cujo resultado não se lê num livro .xls: "
@@ -264,9 +267,20 @@ private:
         }
         if (!indicadorLancamento(flag, &l.lancamento)) {
             erro = QStringLiteral("%1: o indicador de %2 \"%3\" não é válido (use 1 ou 0)")
-                       .arg(l.onde,
+                       .arg(onde(),
                            m_tipo == TipoPlano::Contas ? QStringLiteral("conta lançadora") : QStringLiteral("centro lançador"),
                            citacao(flag));
+            return false;
+        }
+        if (const QString e = validaLinha(l, m_tipo); !e.isEmpty()) {
+            erro = onde() + QStringLiteral(": ") + e;
+            return false;
+        }
+        *m_custo += qint64(sizeof(LinhaPlano)) + custoTexto(l.firma) + custoTexto(l.codigo) + custoTexto(l.designacao);
+        if (*m_custo > kLinhasMaximas) {
+            erro = QStringLiteral("%1: as folhas têm mais linhas do que os %2 MB aceites, mais do que qualquer plano")
+                       .arg(onde())
+                       .arg(kLinhasMaximas / (1024 * 1024));
             return false;
         }
         m_linhas->append(l);
@@ -281,6 +295,7 @@ private:
     TipoPlano m_tipo;
     bool m_semFormulas;
     QList<LinhaPlano> *m_linhas;
+    qint64 *m_custo;
     int m_linha = 2;
     QString m_celulas[4];
     QString m_recusado;
@@ -307,9 +322,10 @@ bool leLivro(Leitor &x, const QString &caminho, QList<LinhaPlano> *contas, QList
         *mensagem = QStringLiteral("O ficheiro %1 não tem a folha 2 (centros de custo).\nNada foi importado.").arg(caminho);
         return false;
     }
+    qint64 custo = 0;
     for (int folha : { 1, 2 }) {
         LinhasDaFolha linhas(folha, x.nomeFolha(folha), folha == 1 ? TipoPlano::Contas : TipoPlano::CentrosCusto,
-            std::is_same_v<Leitor, LeitorXls>, folha == 1 ? contas : centros);
+            std::is_same_v<Leitor, LeitorXls>, folha == 1 ? contas : centros, &custo);
         if (!x.percorre(
                 folha, [&](const CelulaLivro &c) { return linhas.celula(c); }, &erro)) {
             *mensagem = QStringLiteral("Não foi possível ler o ficheiro %1: %2.\nNada foi importado.").arg(caminho, erro);
@@ -324,12 +340,13 @@ bool leLivro(Leitor &x, const QString &caminho, QList<LinhaPlano> *contas, QList
     return true;
 }
 
+// The outside database's rows (a workbook's are checked as they are read).
 bool valida(const QList<LinhaPlano> &linhas, TipoPlano t, QString *erro)
 {
     for (const LinhaPlano &l : linhas) {
         const QString e = validaLinha(l, t);
         if (!e.isEmpty()) {
-            *erro = l.onde + QStringLiteral(": ") + e;
+            *erro = QStringLiteral("base de dados externa, %1 \"%2\": ").arg(destino(t).tabela, citacao(l.codigo)) + e;
             return false;
         }
     }
@@ -453,7 +470,7 @@ bool ImportaPlanos(Session &s, QWidget *pai)
             return false;
         }
     }
-    if (!valida(contas, TipoPlano::Contas, &erro) || !valida(centros, TipoPlano::CentrosCusto, &erro)) {
+    if (externa && (!valida(contas, TipoPlano::Contas, &erro) || !valida(centros, TipoPlano::CentrosCusto, &erro))) {
         s.msg->informa(QStringLiteral("Os planos não podem ser importados: %1.\nNada foi importado.").arg(erro));
         return false;
     }

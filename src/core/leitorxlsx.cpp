@@ -54,13 +54,6 @@ void acrescenta(QString &s, QStringView t)
         s += t.left(resta);
 }
 
-// What a shared string takes once held: its slot in the list and, unless it is empty, its own
-// block (header, characters and terminator, and what the allocator keeps beside it).
-qint64 custoTexto(const QString &t)
-{
-    return qint64(sizeof(QString)) + (t.isEmpty() ? 0 : 32 + 2 * (t.size() + 1));
-}
-
 // What a number format shows: 0 a number, 1 a date (with or without the time), 2 a time of day.
 // Built-in formats by number; a format of the workbook's own by its code, whose quoted texts,
 // escaped characters and colours say nothing of dates. An "m" is a month unless hours or
@@ -325,6 +318,11 @@ private:
 QString referenciaCelula(int linha, int coluna)
 {
     return nomeColuna(coluna) + QString::number(linha);
+}
+
+qint64 custoTexto(const QString &t)
+{
+    return qint64(sizeof(QString)) + (t.isEmpty() ? 0 : 32 + 2 * (t.size() + 1));
 }
 
 QString citacao(const QString &texto)

@@ -25,6 +25,11 @@ struct CelulaLivro {
 // "C3" for row 3, column 3.
 QString referenciaCelula(int linha, int coluna);
 
+// What a text read from a workbook takes once held: its own slot and, unless it is empty, its
+// block (header, characters and terminator, and what the allocator keeps beside it). Guards
+// count this, not the bytes the text came in.
+qint64 custoTexto(const QString &t);
+
 // A cell's text as a message quotes it: at most 80 characters, "…" marking the cut.
 QString citacao(const QString &texto);
 
