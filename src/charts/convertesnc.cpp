@@ -292,6 +292,7 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
                 "UPDATE Molvar SET CPocDeb = d.novo, CPocCre = c.novo FROM molvar_snc_mapa d, molvar_snc_mapa c "
                 "WHERE d.velho = Molvar.CPocDeb AND c.velho = Molvar.CPocCre AND (d.novo <> d.velho OR c.novo <> c.velho)")
                 + bloco);
+        QList<QSqlQuery *> porBloco { &ambos };
         if (contas.nulos) {
             prepara(soCredito,
                 QStringLiteral("UPDATE Molvar SET CPocCre = c.novo FROM molvar_snc_mapa c WHERE Molvar.CPocDeb IS NULL "
@@ -301,6 +302,7 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
                 QStringLiteral("UPDATE Molvar SET CPocDeb = d.novo FROM molvar_snc_mapa d WHERE Molvar.CPocCre IS NULL "
                                "AND d.velho = Molvar.CPocDeb AND d.novo <> d.velho")
                     + bloco);
+            porBloco << &soCredito << &soDebito;
         }
         // Separate queries: SQLite reads a lone MIN or MAX straight from the index.
         const qint64 primeira = chave(db, QStringLiteral("SELECT MIN(Chave) FROM Molvar"));
@@ -309,9 +311,7 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
         prepara(seguinte, QStringLiteral("SELECT MIN(Chave) FROM Molvar WHERE Chave >= ?"));
         for (qint64 inicio = primeira; inicio >= 0 && inicio <= ultima;) {
             const qint64 fim = inicio + kBloco;
-            for (QSqlQuery *g : { &ambos, &soCredito, &soDebito }) {
-                if (g != &ambos && !contas.nulos)
-                    continue;
+            for (QSqlQuery *g : std::as_const(porBloco)) {
                 g->addBindValue(inicio);
                 g->addBindValue(fim);
                 executaPreparada(*g);

@@ -394,8 +394,7 @@ bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params, QStri
         return true;
     if (!db.isValid())
         return false;
-    QString perdida;
-    const EstadoLigacao estado = verificaLigacao(db, &perdida);
+    const EstadoLigacao estado = verificaLigacao(db);
     if (!leitura) {
         if (estado != EstadoLigacao::Viva && erro)
             *erro = resultadoIncerto(*erro);

@@ -384,8 +384,8 @@ void TotConta::visualizar()
 
 bool TotConta::reservaUtilizador(QSqlDatabase db, QString *erro)
 {
-    // SQLite: the transaction's first statement writes, so it already holds the only write
-    // lock. PostgreSQL: two workstations of the same user would interleave their rebuilds;
+    // SQLite: the transaction began IMMEDIATE, so it already holds the only write lock.
+    // PostgreSQL: two workstations of the same user would interleave their rebuilds;
     // a lock on the user's keys, released at COMMIT, puts them one after the other.
     if (!ePostgres(db))
         return true;
