@@ -2,8 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QUuid>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 QString appFolder()
 {
@@ -16,10 +20,22 @@ QString appFolder()
     return QDir::cleanPath(base + QStringLiteral("/molvar"));
 }
 
+bool criaPastaPrivada(const QString &pasta)
+{
+    const QString limpa = QDir::cleanPath(QDir(pasta).absolutePath());
+    if (QFileInfo(limpa).isDir())
+        return true;
+    const QString pai = QFileInfo(limpa).path();
+    if (pai != limpa && !criaPastaPrivada(pai))
+        return false;
+    // Another process may make it in the meantime: that is as good.
+    return ::mkdir(QFile::encodeName(limpa).constData(), S_IRWXU) == 0 || (errno == EEXIST && QFileInfo(limpa).isDir());
+}
+
 bool ensureAppFolder(QString *erro)
 {
     const QString pasta = appFolder();
-    if (!QDir().mkpath(pasta)) {
+    if (!criaPastaPrivada(pasta)) {
         if (erro)
             *erro = QStringLiteral("Não foi possível criar a pasta da aplicação \"%1\".").arg(pasta);
         return false;

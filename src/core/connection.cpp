@@ -5,9 +5,10 @@
 #include "core/ocultasenhas.h"
 #include "core/odbc.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -16,9 +17,17 @@
 namespace {
 const QString kPrefixo = QStringLiteral("molvar-");
 
+// Numbered in the order of first use: Qt prints connection names in its warnings, and a
+// digest of a string that holds a password could be tested against guesses offline.
 QString nomeLigacao(const QString &ligacao)
 {
-    return kPrefixo + QString::fromLatin1(QCryptographicHash::hash(ligacao.toUtf8(), QCryptographicHash::Sha1).toHex());
+    static QMutex m;
+    static QHash<QString, QString> nomes;
+    QMutexLocker l(&m);
+    auto i = nomes.constFind(ligacao);
+    if (i == nomes.cend())
+        i = nomes.insert(ligacao, kPrefixo + QString::number(nomes.size() + 1));
+    return *i;
 }
 } // namespace
 

@@ -40,8 +40,11 @@ QVariant ModeloGrelha::data(const QModelIndex &item, int role) const
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return {};
     }
-    if (role != Qt::DisplayRole || v.isNull())
+    if (role != Qt::DisplayRole)
         return v;
+    // Some drivers give a NULL the column's type, which a view shows as "0": blank on all.
+    if (v.isNull())
+        return QVariant();
     if (m_booleanas.contains(item.column())) {
         const QString s = v.toString().trimmed().toLower();
         const bool verdade = !(s.isEmpty() || s == QLatin1String("0") || s == QLatin1String("false") || s == QLatin1String("f"));

@@ -228,6 +228,28 @@ bool eLigacaoOdbc(const QString &ligacao)
     return false;
 }
 
+namespace {
+// SQLite's own LIKE ignores case; the program's comparisons are exact, as on a native SQLite
+// connection. Other servers are left as their collation makes them.
+bool preparaSqliteOdbc(QSqlDatabase db, QString *erro)
+{
+    const auto tipo = db.driver()->dbmsType();
+    if (tipo != QSqlDriver::UnknownDbms && tipo != QSqlDriver::SQLite)
+        return true;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT sqlite_version()")))
+        return true;
+    q.finish();
+    if (q.exec(QStringLiteral("PRAGMA case_sensitive_like=ON")))
+        return true;
+    if (erro)
+        *erro = QStringLiteral("Não foi possível preparar a base de dados: %1").arg(ocultaSenhas(textoErro(q.lastError())));
+    q = QSqlQuery();
+    db.close();
+    return false;
+}
+} // namespace
+
 QSqlDatabase abreOdbc(const QString &nome, const QString &ligacao, QString *erro)
 {
     auto falha = [&](const QString &texto) {
@@ -260,8 +282,11 @@ QSqlDatabase abreOdbc(const QString &nome, const QString &ligacao, QString *erro
     db.setDatabaseName(nomeQt);
     // A server that does not answer is given up after a few seconds, like PostgreSQL's.
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=5"));
-    if (db.open())
+    if (db.open()) {
+        if (!preparaSqliteOdbc(db, erro))
+            return {};
         return db;
+    }
 
     const QString texto = textoErro(db.lastError());
     const QList<ParLigacao> pares = paresLigacao(ligacao);

@@ -1,15 +1,21 @@
 #include "core/schema.h"
 
+#include "core/appfolder.h"
 #include "core/connection.h"
 #include "core/senha.h"
 #include "core/transacao.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QStringList>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -300,15 +306,20 @@ bool criaBaseSqlite(const DadosLigacao &d, QString *erro)
     const QString ficheiro = d.ficheiroSqlite();
     if (QFileInfo::exists(ficheiro))
         return true;
-    if (!QDir().mkpath(QFileInfo(ficheiro).absolutePath())) {
+    if (!criaPastaPrivada(QFileInfo(ficheiro).absolutePath())) {
         *erro = QStringLiteral("Não foi possível criar a pasta da base de dados \"%1\".").arg(QFileInfo(ficheiro).absolutePath());
         return false;
     }
-    QFile f(ficheiro);
-    if (!f.open(QIODevice::WriteOnly)) {
-        *erro = QStringLiteral("Não foi possível criar a base de dados \"%1\": %2").arg(ficheiro, f.errorString());
+    // For the owner only: it holds every company's books and the password hashes. SQLite
+    // gives its -wal and -shm files the mode of the database file.
+    const int fd = ::open(QFile::encodeName(ficheiro).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0 && errno != EEXIST) {
+        *erro = QStringLiteral("Não foi possível criar a base de dados \"%1\": %2")
+                    .arg(ficheiro, QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
+    if (fd >= 0)
+        ::close(fd);
     return true;
 }
 

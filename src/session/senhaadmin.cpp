@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 
 SenhaAdmin::SenhaAdmin(Mensagens *msg, const QString &explicacao, QWidget *parent)
@@ -51,7 +52,18 @@ QString SenhaAdmin::senha() const
 
 void SenhaAdmin::confere()
 {
-    if (Senha1->text().size() < kSenhaMinima) {
+    // Counted as the user sees characters: an emoji takes two UTF-16 units, an accent may
+    // take a code point of its own.
+    int caracteres = 0;
+    QTextBoundaryFinder f(QTextBoundaryFinder::Grapheme, Senha1->text());
+    while (f.toNextBoundary() != -1)
+        ++caracteres;
+    if (Senha1->text().trimmed().isEmpty() && !Senha1->text().isEmpty()) {
+        m_msg->informa(QStringLiteral("A senha não pode ser feita só de espaços!"));
+        Senha1->setFocus();
+        return;
+    }
+    if (caracteres < kSenhaMinima) {
         m_msg->informa(QStringLiteral("A senha tem de ter pelo menos %1 caracteres!").arg(kSenhaMinima));
         Senha1->setFocus();
         return;

@@ -613,6 +613,16 @@ private slots:
             filho<QPushButton>(w, "Command5")->click();
             QCOMPARE(coluna(grelha, colCodigo), QStringList { "211" });
             QCOMPARE(titulos(grelha), c.colContas);
+            if (c.letra == "A") {
+                // An empty flag shows blank whatever the driver.
+                QVERIFY(corre(ext, "UPDATE PlanoContas SET Lancadora = NULL WHERE Conta = '211'"));
+                filho<QPushButton>(w, "Command5")->click();
+                QCOMPARE(grelha->texto(0, 3), QString());
+            }
+            // Case counts through every driver, ODBC's SQLite included.
+            filho<QLineEdit>(w, "Desccpoc")->setText("IENT");
+            filho<QPushButton>(w, "Command5")->click();
+            QCOMPARE(grelha->totalLinhas(), 0);
             delete w;
 
             w = new ChartConsult(a.sessao, TipoPlano::CentrosCusto);
@@ -657,6 +667,10 @@ private slots:
         QCOMPARE(ocultaSenhas("login 'u' with a;b=c failed"), QStringLiteral("login 'u' with **** failed"));
         DadosLigacao::interpreta("DSN=x;Pwd=p;");
         QCOMPARE(ocultaSenhas("password p is wrong: pp"), QStringLiteral("password **** is wrong: pp"));
+        // One known password inside another: the longer goes first, or "word1" would show.
+        DadosLigacao::interpreta("DSN=x;Pwd=pass;");
+        DadosLigacao::interpreta("DSN=x;Pwd={pass word1};");
+        QCOMPARE(ocultaSenhas("senha: pass word1"), QStringLiteral("senha: ****"));
         // "}}" in braces is a "}" of the value; a password with a blank or a quote is masked whole.
         const QString dobrada = "Driver={FreeTDS};Pwd={a}}b;c=d};Uid=u;";
         QCOMPARE(DadosLigacao::interpreta(dobrada).senha, QStringLiteral("a}b;c=d"));

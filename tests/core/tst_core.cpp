@@ -12,6 +12,7 @@
 #include "support/ambiente.h"
 #include "support/fixtures.h"
 
+#include <QCryptographicHash>
 #include <QDialog>
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -48,6 +49,12 @@ private slots:
         QVERIFY(guardado != QLatin1String(kSenhaAdminTeste));
         QVERIFY(confereSenha(QString::fromLatin1(kSenhaAdminTeste), guardado));
         QVERIFY(!confereSenha(QString::fromLatin1(kSenhaAdminAntiga), guardado));
+
+        // Qt prints connection names in its warnings: none may be a digest of a string that
+        // holds a password, which could be tested against guesses offline.
+        for (const auto algoritmo : { QCryptographicHash::Md5, QCryptographicHash::Sha1, QCryptographicHash::Sha256 })
+            QVERIFY(!a.db().connectionName().contains(
+                QCryptographicHash::hash(a.sessao.gLigacao1.toUtf8(), algoritmo).toHex().left(8)));
 
         // Running it again changes nothing and fails in nothing; the administrator keeps his password.
         QString erro;
@@ -155,6 +162,16 @@ private slots:
         QVERIFY(!GravaIni({ { "S", "k", "v" }, { "S", "k2", "v" } }, &erro));
         QVERIFY(!erro.isEmpty());
         QCOMPARE(garanteIni(&erro), EstadoIni::Erro);
+        // A folder the program makes is its owner's only; one the user made keeps its mode.
+        const auto aberta = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+            | QFile::ReadOther | QFile::ExeOther;
+        QVERIFY(QDir(a.pasta()).mkdir("dele") && QFile::setPermissions(a.pasta() + "/dele", aberta));
+        qputenv("MOLVAR_HOME", (a.pasta() + "/dele/nova/molvar").toUtf8());
+        QVERIFY2(ensureAppFolder(&erro), qPrintable(erro));
+        const auto modo = [](const QString &p) { return QFileInfo(p).permissions() & ~QFile::Permissions(0x0700); };
+        QCOMPARE(modo(a.pasta() + "/dele/nova/molvar"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(modo(a.pasta() + "/dele/nova"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(modo(a.pasta() + "/dele"), aberta);
         qputenv("MOLVAR_HOME", a.pasta().toUtf8());
 
         // Missing SQLite file, unknown driver, unreachable server: clear messages, no database made.

@@ -111,6 +111,15 @@ private slots:
         escreve(senha->Senha2, QStringLiteral("curta7!"));
         clica(senha->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha tem de ter pelo menos 8 caracteres!"));
+        // Blanks alone are no password; length counts characters, not UTF-16 units.
+        escreve(senha->Senha1, QStringLiteral("        "));
+        escreve(senha->Senha2, QStringLiteral("        "));
+        clica(senha->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ser feita só de espaços!"));
+        senha->Senha1->setText(QStringLiteral("\U0001F600\U0001F600\U0001F600\U0001F600"));
+        senha->Senha2->setText(senha->Senha1->text());
+        clica(senha->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha tem de ter pelo menos 8 caracteres!"));
         escreve(senha->Senha1, QStringLiteral("Nova-Senha-7"));
         escreve(senha->Senha2, QStringLiteral("Nova-Senha-8"));
         clica(senha->OKButton);
@@ -120,6 +129,12 @@ private slots:
         escreve(senha->Senha2, QStringLiteral("Nova-Senha-7"));
         clica(senha->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Base de Dados Criada!"));
+        if (!Ambiente::usaPostgres()) {
+            // The books and the password hashes are for the owner's eyes only.
+            for (const char *f : { "molvar.db", "molvar.db-wal", "molvar.db-shm" })
+                QCOMPARE(QFileInfo(a.pasta() + "/" + f).permissions() & ~QFile::Permissions(0x0700),
+                    QFile::ReadOwner | QFile::WriteOwner);
+        }
         const QString guardada = valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString();
         QVERIFY(!guardada.contains(QStringLiteral("Nova-Senha-7")));
         QVERIFY(confereSenha(QStringLiteral("Nova-Senha-7"), guardada));
@@ -364,6 +379,10 @@ private slots:
         a.msgs.limpa();
         clica(nova->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha tem de ter pelo menos 8 caracteres!"));
+        nova->Senha1->setText(QStringLiteral("\t\u00A0      "));
+        nova->Senha2->setText(nova->Senha1->text());
+        clica(nova->OKButton);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ser feita só de espaços!"));
         QCOMPARE(entrou2.count(), 0);
         // Another workstation changes the password while the dialog is open: its hash stays.
         {
