@@ -369,9 +369,11 @@ bool ConverteSnc(Session &s, QWidget *pai)
         return falhou(f.texto);
     }
     if (semParametros > 0)
-        s.msg->informa(QStringLiteral("%1 linhas de molvaralizações não foram convertidas: a firma delas não tem "
-                                      "parâmetros (ParamFirma). Crie os parâmetros da firma e repita a conversão.")
-                           .arg(semParametros));
+        s.msg->informa(
+            (semParametros == 1
+                    ? QStringLiteral("1 linha de molvaralizações não foi convertida: a firma dela")
+                    : QStringLiteral("%1 linhas de molvaralizações não foram convertidas: a firma delas").arg(semParametros))
+            + QStringLiteral(" não tem parâmetros (ParamFirma). Crie os parâmetros da firma e repita a conversão."));
 
     if (!s.msg->perguntaSimNao(
             QStringLiteral("Deseja Concluir a Conversão SNC?"), QStringLiteral("TarvikGest"), Mensagens::Icone::Pergunta)) {

@@ -343,32 +343,36 @@ private slots:
         QCOMPARE(conta(db, "SELECT COUNT(*) FROM modexptxtdet WHERE modelo = ?", { "M1" }), 3);
         QCOMPARE(conta(db, "SELECT COUNT(*) FROM modexptxtdet") + conta(db, "SELECT COUNT(*) FROM Modexptxt"), 4);
 
-        // A header stored bare by another program (SQLite keeps it so) is the same model
-        // everywhere: altered, then deleted with its items.
-        QVERIFY(corre(db,
-            QStringLiteral("INSERT INTO Modexptxt (Modelo, TipoDet, NlinCab, NlinIni, NlinSep, NlinFim, Activo) "
-                           "VALUES ('NU', 0, 1, 1, 0, 0, 0)")));
-        QVERIFY(corre(db, QStringLiteral("INSERT INTO modexptxtdet (modelo, tipocod) VALUES ('NU', 3)")));
-        auto linhaNU = [](DataCombo *c) {
-            for (int i = 0; i < c->rowCount(); ++i)
-                if (c->row(i).value(QStringLiteral("Modelo")).toString().trimmed() == QLatin1String("NU"))
-                    return i;
-            return -1;
-        };
-        auto m = abre<Alt_Modelo>(a);
-        m->Modelo->setCurrentIndex(linhaNU(m->Modelo));
-        quandoModal(QStringLiteral("Cod_Modelo"), [](QDialog *c) { c->close(); });
-        clica(m->CodButton);
-        QVERIFY(fechou(m));
-        d = abre<Del_Modelo>(a);
-        d->Modelo->setCurrentIndex(linhaNU(d->Modelo));
-        a.msgs.responde(Mensagens::Resposta::Sim);
-        clica(d->ApagaButton);
-        QVERIFY(fechou(d));
-        QCOMPARE(conta(db, "SELECT COUNT(*) FROM modexptxtdet WHERE modelo = 'NU'")
-                + conta(db, "SELECT COUNT(*) FROM Modexptxt WHERE TRIM(Modelo) = 'NU'"),
-            0);
-        QCOMPARE(a.msgs.textos().size(), 3);
+        // A header stored bare, or with leading blanks, by another program (SQLite keeps it so)
+        // is the same model everywhere: altered, then deleted with its items.
+        for (const QString &guardado : { QStringLiteral("NU"), QStringLiteral(" AB       ") }) {
+            const QString nome = guardado.trimmed();
+            QVERIFY(corre(db,
+                QStringLiteral("INSERT INTO Modexptxt (Modelo, TipoDet, NlinCab, NlinIni, NlinSep, NlinFim, Activo) "
+                               "VALUES (?, 0, 1, 1, 0, 0, 0)"),
+                { guardado }));
+            QVERIFY(corre(db, QStringLiteral("INSERT INTO modexptxtdet (modelo, tipocod) VALUES (?, 3)"), { guardado }));
+            auto linha = [&](DataCombo *c) {
+                for (int i = 0; i < c->rowCount(); ++i)
+                    if (c->row(i).value(QStringLiteral("Modelo")).toString().trimmed() == nome)
+                        return i;
+                return -1;
+            };
+            auto m = abre<Alt_Modelo>(a);
+            m->Modelo->setCurrentIndex(linha(m->Modelo));
+            quandoModal(QStringLiteral("Cod_Modelo"), [](QDialog *c) { c->close(); });
+            clica(m->CodButton);
+            QVERIFY(fechou(m));
+            d = abre<Del_Modelo>(a);
+            d->Modelo->setCurrentIndex(linha(d->Modelo));
+            a.msgs.responde(Mensagens::Resposta::Sim);
+            clica(d->ApagaButton);
+            QVERIFY(fechou(d));
+            QCOMPARE(conta(db, "SELECT COUNT(*) FROM modexptxtdet WHERE TRIM(modelo) = ?", { nome })
+                    + conta(db, "SELECT COUNT(*) FROM Modexptxt WHERE TRIM(Modelo) = ?", { nome }),
+                0);
+        }
+        QCOMPARE(a.msgs.textos().size(), 4);
 
         // Deleted at another workstation meanwhile: said, nothing deleted, the window stays.
         d = abre<Del_Modelo>(a);

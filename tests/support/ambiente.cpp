@@ -4,7 +4,9 @@
 #include "core/inifile.h"
 #include "core/schema.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -89,6 +91,18 @@ Ambiente::Ambiente(bool criaBase)
 
 Ambiente::~Ambiente()
 {
+    // A test stopped by a failed check leaves its windows open on this session: they go
+    // with it, before its connections, so that the next test starts clean. Qt's own
+    // windows (tooltips, popups) are Qt's to keep.
+    if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        QList<QPointer<QWidget>> janelas;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (!w->parentWidget() && !QByteArray(w->metaObject()->className()).startsWith('Q'))
+                janelas << w;
+        for (const QPointer<QWidget> &w : std::as_const(janelas))
+            delete w.data();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     fechaTodasLigacoes();
     QStringList bases = m_externasPg;
     if (!m_basePg.isEmpty())
