@@ -6,9 +6,9 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QPointer>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSaveFile>
 #include <QSqlQuery>
 #include <QSqlRecord>
