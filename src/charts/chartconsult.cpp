@@ -10,7 +10,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -142,10 +141,6 @@ void ChartConsult::aplicaLayout()
     if (!m_fonte.existe())
         return;
     m_grelha->aplicaLayout(m_fonte.layout);
-    // A caption wider than its column widens the column: no title is cut.
-    const QHeaderView *cabecalho = m_grelha->horizontalHeader();
-    for (int c = 0; c < cabecalho->count(); ++c)
-        m_grelha->setColumnWidth(c, qMax(m_grelha->columnWidth(c), cabecalho->sectionSizeHint(c)));
     // A search may have changed the source: only its own flag column reads "Sim"/"Não".
     for (int c = 0; c < m_fonte.layout.size(); ++c)
         m_grelha->setColunaBooleana(c, c == m_fonte.colunaFlag);

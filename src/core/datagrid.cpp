@@ -9,11 +9,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-int twipsParaPixels(int twips)
-{
-    return (twips + 7) / 15;
-}
-
 void ModeloGrelha::setColunaBooleana(int coluna, bool ligada)
 {
     if (ligada)
@@ -106,9 +101,10 @@ void DataGrid::limpa()
 void DataGrid::aplicaLayout(const QList<ColunaGrelha> &colunas)
 {
     const int n = qMin(colunas.size(), m_modelo->columnCount());
+    const QHeaderView *cabecalho = horizontalHeader();
     for (int c = 0; c < n; ++c) {
         m_modelo->setHeaderData(c, Qt::Horizontal, colunas[c].titulo);
-        setColumnWidth(c, twipsParaPixels(colunas[c].larguraTwips));
+        setColumnWidth(c, qMax(twipsParaPixels(colunas[c].larguraTwips, this), cabecalho->sectionSizeHint(c)));
     }
 }
 

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "core/twips.h"
+
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQueryModel>
 #include <QTableView>
 #include <QVariantList>
-
-// 15 twips make one pixel at 96 dpi.
-int twipsParaPixels(int twips);
 
 // Caption and width (in twips) of one grid column.
 struct ColunaGrelha {
@@ -46,7 +45,10 @@ public:
     bool setQuery(QSqlDatabase db, const QString &sql, const QVariantList &params = {}, QString *erro = nullptr);
     void limpa();
 
-    // Captions and widths of the first columns, in order; missing columns are ignored.
+    // Captions and widths of the first columns, in order; missing columns are ignored. A width
+    // in twips becomes pixels of the grid's font (see twipsParaPixels: the measures were
+    // drawn for a smaller font, so fixed 15 twips to a pixel would cut the captions);
+    // a column whose caption needs more is widened to the caption, so none is cut.
     void aplicaLayout(const QList<ColunaGrelha> &colunas);
     void setColunaBooleana(int coluna, bool ligada = true);
     void setColunaMonetaria(int coluna, bool ligada = true);

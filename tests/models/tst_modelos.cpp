@@ -1,5 +1,6 @@
 #include "core/connection.h"
 #include "core/datacombo.h"
+#include "core/twips.h"
 #include "models/cod_modelo.h"
 #include "models/del_modelo.h"
 #include "models/modelos_txt.h"
@@ -463,7 +464,8 @@ private slots:
             Sim_Modelo s(a.sessao);
             s.show();
             clica(s.SimButton);
-            const bool compacta = !s.Modelo->isVisible() && !s.Label1->isVisible() && s.DTPicker1->x() == 200 / 15;
+            const bool compacta
+                = !s.Modelo->isVisible() && !s.Label1->isVisible() && s.DTPicker1->x() == twipsParaPixels(200, &s);
             return QStringList(
                 { s.Text2->text(), a.sessao.gTipoExp, s.DTPicker1->date().toString(Qt::ISODate), QString::number(compacta) })
                 .join(QLatin1Char('|'));
