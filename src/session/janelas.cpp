@@ -26,7 +26,7 @@ void registaJanelas(Janelas &j)
     j.fabricas.insert(QStringLiteral("ConsultTable"), [](Session &s) -> QWidget * { return new ConsultTable(s); });
     j.fabricas.insert(QStringLiteral("Tot_conta"), [](Session &s) -> QWidget * { return new TotConta(s); });
     j.fabricas.insert(QStringLiteral("Modelos_Txt"), [](Session &s) -> QWidget * { return new Modelos_Txt(s); });
-    j.rotinas.insert(QStringLiteral("ImportaPlanos"), ImportaPlanos);
+    j.rotinas.insert(QStringLiteral("ImportaPlanos"), [](Session &s, QWidget *) { return ImportaPlanos(s); });
     j.rotinas.insert(QStringLiteral("ConverteSnc"), ConverteSnc);
 }
 
