@@ -132,8 +132,20 @@ void MDIForm1::actualizaEstado()
 
 QMdiSubWindow *MDIForm1::abreFilha(QWidget *w)
 {
-    QMdiSubWindow *sub = mdiArea->addSubWindow(w);
+    auto *sub = new QMdiSubWindow(mdiArea->viewport());
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWidget(w);
+    // The area would size the frame to the window's size hint alone, and its layout would
+    // then shrink the window below the size it set for itself. Sized before it is added, the
+    // frame is also placed by that size.
+    if (w->testAttribute(Qt::WA_Resized)) {
+        sub->ensurePolished();
+        QSize pedido = w->size().expandedTo(w->sizeHint()).grownBy(sub->contentsMargins());
+        if (mdiArea->isVisible())
+            pedido = pedido.boundedTo(mdiArea->viewport()->size());
+        sub->resize(pedido);
+    }
+    mdiArea->addSubWindow(sub);
     // A window that unloads itself must not leave its empty frame behind. Queued, so
     // that a frame already being destroyed (which deletes the window) is left alone.
     connect(w, &QObject::destroyed, sub, &QMdiSubWindow::close, Qt::QueuedConnection);
