@@ -150,12 +150,12 @@ static BenchCaminho importacao("importação de planos (50 000 contas)", [](Benc
     s.gAnaliticaAtiva = true;
     QElapsedTimer t;
     t.start();
-    ImportaPlanos(s, nullptr);
+    ImportaPlanos(s);
     const double seg = t.nsecsElapsed() / 1e9;
     const qint64 daExterna = importadas();
     relata(QStringLiteral("ImportaPlanos: base externa"), daExterna, seg);
     t.restart();
-    ImportaPlanos(s, nullptr);
+    ImportaPlanos(s);
     relata(QStringLiteral("ImportaPlanos: base externa, de novo (nada)"), kContas + kCentros, t.nsecsElapsed() / 1e9);
 
     const QString livro = QDir(appFolder()).filePath(QStringLiteral("planos_bench.xlsx"));
@@ -165,7 +165,7 @@ static BenchCaminho importacao("importação de planos (50 000 contas)", [](Benc
         s.gIxlsPath = appFolder() + QLatin1Char('/');
         s.gImpXls = QStringLiteral("planos_bench.xlsx");
         t.restart();
-        ImportaPlanos(s, nullptr);
+        ImportaPlanos(s);
         const double segLivro = t.nsecsElapsed() / 1e9;
         relata(QStringLiteral("ImportaPlanos: livro .xlsx"), importadas() - daExterna, segLivro);
     }

@@ -115,7 +115,7 @@ int memoriaImportacao(const QString &livro)
     const double antes = memoriaMb("VmRSS:");
     QElapsedTimer t;
     t.start();
-    ImportaPlanos(s, nullptr);
+    ImportaPlanos(s);
     std::printf("%.3f %.1f %.1f\n", t.nsecsElapsed() / 1e9, antes, memoriaMb("VmHWM:"));
     return 0;
 }

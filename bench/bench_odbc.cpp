@@ -102,7 +102,7 @@ static BenchCaminho importacaoOdbc("importação da base externa: PostgreSQL nat
         relata(QStringLiteral("leitura da base externa, PostgreSQL %1").arg(QLatin1String(nome)), lidas, t.nsecsElapsed() / 1e9);
         s.gLigacao2 = ligacao;
         t.restart();
-        ImportaPlanos(s, nullptr);
+        ImportaPlanos(s);
         const double seg = t.nsecsElapsed() / 1e9;
         const qint64 importadas
             = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM PlanoContas WHERE Id > ?"), { contasAntes }).toLongLong()

@@ -99,7 +99,7 @@ int postoBench(const QStringList &args)
         s.gAno = static_cast<qint16>(args.at(5).toInt());
         s.gTipoImp = QStringLiteral("S");
         s.gAnaliticaAtiva = true;
-        ImportaPlanos(s, nullptr);
+        ImportaPlanos(s);
         return msgs.vezes == 1 ? 0 : 1; // only "Confirma Importação"
     }
     return 64;

@@ -420,9 +420,8 @@ bool indicadorLancamento(const QString &texto, int *valor)
     return false;
 }
 
-bool ImportaPlanos(Session &s, QWidget *pai)
+bool ImportaPlanos(Session &s)
 {
-    Q_UNUSED(pai);
     if (!s.msg->perguntaOkCancelar(QStringLiteral("Confirma Importação"), QString(), Mensagens::Icone::Nenhum))
         return false;
 

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QVariant>
 
-class QWidget;
 struct Session;
 
 // Adds to the own PlanoContas and PlanoCCusto, for the processing year, the accounts and
@@ -11,7 +10,7 @@ struct Session;
 // (gTipoImp "S") or from the import workbook (gTipoImp "X": sheet 1 accounts, sheet 2 cost
 // centres, columns A company, B code, C posting flag, D description, from row 2 down to the
 // first empty column A). All rows or none, in one transaction. True when rows were added.
-bool ImportaPlanos(Session &s, QWidget *pai);
+bool ImportaPlanos(Session &s);
 
 // A workbook cell as text, blanks trimmed: whole numbers with all their digits, no exponent.
 // ok is false for a whole number from 2^53 on, which a cell's double may already have altered.

@@ -9,10 +9,12 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 
-QLabel *rotulo(QWidget *pai, const char *nome, const QString &texto)
+QLabel *rotulo(QWidget *pai, const char *nome, const QString &texto, QWidget *controlo)
 {
     auto *l = new QLabel(texto, pai);
     l->setObjectName(QString::fromLatin1(nome));
+    if (controlo)
+        l->setBuddy(controlo);
     return l;
 }
 

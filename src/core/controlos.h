@@ -11,7 +11,8 @@ class QPushButton;
 class QWidget;
 
 // Controls made with the object name that tests and the forms' descriptions use.
-QLabel *rotulo(QWidget *pai, const char *nome, const QString &texto);
+// A label given the control it names passes its mnemonic to it.
+QLabel *rotulo(QWidget *pai, const char *nome, const QString &texto, QWidget *controlo = nullptr);
 QLineEdit *caixa(QWidget *pai, const char *nome, int maximo, const QString &texto = QString());
 DataCombo *listaDados(QWidget *pai, const char *nome);
 // A button that acts on a click only: Enter typed in a box never presses it.

@@ -40,7 +40,6 @@ struct Session {
     bool gImportaExcel = false;
     QString gIxlsPath; // folder of the import workbook, with a trailing separator
     QString gImpXls; // file name of the import workbook
-    QString gPrograma; // never set
 
     // Search dialog mode (4 account, 5 cost centre).
     int gModoProcura = 0;

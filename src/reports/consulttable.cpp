@@ -64,36 +64,19 @@ ConsultTable::ConsultTable(Session &s, QWidget *parent)
     Frame1->setObjectName(QStringLiteral("Frame1"));
     auto *filtros = new QGridLayout(Frame1);
 
-    auto rotulo = [&](const char *nome, const QString &texto) {
-        auto *l = new QLabel(texto, Frame1);
-        l->setObjectName(QLatin1String(nome));
-        return l;
-    };
-    auto caixa = [&](const char *nome, int maximo) {
-        auto *e = new QLineEdit(Frame1);
-        e->setObjectName(QLatin1String(nome));
-        e->setMaxLength(maximo);
+    DataCombo1 = listaDados(Frame1, "DataCombo1");
+    anoInic1 = caixa(Frame1, "anoInic1", 4);
+    mesInic1 = caixa(Frame1, "mesInic1", 2);
+    Text1 = caixa(Frame1, "Text1", 30);
+    Text2 = caixa(Frame1, "Text2", 8);
+    for (QLineEdit *e : { anoInic1, mesInic1, Text1, Text2 })
         e->installEventFilter(this);
-        return e;
-    };
-    Label1 = rotulo("Label1", QStringLiteral("Referência"));
-    DataCombo1 = new DataCombo(Frame1);
-    DataCombo1->setObjectName(QStringLiteral("DataCombo1"));
-    Label2 = rotulo("Label2", QStringLiteral("Ano"));
-    anoInic1 = caixa("anoInic1", 4);
-    Label3 = rotulo("Label3", QStringLiteral("Mês"));
-    mesInic1 = caixa("mesInic1", 2);
-    Label4 = rotulo("Label4", QStringLiteral("Descrição"));
-    Text1 = caixa("Text1", 30);
-    Label5 = rotulo("Label5", QStringLiteral("Ndoc"));
-    Text2 = caixa("Text2", 8);
-    Command5 = new QPushButton(QStringLiteral("Ok"), Frame1);
-    Command5->setObjectName(QStringLiteral("Command5"));
-    Label1->setBuddy(DataCombo1);
-    Label2->setBuddy(anoInic1);
-    Label3->setBuddy(mesInic1);
-    Label4->setBuddy(Text1);
-    Label5->setBuddy(Text2);
+    Label1 = rotulo(Frame1, "Label1", QStringLiteral("Referência"), DataCombo1);
+    Label2 = rotulo(Frame1, "Label2", QStringLiteral("Ano"), anoInic1);
+    Label3 = rotulo(Frame1, "Label3", QStringLiteral("Mês"), mesInic1);
+    Label4 = rotulo(Frame1, "Label4", QStringLiteral("Descrição"), Text1);
+    Label5 = rotulo(Frame1, "Label5", QStringLiteral("Ndoc"), Text2);
+    Command5 = botao(Frame1, "Command5", QStringLiteral("Ok"));
 
     filtros->addWidget(Label1, 0, 0);
     filtros->addWidget(DataCombo1, 0, 1);
@@ -110,12 +93,10 @@ ConsultTable::ConsultTable(Session &s, QWidget *parent)
     filtros->setColumnStretch(3, 1);
     filtros->setColumnStretch(5, 1);
 
-    tituloGrelha = new QLabel(QStringLiteral("Movimentos Molvaralizados"), this);
-    tituloGrelha->setObjectName(QStringLiteral("tituloGrelha"));
     DataGrid1 = new DataGrid(this);
     DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
+    tituloGrelha = rotulo(this, "tituloGrelha", QStringLiteral("Movimentos Molvaralizados"), DataGrid1);
     DataGrid1->setAccessibleName(tituloGrelha->text());
-    tituloGrelha->setBuddy(DataGrid1);
     DataGrid1->viewport()->installEventFilter(this);
     // Tab leaves the grid for the filters instead of walking its cells.
     DataGrid1->setTabKeyNavigation(false);
@@ -123,17 +104,9 @@ ConsultTable::ConsultTable(Session &s, QWidget *parent)
     DataGrid1->setColunaMonetaria(3);
     DataGrid1->setColunaMonetaria(12);
 
-    Command2 = new QPushButton(QStringLiteral("Apagar"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command3 = new QPushButton(QStringLiteral("Exportar"), this);
-    Command3->setObjectName(QStringLiteral("Command3"));
-    Command1 = new QPushButton(QStringLiteral("Sair"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    // No button answers Enter or Esc by itself.
-    for (QPushButton *b : { Command5, Command2, Command3, Command1 }) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
+    Command2 = botao(this, "Command2", QStringLiteral("Apagar"));
+    Command3 = botao(this, "Command3", QStringLiteral("Exportar"));
+    Command1 = botao(this, "Command1", QStringLiteral("Sair"));
 
     auto *botoes = new QHBoxLayout;
     botoes->addWidget(Command2);

@@ -2,6 +2,7 @@
 
 #include "charts/chartsource.h"
 #include "core/connection.h"
+#include "core/controlos.h"
 #include "core/datacombo.h"
 #include "core/exportaexcel.h"
 #include "core/mensagens.h"
@@ -140,70 +141,45 @@ TotConta::TotConta(Session &s, QWidget *parent)
     setWindowTitle(QStringLiteral("Totais a diferir por Conta POC"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    int nRotulo = 0;
-    auto rotulo = [&](const QString &texto, QWidget *buddy) {
-        auto *l = new QLabel(texto, this);
-        l->setObjectName(QStringLiteral("Label%1").arg(++nRotulo));
-        if (buddy)
-            l->setBuddy(buddy);
-        return l;
-    };
-    auto caixa = [&](const char *nome, int maximo) {
-        auto *e = new QLineEdit(this);
-        e->setObjectName(QLatin1String(nome));
-        e->setMaxLength(maximo);
-        return e;
-    };
-    auto botao = [&](const char *nome, const QString &texto) {
-        auto *b = new QPushButton(texto, this);
-        b->setObjectName(QLatin1String(nome));
-        // Enter belongs to the lists, never to a button.
-        b->setAutoDefault(false);
-        b->setDefault(false);
-        return b;
-    };
-
-    DataCombo1 = new DataCombo(this);
-    DataCombo1->setObjectName(QStringLiteral("DataCombo1"));
-    Desccpoc = caixa("Desccpoc", 30);
-    DataCombo2 = new DataCombo(this);
-    DataCombo2->setObjectName(QStringLiteral("DataCombo2"));
-    Descccusto = caixa("Descccusto", 30);
+    DataCombo1 = listaDados(this, "DataCombo1");
+    Desccpoc = caixa(this, "Desccpoc", 30);
+    DataCombo2 = listaDados(this, "DataCombo2");
+    Descccusto = caixa(this, "Descccusto", 30);
     DTPicker1 = new QDateEdit(QDate(2006, 7, 25), this);
     DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
     DTPicker1->setDisplayFormat(QStringLiteral("MM-yyyy"));
     // Only the program writes the totals: no length of ours may cut one.
-    vtotdeb = caixa("vtotdeb", 32767);
-    vtotcre = caixa("vtotcre", 32767);
+    vtotdeb = caixa(this, "vtotdeb", 32767);
+    vtotcre = caixa(this, "vtotcre", 32767);
     for (QLineEdit *e : { vtotdeb, vtotcre }) {
         e->setReadOnly(true);
         e->setAlignment(Qt::AlignRight);
     }
-    Text1 = caixa("Text1", 1);
-    Text2 = caixa("Text2", 1);
-    VisuButton = botao("VisuButton", QStringLiteral("Visualizar"));
-    ExportButton = botao("ExportButton", QStringLiteral("Exportar"));
-    CancelButton = botao("CancelButton", QStringLiteral("Cancelar"));
+    Text1 = caixa(this, "Text1", 1);
+    Text2 = caixa(this, "Text2", 1);
+    // Enter belongs to the lists, never to a button.
+    VisuButton = botao(this, "VisuButton", QStringLiteral("Visualizar"));
+    ExportButton = botao(this, "ExportButton", QStringLiteral("Exportar"));
+    CancelButton = botao(this, "CancelButton", QStringLiteral("Cancelar"));
 
     auto *g = new QGridLayout;
-    g->addWidget(rotulo(QStringLiteral("Ct Poc"), DataCombo1), 0, 0);
+    g->addWidget(rotulo(this, "Label1", QStringLiteral("Ct Poc"), DataCombo1), 0, 0);
     g->addWidget(DataCombo1, 0, 1);
     g->addWidget(Desccpoc, 0, 2, 1, 2);
-    g->addWidget(rotulo(QStringLiteral("(em branco: todas as contas)"), nullptr), 1, 1, 1, 3);
-    g->addWidget(rotulo(QStringLiteral("Ccusto"), DataCombo2), 2, 0);
-    g->addWidget(DataCombo2, 2, 1);
-    g->addWidget(Descccusto, 2, 2, 1, 2);
-    g->addWidget(rotulo(QStringLiteral("(em branco: todos os centros de custo)"), nullptr), 3, 1, 1, 3);
-    g->addWidget(rotulo(QStringLiteral("No (Mês)   A (D)iferir"), Text1), 4, 0);
-    g->addWidget(Text1, 4, 1, Qt::AlignLeft);
-    g->addWidget(rotulo(QStringLiteral("Por C(P)oc  (C)custo  (D)upla"), Text2), 4, 2);
-    g->addWidget(Text2, 4, 3, Qt::AlignLeft);
-    g->addWidget(rotulo(QStringLiteral("Diferido a partir de:"), DTPicker1), 5, 0);
-    g->addWidget(DTPicker1, 5, 1, Qt::AlignLeft);
-    g->addWidget(rotulo(QStringLiteral("Total Debito"), vtotdeb), 6, 0);
-    g->addWidget(vtotdeb, 6, 1);
-    g->addWidget(rotulo(QStringLiteral("Total Credito"), vtotcre), 6, 2);
-    g->addWidget(vtotcre, 6, 3);
+    g->addWidget(rotulo(this, "Label3", QStringLiteral("Ccusto"), DataCombo2), 1, 0);
+    g->addWidget(DataCombo2, 1, 1);
+    g->addWidget(Descccusto, 1, 2, 1, 2);
+    g->addWidget(rotulo(this, "Label4", QStringLiteral("(em branco: todos os centros de custo)")), 2, 1, 1, 3);
+    g->addWidget(rotulo(this, "Label5", QStringLiteral("No (Mês)   A (D)iferir"), Text1), 3, 0);
+    g->addWidget(Text1, 3, 1, Qt::AlignLeft);
+    g->addWidget(rotulo(this, "Label6", QStringLiteral("Por C(P)oc  (C)custo  (D)upla"), Text2), 3, 2);
+    g->addWidget(Text2, 3, 3, Qt::AlignLeft);
+    g->addWidget(rotulo(this, "Label7", QStringLiteral("Diferido a partir de:"), DTPicker1), 4, 0);
+    g->addWidget(DTPicker1, 4, 1, Qt::AlignLeft);
+    g->addWidget(rotulo(this, "Label8", QStringLiteral("Total Debito"), vtotdeb), 5, 0);
+    g->addWidget(vtotdeb, 5, 1);
+    g->addWidget(rotulo(this, "Label9", QStringLiteral("Total Credito"), vtotcre), 5, 2);
+    g->addWidget(vtotcre, 5, 3);
     g->setColumnStretch(1, 1);
     g->setColumnStretch(3, 1);
     Text1->setMaximumWidth(Text1->fontMetrics().horizontalAdvance(QStringLiteral("WW")) + 12);

@@ -4,7 +4,7 @@
 #include "core/inifile.h"
 #include "core/mensagens.h"
 #include "core/session.h"
-#include "session/janelas.h"
+#include "models/modelos_txt.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -59,7 +59,6 @@ MainConfSql::MainConfSql(Session &s, Momento momento, QWidget *parent)
     Procurar->setObjectName(QStringLiteral("Procurar"));
     Command11 = new QPushButton(QStringLiteral("Formato"), this);
     Command11->setObjectName(QStringLiteral("Command11"));
-    Command11->setEnabled(janelasRegistadas().fabricas.contains(QStringLiteral("Modelos_Txt")));
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
@@ -111,20 +110,9 @@ void MainConfSql::procuraFolha()
 
 void MainConfSql::abreModelos()
 {
-    const FabricaJanela fabrica = janelasRegistadas().fabricas.value(QStringLiteral("Modelos_Txt"));
-    if (!fabrica)
-        return;
-    QWidget *w = fabrica(m_s);
-    if (!w)
-        return;
-    w->setParent(this, w->windowFlags() | Qt::Dialog);
-    w->setAttribute(Qt::WA_DeleteOnClose);
-    if (auto *d = qobject_cast<QDialog *>(w)) {
-        d->open();
-    } else {
-        w->setWindowModality(Qt::WindowModal);
-        w->show();
-    }
+    auto *d = new Modelos_Txt(m_s, this);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    d->open();
 }
 
 void MainConfSql::grava()

@@ -1,11 +1,17 @@
 #include "session/mdiform1.h"
 
+#include "charts/chartconsult.h"
+#include "charts/chartdelete.h"
+#include "charts/chartnew.h"
+#include "charts/convertesnc.h"
+#include "charts/importaplanos.h"
 #include "core/connection.h"
 #include "core/guard.h"
 #include "core/mensagens.h"
 #include "core/session.h"
 #include "core/transacao.h"
-#include "session/janelas.h"
+#include "reports/consulttable.h"
+#include "reports/totconta.h"
 #include "session/main_confsql.h"
 
 #include <QAction>
@@ -54,28 +60,22 @@ MDIForm1::MDIForm1(Session &s, QWidget *parent)
 
 void MDIForm1::criaMenus()
 {
-    const Janelas &j = janelasRegistadas();
-    // An item is offered only when what it opens exists; a menu left empty is hidden.
-    auto item = [this](QMenu *menu, const char *nome, const QString &texto, bool existe, void (MDIForm1::*metodo)()) {
-        if (!existe)
-            return;
+    auto item = [this](QMenu *menu, const char *nome, const QString &texto, void (MDIForm1::*metodo)()) {
         QAction *a = menu->addAction(texto);
         a->setObjectName(QString::fromLatin1(nome));
         connect(a, &QAction::triggered, this, metodo);
     };
-    auto janela = [&j](const char *nome) { return j.fabricas.contains(QString::fromLatin1(nome)); };
-    auto rotina = [&j](const char *nome) { return j.rotinas.contains(QString::fromLatin1(nome)); };
 
     QMenu *iniciar = menuBar()->addMenu(QStringLiteral("&Iniciar"));
     iniciar->setObjectName(QStringLiteral("mnu_iniciar"));
-    item(iniciar, "conv_snc", QStringLiteral("Converter para SNC"), rotina("ConverteSnc"), &MDIForm1::convSnc);
-    item(iniciar, "config_sql_connect", QStringLiteral("&Configurações "), true, &MDIForm1::configSqlConnect);
+    item(iniciar, "conv_snc", QStringLiteral("Converter para SNC"), &MDIForm1::convSnc);
+    item(iniciar, "config_sql_connect", QStringLiteral("&Configurações "), &MDIForm1::configSqlConnect);
     iniciar->addSeparator();
-    item(iniciar, "mnu_sair", QStringLiteral("&Sair"), true, &MDIForm1::sair);
+    item(iniciar, "mnu_sair", QStringLiteral("&Sair"), &MDIForm1::sair);
 
     QMenu *manutencao = menuBar()->addMenu(QStringLiteral("&Manutenção"));
     manutencao->setObjectName(QStringLiteral("mnu_manutencao"));
-    item(manutencao, "mnu_manut_list", QStringLiteral("&Consultar"), janela("ConsultTable"), &MDIForm1::mnuManutList);
+    item(manutencao, "mnu_manut_list", QStringLiteral("&Consultar"), &MDIForm1::mnuManutList);
 
     QMenu *exportacao = menuBar()->addMenu(QStringLiteral("&Exportação"));
     exportacao->setObjectName(QStringLiteral("mnu_exportacao"));
@@ -84,23 +84,24 @@ void MDIForm1::criaMenus()
     planos->setObjectName(QStringLiteral("mnu_planos"));
     QMenu *contas = planos->addMenu(QStringLiteral("Contas"));
     contas->setObjectName(QStringLiteral("mnu_contas"));
-    item(contas, "nova_poc", QStringLiteral("Nova"), janela("New_Poc"), &MDIForm1::novaPoc);
-    item(contas, "apaga_poc", QStringLiteral("Apaga"), janela("Del_cPoc"), &MDIForm1::apagaPoc);
-    item(contas, "cons_poc", QStringLiteral("Consulta"), janela("ConsultPoc"), &MDIForm1::consPoc);
+    item(contas, "nova_poc", QStringLiteral("Nova"), &MDIForm1::novaPoc);
+    item(contas, "apaga_poc", QStringLiteral("Apaga"), &MDIForm1::apagaPoc);
+    item(contas, "cons_poc", QStringLiteral("Consulta"), &MDIForm1::consPoc);
     QMenu *analitica = planos->addMenu(QStringLiteral("&Analitica"));
     analitica->setObjectName(QStringLiteral("mnu_analitica"));
-    item(analitica, "novo_analit", QStringLiteral("Novo"), janela("New_Analit"), &MDIForm1::novoAnalit);
-    item(analitica, "apaga_analit", QStringLiteral("Apaga"), janela("Del_Analit"), &MDIForm1::apagaAnalit);
-    item(analitica, "cons_analit", QStringLiteral("Consulta"), janela("ConsultAnalit"), &MDIForm1::consAnalit);
-    item(planos, "mnu_import", QStringLiteral("Importação"), rotina("ImportaPlanos"), &MDIForm1::mnuImport);
+    item(analitica, "novo_analit", QStringLiteral("Novo"), &MDIForm1::novoAnalit);
+    item(analitica, "apaga_analit", QStringLiteral("Apaga"), &MDIForm1::apagaAnalit);
+    item(analitica, "cons_analit", QStringLiteral("Consulta"), &MDIForm1::consAnalit);
+    item(planos, "mnu_import", QStringLiteral("Importação"), &MDIForm1::mnuImport);
 
     QMenu *diversos = menuBar()->addMenu(QStringLiteral("&Diversos"));
     diversos->setObjectName(QStringLiteral("mnu_diversos"));
-    item(diversos, "tot_cpoc", QStringLiteral("&Totais por conta"), janela("Tot_conta"), &MDIForm1::totCpoc);
+    item(diversos, "tot_cpoc", QStringLiteral("&Totais por conta"), &MDIForm1::totCpoc);
 
     QMenu *acerca = menuBar()->addMenu(QStringLiteral("&Acerca"));
     acerca->setObjectName(QStringLiteral("mnu_acerca"));
 
+    // A menu without items is hidden.
     for (QMenu *m : { contas, analitica, iniciar, manutencao, exportacao, planos, diversos, acerca }) {
         bool temItens = false;
         for (QAction *a : m->actions())
@@ -129,35 +130,36 @@ void MDIForm1::actualizaEstado()
     StatusData->setText(m_s.gDataProc);
 }
 
-QWidget *MDIForm1::abreJanela(const QString &formName, bool unica)
+QMdiSubWindow *MDIForm1::abreFilha(QWidget *w)
 {
-    if (unica) {
-        if (QMdiSubWindow *aberta = m_unicas.value(formName)) {
-            mdiArea->setActiveSubWindow(aberta);
-            return aberta->widget();
-        }
-    }
-    const FabricaJanela fabrica = janelasRegistadas().fabricas.value(formName);
-    if (!fabrica)
-        return nullptr;
-    QWidget *w = fabrica(m_s);
-    if (!w)
-        return nullptr;
-    QMdiSubWindow *sub = mdiArea->addSubWindow(w);
+    auto *sub = new QMdiSubWindow(mdiArea->viewport());
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWidget(w);
+    // The area would size the frame to the window's size hint alone, and its layout would
+    // then shrink the window below the size it set for itself. Sized before it is added, the
+    // frame is also placed by that size.
+    if (w->testAttribute(Qt::WA_Resized)) {
+        sub->ensurePolished();
+        QSize pedido = w->size().expandedTo(w->sizeHint()).grownBy(sub->contentsMargins());
+        if (mdiArea->isVisible())
+            pedido = pedido.boundedTo(mdiArea->viewport()->size());
+        sub->resize(pedido);
+    }
+    mdiArea->addSubWindow(sub);
     // A window that unloads itself must not leave its empty frame behind. Queued, so
     // that a frame already being destroyed (which deletes the window) is left alone.
     connect(w, &QObject::destroyed, sub, &QMdiSubWindow::close, Qt::QueuedConnection);
     sub->show();
-    if (unica)
-        m_unicas.insert(formName, sub);
-    return w;
+    return sub;
 }
 
-bool MDIForm1::correRotina(const QString &nome)
+void MDIForm1::abreUnica(const QString &formName, const std::function<QWidget *()> &cria)
 {
-    const Rotina r = janelasRegistadas().rotinas.value(nome);
-    return r && r(m_s, this);
+    if (QMdiSubWindow *aberta = m_unicas.value(formName)) {
+        mdiArea->setActiveSubWindow(aberta);
+        return;
+    }
+    m_unicas.insert(formName, abreFilha(cria()));
 }
 
 void MDIForm1::novaPoc()
@@ -167,7 +169,7 @@ void MDIForm1::novaPoc()
     if (m_s.gPlanosExt)
         m_s.msg->informa(QStringLiteral("Abra Planos Na Aplicação Externa!"));
     else
-        abreJanela(QStringLiteral("New_Poc"));
+        abreUnica(QStringLiteral("New_Poc"), [this] { return new ChartNew(m_s, TipoPlano::Contas); });
 }
 
 void MDIForm1::apagaPoc()
@@ -177,14 +179,14 @@ void MDIForm1::apagaPoc()
     if (m_s.gPlanosExt)
         m_s.msg->informa(QStringLiteral("Apague Planos Na Aplicação Externa!"));
     else
-        abreJanela(QStringLiteral("Del_cPoc"));
+        abreUnica(QStringLiteral("Del_cPoc"), [this] { return new ChartDelete(m_s, TipoPlano::Contas); });
 }
 
 void MDIForm1::consPoc()
 {
     if (!VerificaDadosInic(m_s))
         return;
-    abreJanela(QStringLiteral("ConsultPoc"));
+    abreUnica(QStringLiteral("ConsultPoc"), [this] { return new ChartConsult(m_s, TipoPlano::Contas); });
 }
 
 void MDIForm1::novoAnalit()
@@ -194,7 +196,7 @@ void MDIForm1::novoAnalit()
     if (m_s.gPlanosExt)
         m_s.msg->informa(QStringLiteral("Abra Analitica Na Aplicação Externa!"));
     else
-        abreJanela(QStringLiteral("New_Analit"));
+        abreUnica(QStringLiteral("New_Analit"), [this] { return new ChartNew(m_s, TipoPlano::CentrosCusto); });
 }
 
 void MDIForm1::apagaAnalit()
@@ -204,7 +206,7 @@ void MDIForm1::apagaAnalit()
     if (m_s.gPlanosExt)
         m_s.msg->informa(QStringLiteral("Apague Analitica Na Aplicação Externa!"));
     else
-        abreJanela(QStringLiteral("Del_Analit"));
+        abreUnica(QStringLiteral("Del_Analit"), [this] { return new ChartDelete(m_s, TipoPlano::CentrosCusto); });
 }
 
 void MDIForm1::consAnalit()
@@ -212,20 +214,20 @@ void MDIForm1::consAnalit()
     if (!VerificaDadosInic(m_s))
         return;
     if (m_s.gAnaExt)
-        abreJanela(QStringLiteral("ConsultAnalit"));
+        abreUnica(QStringLiteral("ConsultAnalit"), [this] { return new ChartConsult(m_s, TipoPlano::CentrosCusto); });
 }
 
 void MDIForm1::mnuImport()
 {
     if (!VerificaDadosInic(m_s))
         return;
-    correRotina(QStringLiteral("ImportaPlanos"));
+    ImportaPlanos(m_s);
 }
 
 void MDIForm1::convSnc()
 {
     // A committed conversion is not offered again.
-    if (correRotina(QStringLiteral("ConverteSnc")))
+    if (ConverteSnc(m_s, this))
         if (QAction *snc = findChild<QAction *>(QStringLiteral("conv_snc")))
             snc->setEnabled(false);
 }
@@ -234,14 +236,14 @@ void MDIForm1::mnuManutList()
 {
     if (!VerificaDadosInic(m_s))
         return;
-    abreJanela(QStringLiteral("ConsultTable"), false);
+    abreFilha(new ConsultTable(m_s));
 }
 
 void MDIForm1::totCpoc()
 {
     if (!VerificaDadosInic(m_s))
         return;
-    abreJanela(QStringLiteral("Tot_conta"));
+    abreUnica(QStringLiteral("Tot_conta"), [this] { return new TotConta(m_s); });
 }
 
 void MDIForm1::configSqlConnect()

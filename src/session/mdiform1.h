@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
+
 class QAction;
 class QLabel;
 class QMdiArea;
@@ -42,18 +44,16 @@ public:
     void actualizaEstado();
 
 protected:
-    // Opens a registered window as a child; a single-instance window that is already open
-    // is brought forward. Null when no window of that name is registered.
-    virtual QWidget *abreJanela(const QString &formName, bool unica = true);
-    // Runs a registered routine; false when none is registered or it changed nothing.
-    virtual bool correRotina(const QString &nome);
-
     void closeEvent(QCloseEvent *e) override;
 
 private:
     void criaMenus();
     void carrega();
     void gravaUltimaSessao();
+    // Shows w as a child window.
+    QMdiSubWindow *abreFilha(QWidget *w);
+    // Brings the single instance of formName forward, or makes it with cria and shows it.
+    void abreUnica(const QString &formName, const std::function<QWidget *()> &cria);
 
     Session &m_s;
     QHash<QString, QPointer<QMdiSubWindow>> m_unicas;

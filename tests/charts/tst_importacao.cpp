@@ -369,7 +369,7 @@ private slots:
 
         // Cancel: nothing.
         a.msgs.responde(Mensagens::Resposta::Cancelar);
-        QVERIFY(!ImportaPlanos(s, nullptr));
+        QVERIFY(!ImportaPlanos(s));
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         QCOMPARE(a.msgs.mostradas[0].botoes, Mensagens::Botoes::OkCancelar);
         QCOMPARE(a.msgs.mostradas[0].icone, Mensagens::Icone::Nenhum);
@@ -380,7 +380,7 @@ private slots:
         // Codes are trimmed and compared trimmed, as the workbook's cells are.
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
-        QVERIFY(ImportaPlanos(s, nullptr));
+        QVERIFY(ImportaPlanos(s));
         // No message closes the import.
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         QCOMPARE(linhas(a.db(), "PlanoContas"),
@@ -393,12 +393,12 @@ private slots:
         s.gAnaliticaAtiva = true;
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
-        QVERIFY(ImportaPlanos(s, nullptr));
+        QVERIFY(ImportaPlanos(s));
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         QCOMPARE(linhas(a.db(), "PlanoCCusto"), (QStringList { "0001|2024|CC1|1|Própria", "0001|2024|CC2|1|Loja" }));
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
-        QVERIFY(!ImportaPlanos(s, nullptr));
+        QVERIFY(!ImportaPlanos(s));
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
 
         // All or nothing: one row too long for its column refuses the whole import, on both databases.
@@ -407,7 +407,7 @@ private slots:
         const QStringList depois = linhas(a.db(), "PlanoContas");
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
-        QVERIFY(!ImportaPlanos(s, nullptr));
+        QVERIFY(!ImportaPlanos(s));
         QVERIFY2(a.msgs.ultimo().contains("6301") && a.msgs.ultimo().contains("mais de 30 caracteres")
                 && a.msgs.ultimo().contains("Nada foi importado"),
             qPrintable(a.msgs.ultimo()));
@@ -419,7 +419,7 @@ private slots:
             s.gImportaExcel = excel;
             a.msgs.limpa();
             a.msgs.responde(Mensagens::Resposta::Ok);
-            QVERIFY(!ImportaPlanos(s, nullptr));
+            QVERIFY(!ImportaPlanos(s));
             QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         }
 
@@ -428,7 +428,7 @@ private slots:
         s.gTipoImp = "S";
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
-        QVERIFY(!ImportaPlanos(s, nullptr));
+        QVERIFY(!ImportaPlanos(s));
         QVERIFY2(
             a.msgs.ultimo().startsWith("Não foi possível ler os planos da base de dados externa"), qPrintable(a.msgs.ultimo()));
         QCOMPARE(linhas(a.db(), "PlanoContas"), depois);
@@ -463,7 +463,7 @@ private slots:
         auto falha = [&](const char *caso, const QString &texto) {
             a.msgs.limpa();
             a.msgs.responde(Mensagens::Resposta::Ok);
-            QVERIFY2(!ImportaPlanos(s, nullptr), caso);
+            QVERIFY2(!ImportaPlanos(s), caso);
             QCOMPARE(a.msgs.mostradas.size(), 2);
             const QString m = a.msgs.ultimo();
             QVERIFY2(m.startsWith("Não foi possível ler os planos da base de dados externa. Nada foi importado.\n\n")
@@ -519,7 +519,7 @@ private slots:
             if (eOdbc(a.dbExterna())) {
                 a.msgs.limpa();
                 a.msgs.responde(Mensagens::Resposta::Ok);
-                QVERIFY(ImportaPlanos(s, nullptr));
+                QVERIFY(ImportaPlanos(s));
                 QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
                 QCOMPARE(linhas(a.db(), "PlanoCCusto").size(), centros.size() + 300);
             }
@@ -563,12 +563,12 @@ private slots:
         s.gAnaliticaAtiva = false; // the second sheet is read all the same
 
         a.msgs.responde(Mensagens::Resposta::Cancelar);
-        QVERIFY(!ImportaPlanos(s, nullptr));
+        QVERIFY(!ImportaPlanos(s));
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas"), 2);
 
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
-        QVERIFY(ImportaPlanos(s, nullptr));
+        QVERIFY(ImportaPlanos(s));
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         const QStringList esperadas = ordenada({ "0001|2024|6221|1|Própria", "0001|2024|62211|1|Número",
             "0001|2024|6300|0|Aparada", "0001|2024|6301|0|", "0001|2024|6302|1|2024-01-15 00:00:00", "0001|2024|6303|1|0.000001",
@@ -579,14 +579,14 @@ private slots:
         // Again: each row is looked for under its own company, so nothing is added twice.
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
-        QVERIFY(!ImportaPlanos(s, nullptr));
+        QVERIFY(!ImportaPlanos(s));
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         QCOMPARE(linhas(a.db(), "PlanoContas"), esperadas);
 
         const auto recusa = [&](const QString &esperado) {
             a.msgs.limpa();
             a.msgs.responde(Mensagens::Resposta::Ok);
-            const bool mudou = ImportaPlanos(s, nullptr);
+            const bool mudou = ImportaPlanos(s);
             return !mudou && a.msgs.textos() == QStringList { "Confirma Importação", esperado };
         };
         // Each workbook is read as it is named: a ".xls" name never reads the ".xlsx" beside it.
@@ -622,7 +622,7 @@ private slots:
             pasta + "/mau.xlsx", { { { "x" }, { "0001", "6600", 1, "Boa" }, { "0001", QString(32767, '6'), 1, "Longa" } }, {} }));
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
-        QVERIFY(!ImportaPlanos(s, nullptr));
+        QVERIFY(!ImportaPlanos(s));
         QVERIFY2(a.msgs.ultimo().contains("folha 1 (\"Sheet1\"), linha 3: o código \"" + QString(80, '6') + "…\" tem mais de 22")
                 && a.msgs.ultimo().size() < 300,
             qPrintable(a.msgs.ultimo().left(300)));
@@ -645,7 +645,7 @@ private slots:
             pasta + "/mau.xlsx", { { { "x" }, { nada, "6700", 1, "Sem firma" } }, { { "x" }, { "0001", "CC3", 1, "Novo" } } }));
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
-        QVERIFY(ImportaPlanos(s, nullptr));
+        QVERIFY(ImportaPlanos(s));
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         QCOMPARE(linhas(a.db(), "PlanoContas"), esperadas);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoCCusto WHERE CCusto = 'CC3' AND CodExercicio = '2024'"), 1);
@@ -671,7 +671,7 @@ private slots:
             // The .xls reader bounds the program's data while FreeXL opens the file, then gives it back.
             rlimit antes {}, depois {};
             QCOMPARE(getrlimit(RLIMIT_DATA, &antes), 0);
-            QVERIFY2(ImportaPlanos(s, nullptr), qPrintable(a.msgs.ultimo()));
+            QVERIFY2(ImportaPlanos(s), qPrintable(a.msgs.ultimo()));
             QCOMPARE(getrlimit(RLIMIT_DATA, &depois), 0);
             QVERIFY(antes.rlim_cur == depois.rlim_cur && antes.rlim_max == depois.rlim_max);
             QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
@@ -704,7 +704,7 @@ private slots:
             s.gImpXls = nome;
             a.msgs.limpa();
             a.msgs.responde(Mensagens::Resposta::Ok);
-            return ImportaPlanos(s, nullptr);
+            return ImportaPlanos(s);
         };
         const auto recusado = [&](const QString &nome, const QString &motivo) {
             const bool mudou = importa(nome);
@@ -805,7 +805,7 @@ private slots:
         a.msgs.responde(Mensagens::Resposta::Ok);
         const QString semLeitura = noFilho(
             [&] {
-                ImportaPlanos(s, nullptr);
+                ImportaPlanos(s);
                 return a.msgs.ultimo();
             },
             true);
@@ -872,14 +872,14 @@ private slots:
         bomba("<?xml version=\"1.0\"?><!DOCTYPE sst [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]><sst><si><t>"
             + QByteArray("&e;").repeated(100000) + "</t></si></sst>");
         QString saida = noFilho([&] {
-            ImportaPlanos(s, nullptr);
+            ImportaPlanos(s);
             return a.msgs.ultimo();
         });
         QVERIFY2(saida.contains("bomba.xlsx: a parte \"xl/sharedStrings.xml\" declara um DOCTYPE") && pico(saida) < 20,
             qPrintable(saida));
         bomba("<sst>" + QByteArray("<si/>").repeated(12600000) + "</sst>");
         saida = noFilho([&] {
-            ImportaPlanos(s, nullptr);
+            ImportaPlanos(s);
             return a.msgs.ultimo();
         });
         QVERIFY2(saida.contains("bomba.xlsx: a parte \"xl/sharedStrings.xml\" tem mais textos do que os 48 MB aceites")
@@ -894,7 +894,7 @@ private slots:
         a.msgs.limpa();
         a.msgs.responde(Mensagens::Resposta::Ok);
         saida = noFilho([&] {
-            ImportaPlanos(s, nullptr);
+            ImportaPlanos(s);
             return a.msgs.ultimo();
         });
         QVERIFY2(saida.contains("as folhas têm mais linhas do que os 48 MB aceites") && pico(saida) < 100, qPrintable(saida));

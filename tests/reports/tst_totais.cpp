@@ -11,6 +11,7 @@
 
 #include <QDateEdit>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPointer>
@@ -153,6 +154,9 @@ private slots:
         QCOMPARE(j.t1->text() + j.t2->text(), QStringLiteral("DP"));
         QCOMPARE(j.data->date(), QDate(2006, 7, 25));
         QCOMPARE(j.data->displayFormat(), QStringLiteral("MM-yyyy"));
+        // A blank account is refused, so no label offers it as all accounts.
+        for (const QLabel *l : j.w->findChildren<QLabel *>())
+            QVERIFY2(!l->text().contains("todas as contas"), qPrintable(l->text()));
 
         // The description follows the code, and empties for a code not in the list.
         j.conta->setText("6211");

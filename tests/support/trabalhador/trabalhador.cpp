@@ -66,7 +66,7 @@ int main(int argc, char *argv[])
             a.sessao.gAnaliticaAtiva = true;
             a.msgs.responde(Mensagens::Resposta::Ok); // "Confirma Importação"
             pronto();
-            ImportaPlanos(a.sessao, nullptr);
+            ImportaPlanos(a.sessao);
             codigo = a.msgs.mostradas.size() == 1 ? 0 : 1;
         } else if (tarefa == QLatin1String("lista") && args.size() == 4) {
             qputenv("MOLVAR_HOME", args.at(3).toUtf8());
