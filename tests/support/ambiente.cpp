@@ -104,13 +104,17 @@ Ambiente::~Ambiente()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     fechaTodasLigacoes();
+    // So do the test's own connections (another workstation's, an administrator's).
+    for (const QString &nome : QSqlDatabase::connectionNames()) {
+        QSqlDatabase::database(nome, false).close();
+        QSqlDatabase::removeDatabase(nome);
+    }
     QStringList bases = m_externasPg;
     if (!m_basePg.isEmpty())
         bases << m_basePg;
     if (!bases.isEmpty()) {
         const QString adm = servidorPg() + QStringLiteral("Database=postgres;");
-        QSqlDatabase db = abreLigacao(adm);
-        if (db.isValid()) {
+        if (QSqlDatabase db = abreLigacao(adm); db.isValid()) {
             QSqlQuery q(db);
             for (const QString &b : bases)
                 q.exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(b));
