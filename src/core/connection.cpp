@@ -322,6 +322,8 @@ QString textoErro(const QSqlError &e)
         t = d;
     else if (!d.isEmpty() && !t.contains(d))
         t = d + QStringLiteral(": ") + t;
+    // A driver may echo the connection string, or the password alone.
+    t = ocultaSenhas(t);
     if (esperaEsgotada(e))
         return QStringLiteral("Outro posto de trabalho está a usar estes registos. Tente novamente daqui a pouco.\n(%1)").arg(t);
     return t.isEmpty() ? QStringLiteral("erro desconhecido") : t;

@@ -12,7 +12,6 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
@@ -38,23 +37,6 @@ void mostraErroExcel(Session &s, int numero, const QString &descricao)
     if (s.msg)
         s.msg->mostra(QStringLiteral("Error: %1\n\n%2").arg(numero).arg(descricao),
             tituloAplicacao() + QStringLiteral("  -  Advisory"), Mensagens::Botoes::Ok, Mensagens::Icone::Critico);
-}
-
-// Gives the written workbook `base`.xlsx, or the first free "`base` (n).xlsx": a workbook
-// already there may hold the user's edits, so it is never replaced. Empty on failure.
-QString daNome(const QString &temporario, const QString &base)
-{
-    for (int n = 1; n < 10000; ++n) {
-        const QString nome = n == 1 ? base + QStringLiteral(".xlsx") : QStringLiteral("%1 (%2).xlsx").arg(base).arg(n);
-        if (QFileInfo::exists(nome))
-            continue;
-        // rename() refuses an existing name, so a workbook that appeared meanwhile stays too.
-        if (QFile::rename(temporario, nome))
-            return nome;
-        if (!QFileInfo::exists(nome))
-            return {};
-    }
-    return {};
 }
 
 class CursorEspera
@@ -271,14 +253,14 @@ bool ExportaExcel(Session &s)
         mostraErroExcel(s, erro, QString::fromUtf8(lxw_strerror(erro)));
         return false;
     }
-    const QString destino = daNome(temporario, base);
+    QString motivo;
+    const QString destino = emEscrita.daNome(base, &motivo);
     if (destino.isEmpty()) {
         if (s.msg)
-            s.msg->informa(QStringLiteral("Não foi possível gravar a folha de cálculo \"%1.xlsx\".").arg(base), QString(),
-                Mensagens::Icone::Critico);
+            s.msg->informa(QStringLiteral("Não foi possível gravar a folha de cálculo \"%1.xlsx\": %2").arg(base, motivo),
+                QString(), Mensagens::Icone::Critico);
         return false;
     }
-    emEscrita.entregue();
     s.gExpCaminho = destino;
     const bool aberta = s.abrirFolhas && QGuiApplication::platformName() != QLatin1String("offscreen") && haProgramaParaFolhas()
         && QDesktopServices::openUrl(QUrl::fromLocalFile(destino));

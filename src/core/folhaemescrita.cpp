@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -66,16 +67,66 @@ bool FolhaEmEscrita::cria(const QString &base, QString *erro)
         }
         // Another export clearing leftovers may have found it before it was locked: then it
         // is (or is about to be) removed, and a new name is tried.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && aindaSeChama(fd, local)) {
-            m_fd = fd;
-            m_nome = nome;
-            return true;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            if (aindaSeChama(fd, local)) {
+                m_fd = fd;
+                m_nome = nome;
+                return true;
+            }
+        } else if (errno != EWOULDBLOCK) {
+            // A folder whose file system cannot lock: nothing is left behind there.
+            const int e = errno;
+            ::unlink(local.constData());
+            ::close(fd);
+            if (erro)
+                *erro
+                    = QStringLiteral("Não foi possível reservar \"%1\": %2").arg(nome, QString::fromLocal8Bit(std::strerror(e)));
+            return false;
         }
         ::close(fd);
     }
     if (erro)
         *erro = QStringLiteral("Não foi possível criar um ficheiro temporário para \"%1.xlsx\".").arg(base);
     return false;
+}
+
+QString FolhaEmEscrita::daNome(const QString &base, QString *erro)
+{
+    const QByteArray de = QFile::encodeName(m_nome);
+    for (int n = 1; n < 10000; ++n) {
+        const QString nome = n == 1 ? base + QStringLiteral(".xlsx") : QStringLiteral("%1 (%2).xlsx").arg(base).arg(n);
+        const QByteArray para = QFile::encodeName(nome);
+        // Never a check and then a rename: another export may take the name in between.
+        int r = ::renameat2(AT_FDCWD, de.constData(), AT_FDCWD, para.constData(), RENAME_NOREPLACE);
+        if (r != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)) {
+            // A file system without it: the name is first taken by a file of our own, which
+            // the rename then replaces.
+            const int fd = ::open(para.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                r = -1;
+            } else {
+                ::close(fd);
+                r = ::rename(de.constData(), para.constData());
+                if (r != 0) {
+                    const int e = errno;
+                    ::unlink(para.constData());
+                    errno = e;
+                }
+            }
+        }
+        if (r == 0) {
+            m_entregue = true;
+            return nome;
+        }
+        if (errno != EEXIST) {
+            if (erro)
+                *erro = QString::fromLocal8Bit(std::strerror(errno));
+            return {};
+        }
+    }
+    if (erro)
+        *erro = QStringLiteral("há 9999 livros com este nome");
+    return {};
 }
 
 void removeSobras(const QString &base)

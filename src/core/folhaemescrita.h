@@ -18,8 +18,10 @@ public:
     // Creates and locks a new file for `base` (a path without ".xlsx"). False with the reason.
     bool cria(const QString &base, QString *erro);
     QString nome() const { return m_nome; }
-    // The file has been given its final name: it is no longer removed.
-    void entregue() { m_entregue = true; }
+    // Gives the written file the name `base`.xlsx, or the first free "`base` (n).xlsx": a
+    // workbook already there (perhaps just written by another export, perhaps edited by the
+    // user) is never replaced. The name taken, or empty with the reason.
+    QString daNome(const QString &base, QString *erro);
 
 private:
     int m_fd = -1;

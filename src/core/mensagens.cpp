@@ -13,22 +13,22 @@ QString tituloAplicacao()
 
 void Mensagens::informa(const QString &texto, const QString &titulo, Icone icone)
 {
-    mostra(ocultaSenhas(texto), titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::Ok, icone);
+    mostra(ocultaChavesDeSenha(texto), titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::Ok, icone);
 }
 
 bool Mensagens::perguntaSimNao(const QString &texto, const QString &titulo, Icone icone)
 {
-    return mostra(ocultaSenhas(texto), titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::SimNao, icone) == Resposta::Sim;
+    return mostra(ocultaChavesDeSenha(texto), titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::SimNao, icone) == Resposta::Sim;
 }
 
 bool Mensagens::perguntaOkCancelar(const QString &texto, const QString &titulo, Icone icone)
 {
-    return mostra(ocultaSenhas(texto), titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::OkCancelar, icone) == Resposta::Ok;
+    return mostra(ocultaChavesDeSenha(texto), titulo.isEmpty() ? tituloAplicacao() : titulo, Botoes::OkCancelar, icone) == Resposta::Ok;
 }
 
 void Mensagens::erroBaseDados(const QString &accao, const QString &detalhe)
 {
-    mostra(ocultaSenhas(accao + QStringLiteral("\n\n") + detalhe), tituloAplicacao(), Botoes::Ok, Icone::Critico);
+    mostra(ocultaChavesDeSenha(accao + QStringLiteral("\n\n") + detalhe), tituloAplicacao(), Botoes::Ok, Icone::Critico);
 }
 
 Mensagens::Resposta MensagensQt::mostra(const QString &texto, const QString &titulo, Botoes botoes, Icone icone)

@@ -31,11 +31,17 @@ void registaSenha(const QString &senha)
     senhas().insert(senha);
 }
 
-QString ocultaSenhas(const QString &texto)
+QString ocultaChavesDeSenha(const QString &texto)
 {
     // An ODBC value may be enclosed in braces, with ";" and a doubled "}" inside.
     static const QRegularExpression chave(QStringLiteral("\\b(pwd|password)(\\s*=\\s*)(\\{(?:[^}]|\\}\\})*\\}?|[^;\\s\"']*)"),
         QRegularExpression::CaseInsensitiveOption);
+    QString t = texto;
+    return t.replace(chave, QStringLiteral("\\1\\2") + kMascara);
+}
+
+QString ocultaSenhas(const QString &texto)
+{
     QString t = texto;
     QMutexLocker l(&g_mutex);
     // The passwords known go first, whole and the longest first: one with a blank or a quote
@@ -55,6 +61,5 @@ QString ocultaSenhas(const QString &texto)
             i += kMascara.size();
         }
     }
-    t.replace(chave, QStringLiteral("\\1\\2") + kMascara);
-    return t;
+    return ocultaChavesDeSenha(t);
 }

@@ -243,7 +243,7 @@ bool preparaSqliteOdbc(QSqlDatabase db, QString *erro)
     if (q.exec(QStringLiteral("PRAGMA case_sensitive_like=ON")))
         return true;
     if (erro)
-        *erro = QStringLiteral("Não foi possível preparar a base de dados: %1").arg(ocultaSenhas(textoErro(q.lastError())));
+        *erro = QStringLiteral("Não foi possível preparar a base de dados: %1").arg(textoErro(q.lastError()));
     q = QSqlQuery();
     db.close();
     return false;
@@ -336,7 +336,7 @@ bool leVista(QSqlQuery &q, QString *erro)
     }
     if (q.lastError().isValid()) {
         if (erro)
-            *erro = ocultaSenhas(textoErro(q.lastError()));
+            *erro = textoErro(q.lastError());
         return false;
     }
     q = QSqlQuery(new ResultadoEmMemoria(q.driver(), registo, std::move(linhas)));

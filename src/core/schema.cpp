@@ -416,6 +416,11 @@ bool aplicaActualizacoes(QSqlDatabase db, QString *erro)
 {
     QSqlQuery q(db);
     if (ePostgres(db)) {
+        // The tables that take unique indexes are held against writers (and another
+        // workstation bringing the database up to date) before their keys are read: a key
+        // repeated after the check would make the index fail without naming the rows.
+        if (!executa(q, QStringLiteral("LOCK TABLE PlanoContas, PlanoCCusto, Modexptxt IN SHARE ROW EXCLUSIVE MODE"), {}, erro))
+            return false;
         // RestAnal.Utilizador once held 25 characters: it is widened to the user names it
         // receives (SQLite does not enforce widths; widening keeps every stored value).
         const int largura = larguraUtilizador(db, erro);

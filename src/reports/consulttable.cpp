@@ -283,8 +283,6 @@ void ConsultTable::apaga()
     if (!m_s.msg || !m_s.msg->perguntaSimNao(pergunta, QStringLiteral("Apagar"), Mensagens::Icone::Exclamacao))
         return;
 
-    // The connection again: the question may have stayed open across a server restart.
-    db = abreLigacao(m_s.gLigacao1, &erro);
     // The DELETE decides for itself which lines are open, so a line integrated since the count stays.
     QSqlQuery q(db);
     if (!db.isValid()

@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QtTest>
@@ -671,6 +672,12 @@ private slots:
         DadosLigacao::interpreta("DSN=x;Pwd=pass;");
         DadosLigacao::interpreta("DSN=x;Pwd={pass word1};");
         QCOMPARE(ocultaSenhas("senha: pass word1"), QStringLiteral("senha: ****"));
+        // Only what a database says is searched for known passwords: the program's own words stay whole.
+        DadosLigacao::interpreta(QStringLiteral("DSN=x;Pwd=exercício;"));
+        MensagensFalsas proprias;
+        proprias.informa(QStringLiteral("Sem dados do exercício. Pwd=exercício"));
+        QCOMPARE(proprias.ultimo(), QStringLiteral("Sem dados do exercício. Pwd=****"));
+        QCOMPARE(textoErro(QSqlError(QString(), QStringLiteral("exercício recusado"))), QStringLiteral("**** recusado"));
         // "}}" in braces is a "}" of the value; a password with a blank or a quote is masked whole.
         const QString dobrada = "Driver={FreeTDS};Pwd={a}}b;c=d};Uid=u;";
         QCOMPARE(DadosLigacao::interpreta(dobrada).senha, QStringLiteral("a}b;c=d"));
