@@ -70,15 +70,12 @@ bool RegistoItem::cria(QSqlDatabase db, QString *erro)
     Transacao t(db);
     if (!t.iniciada(erro) || !modeloDefinido(db, erro))
         return false;
+    // Another workstation may have created it since it was read: its row is then the one
+    // read back, and nothing fails.
     QSqlQuery q(db);
-    if (!executa(
-            q, QStringLiteral("INSERT INTO modexptxtdet (modelo, tipocod) VALUES (?, ?)"), { m_modelo, int(m_tipocod) }, erro)
-        || !t.confirma(erro))
-        return false;
-    m_existe = true;
-    m_valores.insert(QStringLiteral("modelo"), m_modelo);
-    m_valores.insert(QStringLiteral("tipocod"), int(m_tipocod));
-    return true;
+    return executa(q, QStringLiteral("INSERT INTO modexptxtdet (modelo, tipocod) VALUES (?, ?) ON CONFLICT DO NOTHING"),
+               { m_modelo, int(m_tipocod) }, erro)
+        && le(db, m_modelo, m_tipocod, erro) && t.confirma(erro);
 }
 
 QVariant RegistoItem::valor(const QString &coluna) const

@@ -540,7 +540,10 @@ private slots:
         RegistoItem r;
         QVERIFY(r.le(a.db(), kModelo, 3));
         QVERIFY(!r.existe());
+        // Another workstation codes the same line first: its row is the one this one takes.
+        QVERIFY(corre(a.db(), "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos) VALUES (?, 3, 5)", { kModelo }));
         QVERIFY(r.cria(a.db()));
+        QCOMPARE(r.valor("Lcampos").toInt(), 5);
         r.atribui(QStringLiteral("Lcampos"), 24);
         for (qint16 n = 1; n <= 24; ++n)
             GravaCampo(n, escritos, r);
