@@ -164,6 +164,8 @@ public:
             }
             if (t == QXmlStreamReader::EndElement)
                 --m_profundidade;
+            if (t != QXmlStreamReader::Invalid)
+                m_semToken = 0;
             if (t != QXmlStreamReader::Invalid || m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || m_fim
                 || !m_erroZip.isEmpty())
                 return t;
@@ -223,25 +225,20 @@ private:
         }
         if (!xml)
             return;
-        // The XML reader holds a whole text or tag before it hands it over. Between two '<' lies
-        // one of them, and no cell holds more than 32,767 characters: a much longer run is refused.
-        for (const char *p = buf, *fim = buf + n; p < fim;) {
-            const char *marca = static_cast<const char *>(std::memchr(p, '<', size_t(fim - p)));
-            m_semMarca += (marca ? marca : fim) - p;
-            if (m_semMarca > kSemMarcaMaximo) {
-                m_erroZip = QStringLiteral("tem mais de %1 KB de seguida sem marcas XML, mais do que qualquer célula")
-                                .arg(kSemMarcaMaximo / 1024);
-                return;
-            }
-            if (!marca)
-                break;
-            m_semMarca = 0;
-            p = marca + 1;
+        // The XML reader holds a whole text, tag or comment before it hands it over, and reads
+        // it again at each piece that arrives. No cell holds more than 32,767 characters: what is
+        // fed without a token coming back is bounded far below what memory and time would bear.
+        m_semToken += n;
+        if (m_semToken > kSemTokenMaximo) {
+            m_erroZip = QStringLiteral("tem mais de %1 KB de seguida num só texto, marca ou comentário XML, mais do que "
+                                       "qualquer célula")
+                            .arg(kSemTokenMaximo / 1024);
+            return;
         }
         xml->addData(QByteArray(buf, n));
     }
 
-    static constexpr qint64 kSemMarcaMaximo = 1024 * 1024;
+    static constexpr qint64 kSemTokenMaximo = 1024 * 1024;
     static constexpr int kProfundidadeMaxima = 256;
 
     bool alimenta()
@@ -256,7 +253,7 @@ private:
     bool m_aberta = false;
     bool m_fim = false;
     qint64 m_lidos = 0;
-    qint64 m_semMarca = 0;
+    qint64 m_semToken = 0;
     int m_profundidade = 0;
     QString m_erroZip;
 };

@@ -843,7 +843,11 @@ private slots:
         QVERIFY(escreveZip(a.pasta() + "/texto.xlsx",
             partesLivro(contas,
                 "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>" + QByteArray(2 << 20, 'x') + "</t></is></c></row>", textos)));
-        QVERIFY(recusado("texto.xlsx", "de seguida sem marcas XML"));
+        QVERIFY(recusado("texto.xlsx", "de seguida num só texto, marca ou comentário XML"));
+        // So is a comment, which may hold "<" anywhere.
+        QVERIFY(escreveZip(a.pasta() + "/comentario.xlsx",
+            partesLivro(contas, "<!--" + (QByteArray(999, 'x') + '<').repeated(2100) + "-->", textos)));
+        QVERIFY(recusado("comentario.xlsx", "de seguida num só texto, marca ou comentário XML"));
         // Elements nested without end, and a list of sheets without end, would hold memory out of
         // all proportion to the workbook.
         QVERIFY(escreveZip(a.pasta() + "/encaixada.xlsx",
