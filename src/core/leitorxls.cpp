@@ -6,6 +6,10 @@
 
 #include <freexl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -59,6 +63,28 @@ private:
     bool m_ativo = false;
 };
 
+// FreeXL is first let open the workbook in a child process whose data is bounded: a bound in
+// this process would hold for all its threads (the display's among them) while FreeXL runs.
+enum class Prova { Cabe, Excede, SemFilho };
+Prova provaNoFilho(const QByteArray &caminho)
+{
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return Prova::SemFilho;
+    if (pid == 0) {
+        LimiteDeDados limite(kMemoriaMaximaXls);
+        const void *xls = nullptr;
+        const int r = freexl_open(caminho.constData(), &xls);
+        ::_exit(r == FREEXL_INSUFFICIENT_MEMORY || (r == FREEXL_OK && !xls) ? 3 : 0);
+    }
+    int estado = 0;
+    while (::waitpid(pid, &estado, 0) < 0)
+        if (errno != EINTR)
+            return Prova::SemFilho;
+    // A child that ended any other way (a failed allocation FreeXL did not survive) did not fit.
+    return WIFEXITED(estado) && WEXITSTATUS(estado) == 0 ? Prova::Cabe : Prova::Excede;
+}
+
 // FreeXL hands dates over as text ("yyyy-MM-dd", "yyyy-MM-dd hh:mm:ss", "hh:mm:ss"): typed here
 // as the .xlsx reader types them, so that both formats read the same.
 QVariant dataDoFreeXl(const char *texto, int tipo)
@@ -99,10 +125,21 @@ bool LeitorXls::abre(const QString &caminho, QString *erro)
         return falha(QStringLiteral("tem mais do que os %1 MB aceites").arg(LeitorXlsx::kTamanhoMaximoParte / (1024 * 1024)));
     if (info.size() == 0)
         return falha(QStringLiteral("não é um livro .xls: está vazio"));
+    const QByteArray local = QFile::encodeName(caminho);
     int r = FREEXL_OK;
-    {
+    switch (provaNoFilho(local)) {
+    case Prova::Excede:
+        r = FREEXL_INSUFFICIENT_MEMORY;
+        break;
+    case Prova::Cabe:
+        r = freexl_open(local.constData(), &m_xls);
+        break;
+    case Prova::SemFilho: {
+        // No child to be had: bounded here, for every thread of the program while it lasts.
         LimiteDeDados limite(kMemoriaMaximaXls);
-        r = freexl_open(QFile::encodeName(caminho).constData(), &m_xls);
+        r = freexl_open(local.constData(), &m_xls);
+        break;
+    }
     }
     // FreeXL may fail without saying so, with no workbook to show for it.
     if (r == FREEXL_INSUFFICIENT_MEMORY || (r == FREEXL_OK && !m_xls))
