@@ -3,6 +3,7 @@
 #include "core/appfolder.h"
 #include "core/connection.h"
 #include "core/folhaemescrita.h"
+#include "core/leitorxlsx.h"
 #include "core/mensagens.h"
 #include "core/money.h"
 #include "core/session.h"
@@ -23,14 +24,6 @@
 #include <xlsxwriter.h>
 
 namespace {
-
-QString letraColuna(int coluna)
-{
-    QString s;
-    for (int c = coluna + 1; c > 0; c = (c - 1) / 26)
-        s.prepend(QChar(u'A' + (c - 1) % 26));
-    return s;
-}
 
 void mostraErroExcel(Session &s, int numero, const QString &descricao)
 {
@@ -238,7 +231,7 @@ bool ExportaExcel(Session &s)
         if (s.gExpRegistos == 0) {
             w.verifica(worksheet_write_number(w.ws, linha, colSoma, 0, w.fmtValor));
         } else {
-            const QString l = letraColuna(colSoma);
+            const QString l = nomeColuna(colSoma + 1);
             const QString formula = QStringLiteral("=SUM(%1%2:%1%3)").arg(l).arg(primeira + 1).arg(linha);
             w.verifica(worksheet_write_formula_num(
                 w.ws, linha, colSoma, formula.toUtf8().constData(), w.fmtValor, centimosParaDouble(soma)));

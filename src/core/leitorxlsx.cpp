@@ -13,14 +13,6 @@
 
 namespace {
 
-QString nomeColuna(int coluna)
-{
-    QString s;
-    for (int c = coluna; c > 0; c = (c - 1) / 26)
-        s.prepend(QChar(u'A' + (c - 1) % 26));
-    return s;
-}
-
 // A row number; 0 for what is missing or not a number. False past the sheet's last row.
 bool numeroDaLinha(QStringView texto, int *linha)
 {
@@ -311,6 +303,14 @@ private:
 };
 
 } // namespace
+
+QString nomeColuna(int coluna)
+{
+    QString s;
+    for (int c = coluna; c > 0; c = (c - 1) / 26)
+        s.prepend(QChar(u'A' + (c - 1) % 26));
+    return s;
+}
 
 QString referenciaCelula(int linha, int coluna)
 {

@@ -22,7 +22,8 @@ struct CelulaLivro {
     bool semResultado = false;
 };
 
-// "C3" for row 3, column 3.
+// "C" for column 3 (counted from 1), "AA" for 27; "C3" for row 3, column 3.
+QString nomeColuna(int coluna);
 QString referenciaCelula(int linha, int coluna);
 
 // What a text read from a workbook takes once held: its own slot and, unless it is empty, its
