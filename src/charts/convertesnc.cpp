@@ -15,6 +15,8 @@
 #include <QSet>
 #include <QSqlQuery>
 
+#include <optional>
+
 namespace {
 
 const int kBloco = 20000;
@@ -216,12 +218,15 @@ bool preencheMapa(QSqlDatabase db, const QSet<QString> &valores, const TabelaSnc
     return true;
 }
 
-qint64 chave(QSqlDatabase db, const QString &sql)
+// A key, or none when no row answers: every value the column holds is a key, negatives too.
+std::optional<qint64> chave(QSqlDatabase db, const QString &sql)
 {
     QString erro;
     const QVariant v = valorUnico(db, sql, {}, &erro);
     verifica(erro.isEmpty(), erro);
-    return v.isNull() ? -1 : v.toLongLong();
+    if (v.isNull())
+        return std::nullopt;
+    return v.toLongLong();
 }
 
 // The conversion inside the open transaction: the mapping of old to new values built once,
@@ -285,7 +290,7 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
         // Blocks of keys over the table; each UPDATE joins the mapping on both sides (no join
         // of Molvar to itself) and writes only rows where a side changes. Rows with one side
         // empty cannot join on it: where there are any, they take a statement of their own.
-        const QString bloco = QStringLiteral(" AND Molvar.Chave >= ? AND Molvar.Chave < ? AND Molvar.") + kPorConverter;
+        const QString bloco = QStringLiteral(" AND Molvar.Chave >= ? AND Molvar.Chave <= ? AND Molvar.") + kPorConverter;
         QSqlQuery ambos(db), soCredito(db), soDebito(db);
         prepara(ambos,
             QStringLiteral(
@@ -305,26 +310,29 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
             porBloco << &soCredito << &soDebito;
         }
         // Separate queries: SQLite reads a lone MIN or MAX straight from the index.
-        const qint64 primeira = chave(db, QStringLiteral("SELECT MIN(Chave) FROM Molvar"));
-        const qint64 ultima = chave(db, QStringLiteral("SELECT MAX(Chave) FROM Molvar"));
+        const std::optional<qint64> primeira = chave(db, QStringLiteral("SELECT MIN(Chave) FROM Molvar"));
+        const std::optional<qint64> ultima = chave(db, QStringLiteral("SELECT MAX(Chave) FROM Molvar"));
         QSqlQuery seguinte(db);
-        prepara(seguinte, QStringLiteral("SELECT MIN(Chave) FROM Molvar WHERE Chave >= ?"));
-        for (qint64 inicio = primeira; inicio >= 0 && inicio <= ultima;) {
-            const qint64 fim = inicio + kBloco;
+        prepara(seguinte, QStringLiteral("SELECT MIN(Chave) FROM Molvar WHERE Chave > ?"));
+        // Inclusive bounds, so that no block's end has to be computed past the largest key.
+        for (std::optional<qint64> inicio = primeira; inicio && ultima;) {
+            const qint64 fim = quint64(*ultima) - quint64(*inicio) < quint64(kBloco) ? *ultima : *inicio + (kBloco - 1);
             for (QSqlQuery *g : std::as_const(porBloco)) {
-                g->addBindValue(inicio);
+                g->addBindValue(*inicio);
                 g->addBindValue(fim);
                 executaPreparada(*g);
             }
             // The progress as the share of keys done; the blocks skip keys no row has.
-            const double feito = double(qMin(fim, ultima + 1) - primeira) / double(ultima + 1 - primeira);
+            const double feito = (double(fim) - double(*primeira) + 1) / (double(*ultima) - double(*primeira) + 1);
             espera.ProgressBar1->setValue(static_cast<int>(qMin<qint64>(qint64(feito * linhas), INT_MAX)));
             // Paint the progress, but take no user input while the transaction is open.
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            if (fim == *ultima)
+                break;
             seguinte.addBindValue(fim);
             executaPreparada(seguinte);
-            const bool ha = seguinte.next();
-            inicio = ha && !seguinte.value(0).isNull() ? seguinte.value(0).toLongLong() : -1;
+            inicio = seguinte.next() && !seguinte.value(0).isNull() ? std::optional<qint64>(seguinte.value(0).toLongLong())
+                                                                    : std::nullopt;
             seguinte.finish();
         }
     }

@@ -370,9 +370,18 @@ private slots:
 
         // Two workstations converting at once, held at their first write: the second waits
         // for the first, then finds nothing left to convert. Converted twice, 271111 would
-        // become 69911, as 61111 does once.
+        // become 69911, as 61111 does once. The keys span several blocks of 20 000, a negative
+        // one and 0 among them, with a row on each side of the first boundary: a block that
+        // overlaps the next, or a second run let in between the first one's blocks, converts
+        // some rows twice; a loop that takes a key for "no rows" converts none.
         QVERIFY(corre(db, "UPDATE ParamFirma SET SNC = 0"));
         QVERIFY(linha(db, "0001", "61111", "41000"));
+        for (const auto &[chave, conta] : { std::pair { -7, "271111" }, std::pair { 0, "61111" }, std::pair { 19992, "271111" },
+                 std::pair { 19993, "271111" }, std::pair { 45000, "271111" } })
+            QVERIFY(corre(db,
+                "INSERT INTO Molvar (Chave, Ref, CodFirma, Descr, Mes, Ano, Valor, CPocDeb, CPocCre) "
+                "VALUES (?, 1, '0001', 'x', 1, 2024, 10, ?, '41000')",
+                { chave, conta }));
         QVERIFY(corre(a.dbExterna(), "INSERT INTO SNC_Conv (contapoc, contasnc) VALUES ('2711', '611'), ('611', '699')"));
         {
             Barreira barreira(db, QStringLiteral("Molvar"));
@@ -385,7 +394,9 @@ private slots:
             QVERIFY2(p1.termina(), qPrintable(p1.saida()));
             QVERIFY2(p2.termina(), qPrintable(p2.saida()));
         }
-        QCOMPARE(contas(db), (QStringList { "0001|61111|41000", "0001|69911|41000" }));
+        const QStringList convertidas { "0001|61111|41000", "0001|69911|41000", "0001|61111|41000", "0001|69911|41000",
+            "0001|61111|41000", "0001|61111|41000", "0001|61111|41000" };
+        QCOMPARE(contas(db), convertidas);
         QCOMPARE(marcadas(db), 1);
 
         if (Ambiente::usaPostgres()) {
@@ -432,7 +443,7 @@ private slots:
             QVERIFY2(a.msgs.ultimo().startsWith(
                          "Erro na Conversão SNC!\n\nOutro posto de trabalho está a usar estes registos. Tente novamente"),
                 qPrintable(a.msgs.ultimo()));
-            QCOMPARE(contas(db), (QStringList { "0001|61111|41000", "0001|69911|41000" }));
+            QCOMPARE(contas(db), convertidas);
             QCOMPARE(marcadas(db), 0);
         }
     }
