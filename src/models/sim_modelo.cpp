@@ -125,10 +125,10 @@ Sim_Modelo::Sim_Modelo(Session &s, QWidget *parent)
     const QDate data = QDate::fromString(m_s.gDataProc, QStringLiteral("dd-MM-yyyy"));
     if (data.isValid())
         DTPicker1->setDate(data);
-    Text2->setText(m_proximo > 0 ? QString::number(m_proximo) : QString());
+    Text2->setText(m_proximo ? QString::number(*m_proximo) : QString());
 }
 
-qint64 Sim_Modelo::proximoNumDiario()
+std::optional<qint64> Sim_Modelo::proximoNumDiario()
 {
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
@@ -137,7 +137,7 @@ qint64 Sim_Modelo::proximoNumDiario()
         || !executa(
             q, QStringLiteral("select max(numdiario) as diamax from Molvar where CodFirma=?"), { m_s.gCodFirma }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler o número do diário."), erro);
-        return -1;
+        return std::nullopt;
     }
     if (!q.next() || q.value(0).isNull())
         return 1;

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class DataCombo;
 class QDateEdit;
 class QLabel;
@@ -29,10 +31,10 @@ public:
     QPushButton *CancelButton;
 
     // The journal number after the highest of the company's accrual rows, whatever their
-    // journal (1 when there is none); -1 when it cannot be read.
-    qint64 proximoNumDiario();
+    // journal (1 when there is none); none when it cannot be read.
+    std::optional<qint64> proximoNumDiario();
 
 private:
     Session &m_s;
-    qint64 m_proximo = 1;
+    std::optional<qint64> m_proximo = 1;
 };

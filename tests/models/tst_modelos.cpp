@@ -479,6 +479,9 @@ private slots:
         QVERIFY(corre(db, ins, { 5, "F1", "01", 40000 })); // beyond 16 bits it is still the next number
         QCOMPARE(mostra(), QStringLiteral("40001|D|2024-03-15|1"));
         QCOMPARE(conta(db, "SELECT COUNT(*) FROM Molvar"), 5);
+        // A highest number of -1 gives 0, a number like any other, not a failed read.
+        QVERIFY(corre(db, "UPDATE Molvar SET NumDiario = NumDiario - 40001 WHERE CodFirma = 'F1'"));
+        QCOMPARE(mostra(), QStringLiteral("0|D|2024-03-15|1"));
         QCOMPARE(a.msgs.mostradas.size(), 0);
 
         a.sessao.gLigacao1 = QStringLiteral("Driver=Nenhum;");
