@@ -496,7 +496,7 @@ private slots:
         for (const int e : { ENOLCK, 0 }) {
             const Escrita r = escreveLivro(ligada, { { __NR_flock, e } });
             QVERIFY(!r.trancada);
-            QVERIFY(r.caminho.endsWith(" (6).xlsx") || r.caminho.endsWith(" (7).xlsx"));
+            QCOMPARE(r.caminho, ligada + (e ? " (6).xlsx" : " (7).xlsx"));
         }
         QVERIFY(QFile::exists(sobra + "/tranca"));
         QVERIFY(escreveLivro(ligada).trancada);
