@@ -39,8 +39,7 @@ ContaSnc converteContaSnc(const QString &v, const TabelaSnc &tabela)
     if (!tiraBrancos(sufixo).isEmpty()) {
         if (nova.size() > kConta) {
             r.erro = QStringLiteral("a conta \"%1\" passa a \"%2\", que não cabe nos %3 caracteres da conta")
-                         .arg(v, nova)
-                         .arg(kConta);
+                         .arg(v, nova, QString::number(kConta));
             return r;
         }
         nova = nova.leftJustified(kConta, QLatin1Char(' ')) + sufixo;
@@ -49,7 +48,8 @@ ContaSnc converteContaSnc(const QString &v, const TabelaSnc &tabela)
         while (nova.size() > kMaximo) {
             const int branco = nova.indexOf(QLatin1Char(' '));
             if (branco < 0) {
-                r.erro = QStringLiteral("a conta \"%1\" passa a \"%2\", com mais de %3 caracteres").arg(v, nova).arg(kMaximo);
+                r.erro = QStringLiteral("a conta \"%1\" passa a \"%2\", com mais de %3 caracteres")
+                             .arg(v, nova, QString::number(kMaximo));
                 return r;
             }
             nova.remove(branco, 1);

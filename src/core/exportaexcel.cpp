@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
@@ -153,9 +154,8 @@ bool ExportaExcel(Session &s)
 
     const QString nome = QFileInfo(s.gExpFicheiro.trimmed()).completeBaseName();
     const QString base = QDir(appFolder()).filePath(nome.isEmpty() ? QStringLiteral("Exportacao") : nome);
-    // Written to a file of its own beside the workbook, then given its name; those left by
-    // interrupted exports of this name go now, unless another export is writing them.
-    removeSobras(base);
+    // Written in a directory of its own beside the workbook, then given its name; those left
+    // by interrupted exports of this name go now, unless another export is writing them.
     FolhaEmEscrita emEscrita;
     if (!emEscrita.cria(base, &e)) {
         if (s.msg)
@@ -163,12 +163,15 @@ bool ExportaExcel(Session &s)
                 QStringLiteral("Não foi possível escrever a folha de cálculo.\n\n") + e, QString(), Mensagens::Icone::Critico);
         return false;
     }
-    const QString temporario = emEscrita.nome();
+    emEscrita.removeSobras(base);
 
+    // The writer's own temporary files go into that directory too.
+    QByteArray pastaTemporaria = QFile::encodeName(emEscrita.pastaTemporaria());
     lxw_workbook_options opcoes = {};
     opcoes.constant_memory = LXW_TRUE;
+    opcoes.tmpdir = pastaTemporaria.data();
     Escritor w;
-    w.wb = workbook_new_opt(temporario.toUtf8().constData(), &opcoes);
+    w.wb = workbook_new_opt(QFile::encodeName(emEscrita.nome()).constData(), &opcoes);
     if (!w.wb) {
         mostraErroExcel(s, LXW_ERROR_CREATING_XLSX_FILE, QString::fromUtf8(lxw_strerror(LXW_ERROR_CREATING_XLSX_FILE)));
         return false;

@@ -3,11 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,25 +16,105 @@
 
 namespace {
 
-const QString kMeio = QStringLiteral(".xlsx.");
-const QString kFim = QStringLiteral(".tmp");
-const int kDigitos = 16;
+const QString kMeio = QStringLiteral(".xlsx.tmp.");
+const int kAleatorios = 6; // the letters and digits mkdtemp puts for "XXXXXX"
+const char kFolha[] = "folha.xlsx";
+const char kTranca[] = "tranca";
+const char kTrancaNova[] = "tranca.nova";
 
-// The file behind `fd` still has the name `nome`: no one removed it between open and lock.
+QString textoErrno(int e)
+{
+    return QString::fromLocal8Bit(std::strerror(e));
+}
+
+bool mesmoFicheiro(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The directory behind `fd` still has the name `nome` (a link put at that name is not it).
 bool aindaSeChama(int fd, const QByteArray &nome)
 {
     struct stat aberto {
     }, pelaNome {};
-    return ::fstat(fd, &aberto) == 0 && ::stat(nome.constData(), &pelaNome) == 0 && aberto.st_dev == pelaNome.st_dev
-        && aberto.st_ino == pelaNome.st_ino;
+    return ::fstat(fd, &aberto) == 0 && ::lstat(nome.constData(), &pelaNome) == 0 && mesmoFicheiro(aberto, pelaNome);
 }
 
-bool eSobra(const QString &ficheiro, const QString &prefixo)
+// Empties the directory `dir` and removes it, if `nome` is still its name.
+void apaga(int dir, const QByteArray &nome)
 {
-    if (!ficheiro.startsWith(prefixo) || !ficheiro.endsWith(kFim) || ficheiro.size() != prefixo.size() + kDigitos + kFim.size())
+    const int leitura = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (DIR *d = leitura >= 0 ? ::fdopendir(leitura) : nullptr) {
+        while (const dirent *e = ::readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                ::unlinkat(dir, e->d_name, 0);
+        ::closedir(d);
+    } else if (leitura >= 0) {
+        ::close(leitura);
+    }
+    if (aindaSeChama(dir, nome))
+        ::rmdir(nome.constData());
+}
+
+// Takes the lock of `fd`, the file `nome` of `dir`. False where locks fail, or where they
+// do nothing: a second opening of the file must then be refused the lock.
+bool tranca(int fd, int dir, const char *nome)
+{
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return false;
-    for (const QChar c : QStringView(ficheiro).mid(prefixo.size(), kDigitos))
-        if (!c.isDigit() && (c < QLatin1Char('a') || c > QLatin1Char('f')))
+    const int outra = ::openat(dir, nome, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const bool recusada = outra >= 0 && ::flock(outra, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (outra >= 0)
+        ::close(outra);
+    return recusada;
+}
+
+bool semSuporte(int e)
+{
+    return e == EINVAL || e == ENOSYS || e == ENOTSUP || e == EOPNOTSUPP;
+}
+
+// For a file system without the no-replace rename (NFS, FUSE): a hard link, which never
+// replaces either, and then the temporary name goes; so a crash leaves the whole workbook, at
+// the final name or only in the directory. Without hard links as well, the name is first taken
+// by an empty file, which the rename then replaces: a crash in between leaves it empty.
+int daNomeSemRenameat2(int dir, const char *para, const struct stat &folha)
+{
+    bool ligada = ::linkat(dir, kFolha, AT_FDCWD, para, 0) == 0;
+    if (!ligada && errno == EEXIST) {
+        // NFS may answer EEXIST to a request it repeats after making the link.
+        struct stat ali {
+        };
+        ligada = ::lstat(para, &ali) == 0 && mesmoFicheiro(ali, folha);
+        if (!ligada) {
+            errno = EEXIST;
+            return -1;
+        }
+    }
+    if (ligada) {
+        ::unlinkat(dir, kFolha, 0);
+        return 0;
+    }
+    if (errno != EPERM && !semSuporte(errno))
+        return -1;
+    const int fd = ::open(para, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return -1;
+    ::close(fd);
+    if (::renameat(dir, kFolha, AT_FDCWD, para) == 0)
+        return 0;
+    const int e = errno;
+    ::unlink(para);
+    errno = e;
+    return -1;
+}
+
+bool eSobra(const QString &nome, const QString &prefixo)
+{
+    if (!nome.startsWith(prefixo) || nome.size() != prefixo.size() + kAleatorios)
+        return false;
+    for (const QChar c : QStringView(nome).mid(prefixo.size()))
+        if (c.unicode() > 127 || !c.isLetterOrNumber())
             return false;
     return true;
 }
@@ -42,85 +123,90 @@ bool eSobra(const QString &ficheiro, const QString &prefixo)
 
 FolhaEmEscrita::~FolhaEmEscrita()
 {
-    if (m_fd < 0)
+    if (m_dir < 0)
         return;
-    // Removed while still locked, so that no other export can take it meanwhile.
-    if (!m_entregue)
-        QFile::remove(m_nome);
-    ::close(m_fd);
+    // Removed while still locked, so that no other export takes it meanwhile.
+    apaga(m_dir, QFile::encodeName(m_pasta));
+    if (m_tranca >= 0)
+        ::close(m_tranca);
+    ::close(m_dir);
 }
 
 bool FolhaEmEscrita::cria(const QString &base, QString *erro)
 {
-    for (int tentativa = 0; tentativa < 100; ++tentativa) {
-        const QString nome = base + kMeio
-            + QStringLiteral("%1").arg(QRandomGenerator::system()->generate64(), kDigitos, 16, QLatin1Char('0')) + kFim;
-        const QByteArray local = QFile::encodeName(nome);
-        const int fd = ::open(local.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            if (erro)
-                *erro
-                    = QStringLiteral("Não foi possível criar \"%1\": %2").arg(nome, QString::fromLocal8Bit(std::strerror(errno)));
-            return false;
+    const auto falha = [&](const QString &motivo) {
+        if (erro)
+            *erro = QStringLiteral("Não foi possível criar uma pasta temporária para \"%1.xlsx\": %2").arg(base, motivo);
+        return false;
+    };
+    for (int tentativa = 0; tentativa < 10; ++tentativa) {
+        QByteArray modelo = QFile::encodeName(base + kMeio) + QByteArray(kAleatorios, 'X');
+        if (!::mkdtemp(modelo.data()))
+            return falha(textoErrno(errno));
+        // Opened by name: it must be the directory just made, not one that another user of
+        // the folder put at that name meanwhile.
+        const int dir = ::open(modelo.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st {
+        };
+        if (dir < 0 || ::fstat(dir, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+            if (dir >= 0)
+                ::close(dir);
+            continue;
         }
-        // Another export clearing leftovers may have found it before it was locked: then it
-        // is (or is about to be) removed, and a new name is tried.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            if (aindaSeChama(fd, local)) {
-                m_fd = fd;
-                m_nome = nome;
-                return true;
-            }
-        } else if (errno != EWOULDBLOCK) {
-            // A folder whose file system cannot lock: nothing is left behind there.
-            const int e = errno;
-            ::unlink(local.constData());
-            ::close(fd);
-            if (erro)
-                *erro
-                    = QStringLiteral("Não foi possível reservar \"%1\": %2").arg(nome, QString::fromLocal8Bit(std::strerror(e)));
-            return false;
+        m_dir = dir;
+        m_pasta = QFile::decodeName(modelo);
+        // The lock file takes its name once locked: a cleaner never finds it unlocked while
+        // its export lives.
+        m_tranca = ::openat(m_dir, kTrancaNova, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (m_tranca < 0)
+            return falha(textoErrno(errno));
+        m_trancada = tranca(m_tranca, m_dir, kTrancaNova) && ::renameat(m_dir, kTrancaNova, m_dir, kTranca) == 0;
+        if (!m_trancada) {
+            // Locks that fail or do nothing (NFS without its lock service): the export goes on
+            // with no lock file, and no export takes its directory for abandoned.
+            ::unlinkat(m_dir, kTrancaNova, 0);
+            ::close(m_tranca);
+            m_tranca = -1;
         }
-        ::close(fd);
+        return true;
     }
-    if (erro)
-        *erro = QStringLiteral("Não foi possível criar um ficheiro temporário para \"%1.xlsx\".").arg(base);
-    return false;
+    return falha(QStringLiteral("a pasta criada foi trocada por outra."));
+}
+
+QString FolhaEmEscrita::pastaTemporaria() const
+{
+    // /proc reaches the directory by its descriptor; without /proc, only its name is left.
+    const QString porDescritor = QStringLiteral("/proc/self/fd/%1").arg(m_dir);
+    return QFileInfo::exists(porDescritor) ? porDescritor : m_pasta;
+}
+
+QString FolhaEmEscrita::nome() const
+{
+    return pastaTemporaria() + QLatin1Char('/') + QLatin1String(kFolha);
 }
 
 QString FolhaEmEscrita::daNome(const QString &base, QString *erro)
 {
-    const QByteArray de = QFile::encodeName(m_nome);
+    struct stat folha {
+    };
+    if (::fstatat(m_dir, kFolha, &folha, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (erro)
+            *erro = textoErrno(errno);
+        return {};
+    }
     for (int n = 1; n < 10000; ++n) {
-        const QString nome = n == 1 ? base + QStringLiteral(".xlsx") : QStringLiteral("%1 (%2).xlsx").arg(base).arg(n);
+        const QString nome
+            = n == 1 ? base + QStringLiteral(".xlsx") : QStringLiteral("%1 (%2).xlsx").arg(base, QString::number(n));
         const QByteArray para = QFile::encodeName(nome);
         // Never a check and then a rename: another export may take the name in between.
-        int r = ::renameat2(AT_FDCWD, de.constData(), AT_FDCWD, para.constData(), RENAME_NOREPLACE);
-        if (r != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)) {
-            // A file system without it: the name is first taken by a file of our own, which
-            // the rename then replaces.
-            const int fd = ::open(para.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0) {
-                r = -1;
-            } else {
-                ::close(fd);
-                r = ::rename(de.constData(), para.constData());
-                if (r != 0) {
-                    const int e = errno;
-                    ::unlink(para.constData());
-                    errno = e;
-                }
-            }
-        }
-        if (r == 0) {
-            m_entregue = true;
+        int r = ::renameat2(m_dir, kFolha, AT_FDCWD, para.constData(), RENAME_NOREPLACE);
+        if (r != 0 && semSuporte(errno))
+            r = daNomeSemRenameat2(m_dir, para.constData(), folha);
+        if (r == 0)
             return nome;
-        }
         if (errno != EEXIST) {
             if (erro)
-                *erro = QString::fromLocal8Bit(std::strerror(errno));
+                *erro = textoErrno(errno);
             return {};
         }
     }
@@ -129,21 +215,31 @@ QString FolhaEmEscrita::daNome(const QString &base, QString *erro)
     return {};
 }
 
-void removeSobras(const QString &base)
+void FolhaEmEscrita::removeSobras(const QString &base) const
 {
+    if (!m_trancada)
+        return;
     const QFileInfo fi(base);
     const QDir pasta = fi.absoluteDir();
     const QString prefixo = fi.fileName() + kMeio;
-    for (const QString &ficheiro : pasta.entryList(QDir::Files | QDir::Hidden)) {
-        if (!eSobra(ficheiro, prefixo))
+    for (const QString &nome : pasta.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (!eSobra(nome, prefixo))
             continue;
-        const QByteArray local = QFile::encodeName(pasta.filePath(ficheiro));
-        const int fd = ::open(local.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
+        const QByteArray local = QFile::encodeName(pasta.filePath(nome));
+        const int dir = ::open(local.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (dir < 0)
             continue;
-        // A lock refused: an export is writing it.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && aindaSeChama(fd, local))
-            ::unlink(local.constData());
-        ::close(fd);
+        struct stat st {
+        };
+        const int fd
+            = ::fstat(dir, &st) == 0 && st.st_uid == ::geteuid() ? ::openat(dir, kTranca, O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1;
+        // Abandoned only when its lock file is there, still named, and no export holds it.
+        struct stat t {
+        };
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &t) == 0 && t.st_nlink > 0)
+            apaga(dir, local);
+        if (fd >= 0)
+            ::close(fd);
+        ::close(dir);
     }
 }

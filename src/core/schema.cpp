@@ -181,10 +181,14 @@ bool repetidas(QSqlDatabase db, QStringList *nomes, QString *erro)
             return false;
         const int partes = static_cast<int>(chave.count(QLatin1Char(',')) + 1);
         while (q.next()) {
-            QString nome = QString::fromUtf8(u.nomes);
+            // One arg() for all parts: a part holding "%1" is not filled in by the next.
+            QStringList v;
             for (int i = 0; i < partes; ++i)
-                nome = nome.arg(q.value(i).toString().trimmed());
-            *nomes << QStringLiteral("%1: %2 (%3 linhas)").arg(QLatin1String(u.tabela), nome).arg(q.value(partes).toInt());
+                v << q.value(i).toString().trimmed();
+            const QString modelo = QString::fromUtf8(u.nomes);
+            const QString nome = partes == 1 ? modelo.arg(v[0]) : modelo.arg(v[0], v[1], v[2]);
+            *nomes << QStringLiteral("%1: %2 (%3 linhas)")
+                          .arg(QLatin1String(u.tabela), nome, QString::number(q.value(partes).toInt()));
         }
         if (q.lastError().isValid()) {
             *erro = textoErro(q.lastError());

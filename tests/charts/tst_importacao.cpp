@@ -939,11 +939,11 @@ private slots:
         for (const char *indice : { "ux_planocontas", "ux_planoccusto", "ux_modexptxt" })
             QVERIFY(corre(db, QStringLiteral("DROP INDEX %1").arg(QLatin1String(indice))));
         QVERIFY(criaConta(db, "0001", 2024, "6211", "Uma") && criaConta(db, "0001", 2024, "6211", "Outra"));
-        QVERIFY(corre(db, "INSERT INTO Modexptxt (Modelo) VALUES ('M1'), (' M1  ')"));
+        QVERIFY(corre(db, "INSERT INTO Modexptxt (Modelo) VALUES ('%1M'), (' %1M  ')"));
         QString erro;
         QVERIFY(!criaBaseDados(a.sessao.gLigacao1, &erro));
         QVERIFY2(erro.contains("PlanoContas: firma 0001, exercício 2024, conta 6211 (2 linhas)")
-                && erro.contains("Modexptxt: modelo M1 (2 linhas)"),
+                && erro.contains("Modexptxt: modelo %1M (2 linhas)"),
             qPrintable(erro));
         // The start-up brings such a database up to date the same way.
         erro.clear();

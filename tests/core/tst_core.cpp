@@ -3,6 +3,7 @@
 #include "core/datacombo.h"
 #include "core/datagrid.h"
 #include "core/exportaexcel.h"
+#include "core/folhaemescrita.h"
 #include "core/guard.h"
 #include "core/inifile.h"
 #include "core/leitorxlsx.h"
@@ -17,6 +18,77 @@
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstddef>
+#include <functional>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Falhas = QList<std::pair<int, int>>;
+
+// Runs `f` on a thread of its own on which each system call of `falhas` fails with its error
+// (0: succeeds doing nothing), as on a file system that lacks it.
+bool semChamadas(const Falhas &falhas, const std::function<void()> &f)
+{
+    std::vector<sock_filter> p { BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)) };
+    for (const auto &[nr, e] : falhas) {
+        p.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<__u32>(nr), 0, 1));
+        p.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<__u32>(e)));
+    }
+    p.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    bool ok = false;
+    std::thread t([&] {
+        const sock_fprog prog { static_cast<unsigned short>(p.size()), p.data() };
+        ok = ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &prog) == 0;
+        if (ok)
+            f();
+    });
+    t.join();
+    return ok;
+}
+
+QByteArray conteudo(const QString &caminho)
+{
+    QFile f(caminho);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool escreve(const QString &caminho, const QByteArray &bytes)
+{
+    QFile f(caminho);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+struct Escrita {
+    bool trancada = true;
+    QString caminho;
+};
+
+// What an export does with its files, written by name as the workbook writer does.
+Escrita escreveLivro(const QString &base, const Falhas &falhas = {})
+{
+    Escrita r;
+    semChamadas(falhas, [&] {
+        FolhaEmEscrita f;
+        if (!f.cria(base, nullptr))
+            return;
+        r.trancada = f.trancada();
+        f.removeSobras(base);
+        if (escreve(f.nome(), "livro"))
+            r.caminho = f.daNome(base, nullptr);
+    });
+    return r;
+}
+
+} // namespace
 
 class TstCore : public QObject
 {
@@ -377,6 +449,66 @@ private slots:
         QCOMPARE(a.msgs.mostradas.size(), 1);
         QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível ler os dados")));
         QVERIFY(!QFile::exists(appFolder() + "/nada.xlsx"));
+
+        // Another user of a shared folder plants a link to a file of the user at each name the
+        // export opens: the file stays whole.
+        s.gExpSql = "SELECT ref FROM Molvar WHERE CodFirma = ?";
+        s.gExpFicheiro = "ligada";
+        const QString ligada = appFolder() + "/ligada";
+        const QString vitima = a.pasta() + "/vitima";
+        QVERIFY(escreve(vitima, "intacta") && QFile::link(vitima, ligada + ".xlsx"));
+        QVERIFY(ExportaExcel(s));
+        QCOMPARE(s.gExpCaminho, ligada + " (2).xlsx");
+        QString movida;
+        {
+            FolhaEmEscrita f;
+            QVERIFY(f.cria(ligada, nullptr));
+            struct stat st {
+            };
+            QVERIFY(::stat(QFile::encodeName(f.pasta()).constData(), &st) == 0);
+            QCOMPARE(st.st_mode & 0777, 0700u);
+            // In a folder without the sticky bit he may rename the directory and put one of his
+            // own at its name: the workbook is still written in the directory made.
+            movida = f.pasta() + "-movida";
+            QVERIFY(QDir().rename(f.pasta(), movida) && QDir().mkdir(f.pasta()));
+            QVERIFY(QFile::link(vitima, f.pasta() + "/folha.xlsx"));
+            QVERIFY(escreve(f.nome(), "livro"));
+            QCOMPARE(f.daNome(ligada, nullptr), ligada + " (3).xlsx");
+            QVERIFY(QDir(f.pasta()).removeRecursively());
+        }
+        QVERIFY(QDir().rmdir(movida));
+        QCOMPARE(conteudo(ligada + " (3).xlsx"), QByteArray("livro"));
+        // Without the no-replace rename (NFS, FUSE), a hard link takes the name, so that no rename
+        // over an empty file there is needed; without hard links either, that is the last way.
+        const Falhas semRenameat2 { { __NR_renameat2, EINVAL }, { __NR_rename, EPERM }, { __NR_renameat, EPERM } };
+        QCOMPARE(escreveLivro(ligada, semRenameat2).caminho, ligada + " (4).xlsx");
+        QCOMPARE(escreveLivro(ligada, { { __NR_renameat2, EINVAL }, { __NR_linkat, EPERM }, { __NR_link, EPERM } }).caminho,
+            ligada + " (5).xlsx");
+        QCOMPARE(conteudo(ligada + " (5).xlsx"), QByteArray("livro"));
+        QCOMPARE(conteudo(vitima), QByteArray("intacta"));
+        QCOMPARE(QFileInfo(ligada + ".xlsx").symLinkTarget(), vitima);
+        QCOMPARE(QDir(appFolder()).entryList({ "ligada.xlsx.tmp.*" }, QDir::AllEntries | QDir::Hidden), QStringList());
+
+        // Where locks fail (NFS without its lock service) or do nothing, an export goes on
+        // without one, and takes no directory of another export for abandoned.
+        const QString sobra = ligada + ".xlsx.tmp.Ab12cd";
+        QVERIFY(QDir().mkdir(sobra) && escreve(sobra + "/tranca", ""));
+        for (const int e : { ENOLCK, 0 }) {
+            const Escrita r = escreveLivro(ligada, { { __NR_flock, e } });
+            QVERIFY(!r.trancada);
+            QCOMPARE(r.caminho, ligada + (e ? " (6).xlsx" : " (7).xlsx"));
+        }
+        QVERIFY(QFile::exists(sobra + "/tranca"));
+        QVERIFY(escreveLivro(ligada).trancada);
+        QVERIFY(!QFileInfo::exists(sobra));
+
+        // A folder whose path holds "%1": the next free name is made in it, not from its path.
+        const QString pasta = a.pasta() + "/a%1b";
+        qputenv("MOLVAR_HOME", pasta.toUtf8());
+        s.gExpFicheiro = "outra";
+        QVERIFY(ExportaExcel(s) && ExportaExcel(s));
+        qputenv("MOLVAR_HOME", a.pasta().toUtf8());
+        QCOMPARE(s.gExpCaminho, pasta + "/outra (2).xlsx");
     }
 };
 

@@ -468,11 +468,12 @@ private slots:
         // A date the line was integrated on: a date cell on either database.
         QVERIFY(corre(a.db(), "UPDATE Molvar SET DataCtb = ? WHERE Ref = 1 AND Mes = 1", { QDate(2024, 2, 29) }));
         const QString primeiro = appFolder() + "/0001ExportApagContab.xlsx";
-        // A temporary workbook left by an interrupted export of this name goes at the next one;
-        // one that another export is writing stays.
-        const QString resto = primeiro + ".0123456789abcdef.tmp";
-        {
-            QFile f(resto);
+        // The directory of an export of this name that ended before its workbook took its name
+        // goes at the next export; that of an export still writing stays.
+        const QString resto = primeiro + ".tmp.Ab12cd";
+        QVERIFY(QDir().mkdir(resto));
+        for (const char *nome : { "/tranca", "/folha.xlsx" }) {
+            QFile f(resto + nome);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write("meio escrito") > 0);
         }
         auto outraExportacao = std::make_unique<FolhaEmEscrita>();
@@ -481,10 +482,10 @@ private slots:
         // Right after opening, the whole list; not opened (tests turn that off), it says where it went.
         QTest::mouseClick(j.exportar, Qt::LeftButton);
         QCOMPARE(a.msgs.textos(), QStringList { "A folha de cálculo foi gravada em " + QDir::toNativeSeparators(primeiro) });
-        QVERIFY(!QFile::exists(resto));
-        QVERIFY(QFile::exists(outraExportacao->nome()));
+        QVERIFY(!QFileInfo::exists(resto));
+        QVERIFY(QFile::exists(outraExportacao->pasta() + "/tranca"));
         outraExportacao.reset();
-        QCOMPARE(QDir(appFolder()).entryList({ "*.tmp" }), QStringList());
+        QCOMPARE(QDir(appFolder()).entryList({ "*.tmp.*" }, QDir::AllEntries | QDir::Hidden), QStringList());
         QCOMPARE(a.sessao.gExpRegistos, 16);
         QCOMPARE(a.sessao.gExpTipo, 2);
         QCOMPARE(a.sessao.gTipoExp, QStringLiteral("X"));
@@ -591,7 +592,7 @@ private slots:
             QCOMPARE(x.ultimaLinha(1), 4 + 20000 + 1);
             QCOMPARE(x.valor(1, "C20005").toString(), QStringLiteral("Soma:"));
         }
-        QCOMPARE(QDir(partilhada.path()).entryList(QDir::Files).size(), 3);
+        QCOMPARE(QDir(partilhada.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 3);
     }
 
     void falhasDaBase()
