@@ -186,7 +186,7 @@ bool repetidas(QSqlDatabase db, QStringList *nomes, QString *erro)
             for (int i = 0; i < partes; ++i)
                 v << q.value(i).toString().trimmed();
             const QString modelo = QString::fromUtf8(u.nomes);
-            const QString nome = partes == 1 ? modelo.arg(v[0]) : modelo.arg(v[0], v[1], v[2]);
+            const QString nome = partes == 1 ? modelo.arg(v.value(0)) : modelo.arg(v.value(0), v.value(1), v.value(2));
             *nomes << QStringLiteral("%1: %2 (%3 linhas)")
                           .arg(QLatin1String(u.tabela), nome, QString::number(q.value(partes).toInt()));
         }
