@@ -814,12 +814,12 @@ private slots:
             recusado("formula.xlsx", "folha 1 (\"Contas\"), célula C2: tem uma fórmula cujo resultado o ficheiro não guarda"));
         // A sheet name and a code that hold "%1" are quoted as they are.
         p = partesLivro(
-            QByteArray(contas).replace("t=\"s\"><v>0</v>", "t=\"inlineStr\"><is><t>62%1" + QByteArray(30, '0') + "</t></is>"),
+            QByteArray(contas).replace("t=\"s\"><v>0</v>", "t=\"inlineStr\"><is><t>62%1" + QByteArray(30, 'x') + "</t></is>"),
             centros, textos);
         p[0].dados.replace("name=\"Contas\"", "name=\"Contas %1\"");
         QVERIFY(escreveZip(a.pasta() + "/percentagem.xlsx", p));
         QVERIFY(recusado("percentagem.xlsx",
-            "folha 1 (\"Contas %1\"), linha 2: o código \"62%1" + QByteArray(30, '0') + "\" tem mais de 22 caracteres"));
+            "folha 1 (\"Contas %1\"), linha 2: o código \"62%1" + QByteArray(30, 'x') + "\" tem mais de 22 caracteres"));
         QVERIFY(escreveZip(a.pasta() + "/coluna.xlsx",
             partesLivro(contas, centros + "<row r=\"3\"><c r=\"AAAAAAAB3\"><v>1</v></c></row>", textos)));
         QVERIFY(recusado("coluna.xlsx", "a referência \"AAAAAAAB3\" da folha \"Centros\" passa a última coluna (XFD)"));
@@ -917,6 +917,10 @@ private slots:
         QVERIFY(escreveZip(a.pasta() + "/nome.xlsx", p));
         QVERIFY(
             recusado("nome.xlsx", "o nome da folha \"" + QByteArray(32, 'c') + "\" passa os 31 caracteres que o Excel aceita"));
+        p = partesLivro(contas, centros, textos);
+        p[1].dados.replace("worksheets/sheet1.xml", "worksheets/" + QByteArray(200, 'x'));
+        QVERIFY(escreveZip(a.pasta() + "/alvo.xlsx", p));
+        QVERIFY(recusado("alvo.xlsx", "falta a parte \"xl/worksheets/" + QByteArray(66, 'x') + "…\"."));
         // Shared strings that would take gigabytes, or hundreds of MB, from a few KB: entities that a
         // DOCTYPE declares, expanded thousands of times, and 12.6 million empty entries. Each is read
         // in a child whose memory is bounded; the workbook has one sheet, so that nothing gets written.
