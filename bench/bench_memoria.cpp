@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include <minizip/zip.h>
+#include <xlsxwriter.h>
 
 namespace {
 
@@ -93,6 +94,54 @@ bool escreveBomba(const QString &caminho, const char *parte, qint64 tamanho, con
     return zipClose(z, nullptr) == ZIP_OK && ok;
 }
 
+// A chart as Excel writes it, its texts in the shared strings: `contas` accounts of 8-character
+// codes and 30-character descriptions, and 1,000 cost centres.
+bool escreveGrande(const QString &caminho, int contas)
+{
+    lxw_workbook *wb = workbook_new(QFile::encodeName(caminho).constData());
+    if (!wb)
+        return false;
+    lxw_error e = LXW_NO_ERROR;
+    const auto texto = [&](lxw_worksheet *ws, int l, int c, const QString &t) {
+        if (e == LXW_NO_ERROR)
+            e = worksheet_write_string(ws, lxw_row_t(l), lxw_col_t(c), t.toUtf8().constData(), nullptr);
+    };
+    for (int folha = 1; folha <= 2; ++folha) {
+        lxw_worksheet *ws = workbook_add_worksheet(wb, nullptr);
+        texto(ws, 0, 0, QStringLiteral("Firma"));
+        for (int i = 0, n = folha == 1 ? contas : 1000; i < n; ++i) {
+            texto(ws, i + 1, 0, QStringLiteral("0001"));
+            texto(ws, i + 1, 1, QStringLiteral("%1").arg(i + (folha == 1 ? 60000000 : 0), 8, 10, QLatin1Char('0')));
+            if (e == LXW_NO_ERROR)
+                e = worksheet_write_number(ws, lxw_row_t(i + 1), 2, i % 7 ? 1 : 0, nullptr);
+            texto(ws, i + 1, 3, QStringLiteral("Conta de um plano grande %1").arg(i, 6, 10, QLatin1Char('0')).left(30));
+        }
+    }
+    return workbook_close(wb) == LXW_NO_ERROR && e == LXW_NO_ERROR;
+}
+
+// A small workbook whose 60 sheet names and 60 relationship targets hold about 1 MB each.
+bool escreveNomes(const QString &caminho)
+{
+    const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    QByteArray folhas, alvos;
+    for (int i = 1; i <= 60; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        folhas += "<sheet name=\"" + QByteArray(1000000, 'n') + n + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
+        alvos += "<Relationship Id=\"rId" + n + "\" Type=\"" + rel + "/worksheet\" Target=\"" + QByteArray(1000000, 'a') + n
+            + "\"/>";
+    }
+    zipFile z = zipOpen64(QFile::encodeName(caminho).constData(), APPEND_STATUS_CREATE);
+    if (!z)
+        return false;
+    const bool ok = entrada(z, "xl/workbook.xml",
+                        "<workbook " + kNs + " xmlns:r=\"" + rel + "\"><sheets>" + folhas + "</sheets></workbook>")
+        && entrada(z, "xl/_rels/workbook.xml.rels",
+            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" + alvos
+                + "</Relationships>");
+    return zipClose(z, nullptr) == ZIP_OK && ok;
+}
+
 } // namespace
 
 int memoriaImportacao(const QString &livro)
@@ -121,7 +170,8 @@ int memoriaImportacao(const QString &livro)
 }
 
 // The peak memory of the workbook import, each workbook in a process of its own so that the
-// figures do not mix: a workbook of 50,000 accounts, a bomb that declares a 1 GiB sheet, a
+// figures do not mix: a workbook of 50,000 accounts, one of 200,000 with shared strings, one
+// whose sheet names and relationship targets hold 1 MB each, a bomb that declares a 1 GiB sheet, a
 // 60 MB sheet whose rows end at row 3, a sheet whose one cell holds 60 MB of text, a cell of
 // entities that a DOCTYPE declares, and 63 MB of empty shared strings.
 static BenchCaminho memoria("memória da importação de livros", [](BenchContexto &ctx) {
@@ -136,6 +186,10 @@ static BenchCaminho memoria("memória da importação de livros", [](BenchContex
     const Caso casos[] = {
         { QStringLiteral("memoria_50000.xlsx"), QStringLiteral("livro de 50 000 contas"),
             [&](const QString &c) { return escreveLivro(c, s); } },
+        { QStringLiteral("memoria_200000.xlsx"), QStringLiteral("livro de 200 000 contas, descrições de 30 caracteres"),
+            [](const QString &c) { return escreveGrande(c, 200000); } },
+        { QStringLiteral("memoria_nomes.xlsx"), QStringLiteral("60 nomes de folha e 60 alvos de 1 MB"),
+            [](const QString &c) { return escreveNomes(c); } },
         { QStringLiteral("memoria_bomba.xlsx"), QStringLiteral("bomba: folha de 1 GiB declarada"),
             [](const QString &c) {
                 return escreveBomba(c, "xl/worksheets/sheet1.xml", qint64(1) << 30,

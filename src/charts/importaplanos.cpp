@@ -25,9 +25,56 @@ struct LinhaPlano {
     QString designacao;
 };
 
-// What the rows read from a workbook's sheets may take once held. A real chart of 50,000
-// accounts takes about 12 MB; a sheet under the reader's caps of tiny rows would take hundreds.
-constexpr qint64 kLinhasMaximas = 48LL * 1024 * 1024;
+// The rows of one chart, packed: each its flag, then the UTF-8 length and bytes of its company,
+// code and description. 200,000 accounts take about 12 MB so, and 70 MB as QStrings.
+class Linhas
+{
+public:
+    void junta(const LinhaPlano &l)
+    {
+        m_dados += char(l.lancamento);
+        for (const QString *t : { &l.firma, &l.codigo, &l.designacao }) {
+            const QByteArray u = t->toUtf8();
+            for (int b = 0; b < 4; ++b)
+                m_dados += char(quint32(u.size()) >> (8 * b));
+            m_dados += u;
+        }
+    }
+    qint64 bytes() const { return m_dados.size(); }
+    // Each row in turn, until f returns false.
+    template <class F> bool percorre(F f) const
+    {
+        LinhaPlano l;
+        const char *d = m_dados.constData();
+        for (qsizetype i = 0; i < m_dados.size();) {
+            l.lancamento = d[i++];
+            for (QString *t : { &l.firma, &l.codigo, &l.designacao }) {
+                qsizetype n = 0;
+                for (int b = 0; b < 4; ++b)
+                    n |= qsizetype(uchar(d[i++])) << (8 * b);
+                *t = QString::fromUtf8(d + i, n);
+                i += n;
+            }
+            if (!f(l))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    QByteArray m_dados;
+};
+
+// What the rows read from a workbook's sheets may take once held, with the key by which each is
+// added once. A chart of 200,000 accounts (8-character codes, 30-character descriptions) takes
+// about 34 MB; a sheet under the reader's caps of tiny rows would take hundreds.
+constexpr qint64 kLinhasMaximas = 64LL * 1024 * 1024;
+
+// What the import keeps to add a row once: its key and the key's slot in a hash.
+qint64 custoChave(const LinhaPlano &l)
+{
+    return custoTexto(l.firma + QChar(0) + l.codigo) + 32;
+}
 
 // The own table of one chart and the widths of its columns.
 struct Destino {
@@ -53,7 +100,8 @@ QString validaLinha(const LinhaPlano &l, TipoPlano t)
     if (l.codigo.isEmpty())
         return QStringLiteral("falta o código");
     if (l.codigo.size() > d.larguraCodigo)
-        return QStringLiteral("o código \"%1\" tem mais de %2 caracteres").arg(citacao(l.codigo)).arg(d.larguraCodigo);
+        return QStringLiteral("o código \"%1\" tem mais de %2 caracteres")
+            .arg(citacao(l.codigo), QString::number(d.larguraCodigo));
     if (l.designacao.size() > 30)
         return QStringLiteral("a descrição \"%1\" tem mais de 30 caracteres").arg(citacao(l.designacao));
     return {};
@@ -100,8 +148,7 @@ bool presentes(QSqlDatabase db, TipoPlano t, const QString &ano, QSet<QString> *
 // Adds the rows whose (company, code) is not among `presentes`; a code repeated further
 // down the source is added once, and one that another workstation inserted meanwhile is
 // skipped by the database. Returns the rows added, or -1 with erro.
-int acrescenta(
-    QSqlDatabase db, TipoPlano t, const QString &ano, const QList<LinhaPlano> &linhas, QSet<QString> presentes, QString *erro)
+int acrescenta(QSqlDatabase db, TipoPlano t, const QString &ano, const Linhas &linhas, QSet<QString> presentes, QString *erro)
 {
     const Destino d = destino(t);
     // Several rows per statement: one round trip per batch, the same statement for full ones.
@@ -141,23 +188,22 @@ int acrescenta(
         noLote = 0;
         return true;
     };
-    for (const LinhaPlano &l : linhas) {
+    const bool ok = linhas.percorre([&](const LinhaPlano &l) {
         const QString chave = l.firma + QChar(0) + l.codigo;
         if (presentes.contains(chave))
-            continue;
+            return true;
         presentes.insert(chave);
         lote << l.firma << ano << l.codigo << l.lancamento << l.designacao;
-        if (++noLote == porLote && !descarrega(false))
-            return -1;
-    }
-    if (!descarrega(true))
+        return ++noLote < porLote || descarrega(false);
+    });
+    if (!ok || !descarrega(true))
         return -1;
     return novas;
 }
 
 // The rows of one chart in the outside database, in the own layout, of the session's
 // company and year.
-bool leExterna(QSqlDatabase ext, TipoPlano t, const Session &s, QList<LinhaPlano> *linhas, QString *erro)
+bool leExterna(QSqlDatabase ext, TipoPlano t, const Session &s, Linhas *linhas, QString *erro)
 {
     const Destino d = destino(t);
     QSqlQuery q(ext);
@@ -175,7 +221,7 @@ bool leExterna(QSqlDatabase ext, TipoPlano t, const Session &s, QList<LinhaPlano
         // A missing flag is the column's default.
         l.lancamento = q.value(2).isNull() ? 0 : (q.value(2).toInt() != 0 ? 1 : 0);
         l.designacao = q.value(3).toString().trimmed();
-        linhas->append(l);
+        linhas->junta(l);
     }
     // A read cut short would import part of the chart as if it were all of it.
     if (q.lastError().isValid()) {
@@ -192,7 +238,7 @@ class LinhasDaFolha
 public:
     // semFormulas: the reader cannot tell an empty cell from a formula, whose result it does not read.
     // custo: what the rows of both sheets take, counted against kLinhasMaximas.
-    LinhasDaFolha(int folha, const QString &nome, TipoPlano t, bool semFormulas, QList<LinhaPlano> *linhas, qint64 *custo)
+    LinhasDaFolha(int folha, const QString &nome, TipoPlano t, bool semFormulas, Linhas *linhas, qint64 *custo)
         : m_folha(folha)
         , m_nome(nome)
         , m_tipo(t)
@@ -241,11 +287,24 @@ public:
 
 private:
     QString folha() const { return QStringLiteral("folha %1 (\"%2\")").arg(m_folha).arg(citacao(m_nome)); }
-    QString onde() const { return QStringLiteral("%1, linha %2").arg(folha()).arg(m_linha); }
+    QString onde() const { return QStringLiteral("%1, linha %2").arg(folha(), QString::number(m_linha)); }
+    // A cell that a .xls leaves empty when it holds a formula.
+    QString semResultadoXls(int coluna, const QString &falta) const
+    {
+        return QStringLiteral("%1, célula %2: %3, ou tem uma fórmula cujo resultado não se lê num livro .xls: grave o livro "
+                              "como .xlsx")
+            .arg(folha(), referenciaCelula(m_linha, coluna), falta);
+    }
 
     bool fechaLinha()
     {
         if (m_celulas[0].isEmpty() && !m_aRecusada) {
+            // Column A filled down by formulas reads as empty from a .xls: an empty A beside values is
+            // no end of the list, whose rows would be lost without a word.
+            if (m_semFormulas && !(m_celulas[1] + m_celulas[2] + m_celulas[3]).isEmpty()) {
+                erro = semResultadoXls(1, QStringLiteral("falta o código da firma, havendo valores na linha"));
+                return false;
+            }
             m_acabou = true;
             return false;
         }
@@ -260,9 +319,7 @@ private:
         l.designacao = m_celulas[3];
         if (flag.isEmpty() && m_semFormulas) {
             // A true or false that LibreOffice wrote as a formula reads as empty here.
-            erro = QStringLiteral("%1, célula %2: está vazia, ou tem uma fórmula cujo resultado não se lê num livro .xls: "
-                                  "grave o livro como .xlsx")
-                       .arg(folha(), referenciaCelula(m_linha, 3));
+            erro = semResultadoXls(3, QStringLiteral("está vazia"));
             return false;
         }
         if (!indicadorLancamento(flag, &l.lancamento)) {
@@ -276,14 +333,14 @@ private:
             erro = onde() + QStringLiteral(": ") + e;
             return false;
         }
-        *m_custo += qint64(sizeof(LinhaPlano)) + custoTexto(l.firma) + custoTexto(l.codigo) + custoTexto(l.designacao);
+        const qint64 antes = m_linhas->bytes();
+        m_linhas->junta(l);
+        *m_custo += m_linhas->bytes() - antes + custoChave(l);
         if (*m_custo > kLinhasMaximas) {
             erro = QStringLiteral("%1: as folhas têm mais linhas do que os %2 MB aceites, mais do que qualquer plano")
-                       .arg(onde())
-                       .arg(kLinhasMaximas / (1024 * 1024));
+                       .arg(onde(), QString::number(kLinhasMaximas / (1024 * 1024)));
             return false;
         }
-        m_linhas->append(l);
         ++m_linha;
         for (QString &c : m_celulas)
             c.clear();
@@ -294,7 +351,7 @@ private:
     QString m_nome;
     TipoPlano m_tipo;
     bool m_semFormulas;
-    QList<LinhaPlano> *m_linhas;
+    Linhas *m_linhas;
     qint64 *m_custo;
     int m_linha = 2;
     QString m_celulas[4];
@@ -304,8 +361,7 @@ private:
 };
 
 // Sheets 1 and 2 of a workbook, through its reader. On failure, the message to show.
-template <class Leitor>
-bool leLivro(Leitor &x, const QString &caminho, QList<LinhaPlano> *contas, QList<LinhaPlano> *centros, QString *mensagem)
+template <class Leitor> bool leLivro(Leitor &x, const QString &caminho, Linhas *contas, Linhas *centros, QString *mensagem)
 {
     QString erro;
     // The readers would take a file they may not open for a damaged one.
@@ -341,16 +397,14 @@ bool leLivro(Leitor &x, const QString &caminho, QList<LinhaPlano> *contas, QList
 }
 
 // The outside database's rows (a workbook's are checked as they are read).
-bool valida(const QList<LinhaPlano> &linhas, TipoPlano t, QString *erro)
+bool valida(const Linhas &linhas, TipoPlano t, QString *erro)
 {
-    for (const LinhaPlano &l : linhas) {
+    return linhas.percorre([&](const LinhaPlano &l) {
         const QString e = validaLinha(l, t);
-        if (!e.isEmpty()) {
+        if (!e.isEmpty())
             *erro = QStringLiteral("base de dados externa, %1 \"%2\": ").arg(destino(t).tabela, citacao(l.codigo)) + e;
-            return false;
-        }
-    }
-    return true;
+        return e.isEmpty();
+    });
 }
 
 // The workbook as the settings name it; empty, after its message, when it does not exist.
@@ -430,7 +484,7 @@ bool ImportaPlanos(Session &s)
     if (!externa && !livro)
         return false;
 
-    QList<LinhaPlano> contas, centros;
+    Linhas contas, centros;
     // Cost centres come from the outside database only with the module on; the workbook's
     // second sheet is always read.
     const bool leCentros = livro || s.gAnaliticaAtiva;

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -12,6 +13,10 @@
 #include <minizip/unzip.h>
 
 namespace {
+
+// What each shared string takes beside its text (its offset, and the room the list of offsets
+// keeps to grow), counted so that millions of empty strings are bounded too.
+constexpr qint64 kCustoEntrada = 16;
 
 // A row number; 0 for what is missing or not a number. False past the sheet's last row.
 bool numeroDaLinha(QStringView texto, int *linha)
@@ -78,18 +83,38 @@ char tipoDoFormato(int id, QStringView codigo)
 
 // A date serial as the workbook's author sees it: days since 1900-01-00 (where the fictitious
 // 29 February 1900 puts every later day one further) or since 1904-01-01, the fraction the time.
+// A 1904 workbook reaches back to the first day of the other system with negative serials.
 QVariant dataDaSerie(double serie, bool de1904, char tipo)
 {
     // 2958466 is 10000-01-01: past it, and before the first day, the number is no date.
-    if (!std::isfinite(serie) || serie < 0 || serie >= 2958466)
+    if (!std::isfinite(serie) || serie < (de1904 ? -1462 : 0) || serie >= 2958466)
         return serie;
     const qint64 segundos = qRound64(serie * 86400.0);
-    const qint64 dias = segundos / 86400;
-    const QTime hora = QTime(0, 0).addSecs(int(segundos % 86400));
+    // Whole days down, so that -1.25 is six in the evening of day -2.
+    const qint64 dias = segundos >= 0 ? segundos / 86400 : -((-segundos + 86399) / 86400);
+    const QTime hora = QTime(0, 0).addSecs(int(segundos - dias * 86400));
     if (tipo == 2)
         return hora;
     const QDate inicio = de1904 ? QDate(1904, 1, 1) : dias < 60 ? QDate(1899, 12, 31) : QDate(1899, 12, 30);
     return QDateTime(inicio.addDays(dias), hora, Qt::UTC);
+}
+
+// A t="d" cell: an ISO 8601 date, date and time, or time of day, read as a date serial would be:
+// the time as its author wrote it, any zone it names left out.
+QVariant dataIso(const QString &texto, char tipo)
+{
+    const QString t = texto.trimmed();
+    const qsizetype separador = t.indexOf(QLatin1Char('T'));
+    const QDate dia = QDate::fromString(separador < 0 ? t : t.left(separador), Qt::ISODate);
+    QString h = separador < 0 ? (dia.isValid() ? QString() : t) : t.mid(separador + 1);
+    if (const qsizetype zona = h.indexOf(QRegularExpression(QStringLiteral("[Zz+-]"))); zona >= 0)
+        h.truncate(zona);
+    const QTime hora = h.isEmpty() ? QTime(0, 0) : QTime::fromString(h, Qt::ISODateWithMs);
+    if (!hora.isValid() || (!dia.isValid() && h.isEmpty()))
+        return texto;
+    if (!dia.isValid() || tipo == 2)
+        return hora;
+    return QDateTime(dia, hora, Qt::UTC);
 }
 
 // One part of the workbook, inflated a piece at a time into an XML reader.
@@ -180,8 +205,12 @@ public:
             return falha(QStringLiteral("está danificada (a soma de verificação não confere)"), erro);
         if (r != UNZ_OK)
             return falha(QStringLiteral("não pode ser lida"), erro);
+        // The XML reader's own text is English and names nothing the user knows.
         if (m_xml.hasError() && m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
-            return falha(QStringLiteral("está danificada: %1").arg(m_xml.errorString()), erro);
+            return falha(QStringLiteral("está danificada: o seu XML não é válido (linha %1, coluna %2)")
+                             .arg(m_xml.lineNumber())
+                             .arg(m_xml.columnNumber()),
+                erro);
         if (completo && (!m_xml.atEnd() || m_xml.hasError()))
             return falha(QStringLiteral("está danificada: o XML acaba antes do fim"), erro);
         return true;
@@ -189,12 +218,12 @@ public:
 
     bool falha(const QString &motivo, QString *erro) const
     {
-        *erro = QStringLiteral("a parte \"%1\" %2").arg(m_nome, motivo);
+        *erro = QStringLiteral("a parte \"%1\" %2").arg(citacao(m_nome), motivo);
         return false;
     }
 
 private:
-    QString falta() const { return QStringLiteral("falta a parte \"%1\"").arg(m_nome); }
+    QString falta() const { return QStringLiteral("falta a parte \"%1\"").arg(citacao(m_nome)); }
 
     // Reads the next piece of the part; into the XML reader when xml is set.
     void le(QXmlStreamReader *xml)
@@ -343,6 +372,7 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
     m_zip = nullptr;
     m_folhas.clear();
     m_textos.clear();
+    m_inicios.clear();
     m_formatosData.clear();
     m_data1904 = false;
     m_carregadas.clear();
@@ -352,18 +382,35 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
             *erro = m;
         m_folhas.clear();
         m_textos.clear();
+        m_inicios.clear();
         m_formatosData.clear();
         return false;
     };
     m_zip = unzOpen64(QFile::encodeName(caminho).constData());
-    if (!m_zip)
+    if (!m_zip) {
+        // An OLE compound file, as a .xls is, that was given the wrong name.
+        QFile f(caminho);
+        if (f.open(QIODevice::ReadOnly) && f.read(8) == QByteArray::fromHex("d0cf11e0a1b11ae1"))
+            return falha(
+                QStringLiteral("não é um livro .xlsx, mas um ficheiro OLE, como os livros .xls: se o for, dê-lhe o nome .xls"));
         return falha(QStringLiteral("não é um livro .xlsx legível (não é um arquivo zip, ou está danificado)"));
+    }
 
     // A workbook's list of parts and of sheets are held whole: far more entries than any real
     // workbook has is a hostile one, which would hold memory out of all proportion to its size.
     constexpr int maximoEntradas = 10000;
     const auto demasiadas = [&](const QString &parte, int maximo) {
-        return falha(QStringLiteral("a parte \"%1\" tem mais de %2 entradas, mais do que qualquer livro").arg(parte).arg(maximo));
+        return falha(QStringLiteral("a parte \"%1\" tem mais de %2 entradas, mais do que qualquer livro")
+                         .arg(citacao(parte), QString::number(maximo)));
+    };
+    // A name longer than any real workbook's, refused before it is held: a few KB of workbook would
+    // otherwise hold hundreds of MB of names.
+    QString longo;
+    const auto cabe = [&](QStringView valor, int maximo, const QString &motivo) {
+        if (valor.size() <= maximo)
+            return true;
+        longo = motivo.arg(citacao(valor.toString()), QString::number(maximo));
+        return false;
     };
     QHash<QString, QString> alvos;
     // Some programs name the part "SharedStrings.xml": the workbook's relationships say which.
@@ -379,6 +426,13 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                 p,
                 [&](const QXmlStreamReader &x) {
                     if (x.isStartElement() && x.name() == QLatin1String("Relationship")) {
+                        if (!cabe(x.attributes().value(QLatin1String("Target")), kCaminhoMaximo,
+                                QStringLiteral("a parte \"xl/_rels/workbook.xml.rels\" refere a parte \"%1\", cujo nome "
+                                               "passa os %2 caracteres aceites"))
+                            || !cabe(x.attributes().value(QLatin1String("Id")), kCaminhoMaximo,
+                                QStringLiteral("a parte \"xl/_rels/workbook.xml.rels\" tem uma relação \"%1\" cujo nome passa "
+                                               "os %2 caracteres aceites")))
+                            return false;
                         QString alvo = x.attributes().value(QLatin1String("Target")).toString();
                         alvo = QDir::cleanPath(alvo.startsWith(QLatin1Char('/')) ? alvo.mid(1) : QStringLiteral("xl/") + alvo);
                         const QStringView tipo = x.attributes().value(QLatin1String("Type"));
@@ -393,6 +447,8 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                 },
                 &e))
             return falha(e);
+        if (!longo.isEmpty())
+            return falha(longo);
         if (alvos.size() > maximoEntradas)
             return demasiadas(QStringLiteral("xl/_rels/workbook.xml.rels"), maximoEntradas);
     }
@@ -404,6 +460,9 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                 p,
                 [&](const QXmlStreamReader &x) {
                     if (x.isStartElement() && x.name() == QLatin1String("sheet")) {
+                        if (!cabe(x.attributes().value(QLatin1String("name")), kNomeFolhaMaximo,
+                                QStringLiteral("o nome da folha \"%1\" passa os %2 caracteres que o Excel aceita")))
+                            return false;
                         QString rid;
                         for (const QXmlStreamAttribute &a : x.attributes())
                             if (a.name() == QLatin1String("id"))
@@ -419,6 +478,8 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
                 },
                 &e))
             return falha(e);
+        if (!longo.isEmpty())
+            return falha(longo);
         if (m_folhas.size() > maximoEntradas)
             return demasiadas(QStringLiteral("xl/workbook.xml"), maximoEntradas);
     }
@@ -430,15 +491,19 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
             return falha(e);
         std::unique_ptr<TextoRico> si;
         qint64 custo = 0;
+        m_inicios << 0;
         if (existe
             && !percorreParte(
                 p,
                 [&](const QXmlStreamReader &x) {
                     if (si) {
                         if (!si->trata(x)) {
-                            if ((custo += custoTexto(si->texto)) > kTextosMaximos)
+                            // Held as UTF-8: a real chart's texts take a third of what they would as QStrings.
+                            const QByteArray t = si->texto.toUtf8();
+                            if ((custo += t.size() + kCustoEntrada) > kTextosMaximos)
                                 return false;
-                            m_textos << si->texto;
+                            m_textos += t;
+                            m_inicios << quint32(m_textos.size());
                             si.reset();
                         }
                     } else if (x.isStartElement() && x.name() == QLatin1String("si")) {
@@ -450,8 +515,9 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
             return falha(e);
         if (custo > kTextosMaximos)
             return falha(QStringLiteral("a parte \"%1\" tem mais textos do que os %2 MB aceites")
-                             .arg(textos)
-                             .arg(kTextosMaximos / (1024 * 1024)));
+                             .arg(citacao(textos), QString::number(kTextosMaximos / (1024 * 1024))));
+        m_textos.squeeze();
+        m_inicios.squeeze();
     }
     {
         // Which cell styles show dates: their number format, built in or the workbook's own.
@@ -462,12 +528,18 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
         constexpr int maximoEstilos = 65536;
         QHash<int, char> proprios;
         QList<int> formatos;
-        bool celulas = false;
+        // Only <numFmts> defines the cells' formats: those of <dxfs> are conditional formats', and
+        // may reuse an id.
+        bool celulas = false, numeros = false;
         if (existe
             && !percorreParte(
                 p,
                 [&](const QXmlStreamReader &x) {
-                    if (x.isStartElement() && x.name() == QLatin1String("numFmt")) {
+                    if (x.isStartElement() && x.name() == QLatin1String("numFmts"))
+                        numeros = true;
+                    else if (x.isEndElement() && x.name() == QLatin1String("numFmts"))
+                        numeros = false;
+                    else if (numeros && x.isStartElement() && x.name() == QLatin1String("numFmt")) {
                         proprios.insert(x.attributes().value(QLatin1String("numFmtId")).toInt(),
                             tipoDoFormato(0, x.attributes().value(QLatin1String("formatCode"))));
                         return proprios.size() <= maximoEstilos;
@@ -512,7 +584,7 @@ bool LeitorXlsx::percorre(int folha, const VisitaCelula &visita, QString *erro) 
         return falha(QStringLiteral("o livro não tem a folha %1").arg(folha));
     const Folha &f = m_folhas[folha - 1];
     if (f.parte.isEmpty())
-        return falha(QStringLiteral("a folha \"%1\" não tem parte no livro").arg(f.nome));
+        return falha(QStringLiteral("a folha \"%1\" não tem parte no livro").arg(citacao(f.nome)));
     Parte p(m_zip, f.parte);
     if (!p.abre(true, &e))
         return falha(e);
@@ -528,8 +600,7 @@ bool LeitorXlsx::percorre(int folha, const VisitaCelula &visita, QString *erro) 
     QString erroCelula;
     const auto foraDaFolha = [&](const QString &ref) {
         erroCelula = QStringLiteral("a referência \"%1\" da folha \"%2\" passa a última coluna (XFD) ou a última linha (%3)")
-                         .arg(citacao(ref), f.nome)
-                         .arg(kUltimaLinha);
+                         .arg(citacao(ref), citacao(f.nome), QString::number(kUltimaLinha));
         return false;
     };
     const bool ok = percorreParte(
@@ -591,12 +662,12 @@ bool LeitorXlsx::percorre(int folha, const VisitaCelula &visita, QString *erro) 
                         bool n = false;
                         const int i = v.toInt(&n);
                         if (!v.isEmpty()) {
-                            if (!n || i < 0 || i >= m_textos.size()) {
+                            if (!n || i < 0 || i >= m_inicios.size() - 1) {
                                 erroCelula = QStringLiteral("a célula %1 da folha \"%2\" refere um texto que não existe")
-                                                 .arg(referenciaCelula(c.linha, c.coluna), f.nome);
+                                                 .arg(referenciaCelula(c.linha, c.coluna), citacao(f.nome));
                                 return false;
                             }
-                            c.valor = m_textos[i];
+                            c.valor = QString::fromUtf8(m_textos.constData() + m_inicios[i], m_inicios[i + 1] - m_inicios[i]);
                         }
                     } else if (tipo == QLatin1String("inlineStr") || textoInline) {
                         c.valor = v;
@@ -611,9 +682,15 @@ bool LeitorXlsx::percorre(int folha, const VisitaCelula &visita, QString *erro) 
                         bool n = false;
                         const double d = v.toDouble(&n);
                         const char formato = estilo >= 0 && estilo < m_formatosData.size() ? m_formatosData[estilo] : 0;
-                        c.valor = !n ? QVariant(v) : formato ? dataDaSerie(d, m_data1904, formato) : QVariant(d);
+                        c.valor = tipo == QLatin1String("d") ? dataIso(v, formato)
+                            : !n                             ? QVariant(v)
+                            : formato                        ? dataDaSerie(d, m_data1904, formato)
+                                                             : QVariant(d);
                     }
-                    c.semResultado = temFormula && !temValor && !textoInline;
+                    // openpyxl saves a formula with an empty <v>: no result, not an empty one. Only a
+                    // text result (t="str") may be empty.
+                    c.semResultado
+                        = temFormula && !textoInline && (!temValor || (v.trimmed().isEmpty() && tipo != QLatin1String("str")));
                     if (!visita(c))
                         return false;
                 }

@@ -49,6 +49,10 @@ public:
     // What the shared strings may take once held, each entry's own cost included: a real chart's
     // take a few MB, and a part under kTamanhoMaximoParte of tiny entries would take hundreds.
     static constexpr qint64 kTextosMaximos = 48LL * 1024 * 1024;
+    // The longest sheet name that Excel accepts (LibreOffice cuts longer ones to it when it saves
+    // a .xlsx), and a path to a part far longer than any workbook's; both are held for each entry.
+    static constexpr int kNomeFolhaMaximo = 31;
+    static constexpr int kCaminhoMaximo = 255;
     // No cell holds more characters; a longer text is cut one character past it, so that it is
     // still seen to be too long without being held whole.
     static constexpr int kCaracteresMaximos = 32767;
@@ -91,7 +95,9 @@ private:
 
     void *m_zip = nullptr;
     QList<Folha> m_folhas;
-    QStringList m_textos;
+    // The shared strings as UTF-8, one after another; entry i runs from m_inicios[i] to m_inicios[i + 1].
+    QByteArray m_textos;
+    QList<quint32> m_inicios;
     // Per cell style (the s attribute): 0 a number, 1 a date, 2 a time of day.
     QByteArray m_formatosData;
     bool m_data1904 = false;

@@ -37,6 +37,9 @@ bool escreveLivro(const QString &caminho, const QList<Folha> &folhas)
         return false;
     lxw_format *data = workbook_add_format(wb);
     format_set_num_format(data, "dd/mm/yyyy");
+    // Excel's built-in date and time, by its number.
+    lxw_format *dataHora = workbook_add_format(wb);
+    format_set_num_format_index(dataHora, 22);
     bool ok = true;
     for (const Folha &f : folhas) {
         lxw_worksheet *ws = workbook_add_worksheet(wb, nullptr);
@@ -51,6 +54,10 @@ bool escreveLivro(const QString &caminho, const QList<Folha> &folhas)
                 } else if (v.typeId() == QMetaType::QDate) {
                     lxw_datetime d = { v.toDate().year(), v.toDate().month(), v.toDate().day(), 0, 0, 0 };
                     e = worksheet_write_datetime(ws, r, c, &d, data);
+                } else if (v.typeId() == QMetaType::QDateTime) {
+                    const QDateTime t = v.toDateTime();
+                    lxw_datetime d = { t.date().year(), t.date().month(), t.date().day(), t.time().hour(), t.time().minute(), 0 };
+                    e = worksheet_write_datetime(ws, r, c, &d, dataHora);
                 } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::Double) {
                     e = worksheet_write_number(ws, r, c, v.toDouble(), nullptr);
                 } else {
@@ -548,6 +555,7 @@ private slots:
             { "0001", "6301", "0", nada },
             // A date and a small number, as LibreOffice shows them and as the .xls reader gives them.
             { "0001", "6302", 1, QDate(2024, 1, 15) },
+            { "0001", "6304", 1, QDateTime(QDate(2024, 1, 15), QTime(10, 30), Qt::UTC) },
             { "0001", "6303", 1, 0.000001 },
             { "  ", "6999", 1, "Depois do fim" },
             { "0001", "7000", 1, "Não lida" },
@@ -572,7 +580,7 @@ private slots:
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         const QStringList esperadas = ordenada({ "0001|2024|6221|1|Própria", "0001|2024|62211|1|Número",
             "0001|2024|6300|0|Aparada", "0001|2024|6301|0|", "0001|2024|6302|1|2024-01-15 00:00:00", "0001|2024|6303|1|0.000001",
-            "0002|2024|6400|1|Da outra firma", "0002|2024|6401|1|Outra firma" });
+            "0001|2024|6304|1|2024-01-15 10:30:00", "0002|2024|6400|1|Da outra firma", "0002|2024|6401|1|Outra firma" });
         QCOMPARE(linhas(a.db(), "PlanoContas"), esperadas);
         QCOMPARE(linhas(a.db(), "PlanoCCusto"), (QStringList { "0001|2024|CC1|1|Loja", "0001|2024|CC2|0|Armazém" }));
 
@@ -722,7 +730,23 @@ private slots:
 
         // Inline and rich shared strings, in a zip that ends with a ZIP64 end record; the shared
         // strings are where the relationships say, and a target may climb out of its folder.
-        QList<ParteZip> p = partesLivro(contas, centros, textos);
+        // An ISO date cell (t="d"); a code whose format a conditional format's reuses for a date; a
+        // 1904 workbook's date before 1904.
+        QList<ParteZip> p = partesLivro(contas,
+            centros
+                + "<row r=\"3\"><c r=\"A3\" t=\"inlineStr\"><is><t>0001</t></is></c><c r=\"B3\" t=\"inlineStr\"><is><t>CC8</t>"
+                  "</is></c><c r=\"C3\"><v>0</v></c><c r=\"D3\" t=\"d\"><v>2024-01-15T10:30:00</v></c></row><row r=\"4\"><c "
+                  "r=\"A4\" t=\"inlineStr\"><is><t>0001</t></is></c><c r=\"B4\" s=\"1\"><v>2111</v></c><c r=\"C4\"><v>1</v></c>"
+                  "<c r=\"D4\" s=\"2\"><v>-1401.75</v></c></row>",
+            textos);
+        p[0].dados.replace("<sheets>", "<workbookPr date1904=\"1\"/><sheets>");
+        ParteZip estilos;
+        estilos.nome = "xl/styles.xml";
+        estilos.dados = "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><numFmts count=\"1\">"
+                        "<numFmt numFmtId=\"164\" formatCode=\"0\"/></numFmts><cellXfs count=\"3\"><xf numFmtId=\"0\"/><xf "
+                        "numFmtId=\"164\"/><xf numFmtId=\"14\"/></cellXfs><dxfs count=\"1\"><dxf><numFmt numFmtId=\"164\" "
+                        "formatCode=\"yyyy\\-mm\\-dd\"/></dxf></dxfs></styleSheet>";
+        p.append(estilos);
         p[2].nome = "xl/SharedStrings.xml";
         p[1].dados.replace("</Relationships>",
             "<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
@@ -733,7 +757,9 @@ private slots:
         QVERIFY(importa("zip64.xlsx"));
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         QCOMPARE(linhas(a.db(), "PlanoContas"), QStringList { "0001|2024|2111|1|Clientes" });
-        QCOMPARE(linhas(a.db(), "PlanoCCusto"), QStringList { "0001|2024|CC7|1|Loja" });
+        QCOMPARE(linhas(a.db(), "PlanoCCusto"),
+            (QStringList {
+                "0001|2024|2111|1|1900-02-28 06:00:00", "0001|2024|CC7|1|Loja", "0001|2024|CC8|0|2024-01-15 10:30:00" }));
         QVERIFY(corre(a.db(), "DELETE FROM PlanoContas"));
         QVERIFY(corre(a.db(), "DELETE FROM PlanoCCusto"));
 
@@ -769,11 +795,31 @@ private slots:
         QVERIFY(escreveZip(a.pasta() + "/erro.xlsx",
             partesLivro(QByteArray(contas).replace("t=\"s\"><v>0</v>", "t=\"e\"><v>#N/A</v>"), centros, textos)));
         QVERIFY(recusado("erro.xlsx", "folha 1 (\"Contas\"), célula B2: tem o erro #N/A em vez de um valor"));
+        QVERIFY(escreveZip(a.pasta() + "/erroa.xlsx",
+            partesLivro(
+                QByteArray(contas).replace("t=\"inlineStr\"><is><t> 0001 </t></is>", "t=\"e\"><v>#REF!</v>"), centros, textos)));
+        QVERIFY(recusado("erroa.xlsx", "folha 1 (\"Contas\"), célula A2: tem o erro #REF! em vez de um valor"));
+        // Column A filled down by formulas, as openpyxl saves them: an empty <v>, no result.
+        QVERIFY(escreveZip(a.pasta() + "/openpyxl.xlsx",
+            partesLivro(contas
+                    + "<row r=\"3\"><c r=\"A3\"><f>A2</f><v></v></c><c r=\"B3\"><v>2112</v></c><c r=\"C3\"><v>1</v></c>"
+                      "<c r=\"D3\" t=\"s\"><v>1</v></c></row>",
+                centros, textos)));
+        QVERIFY(
+            recusado("openpyxl.xlsx", "folha 1 (\"Contas\"), célula A3: tem uma fórmula cujo resultado o ficheiro não guarda"));
         QVERIFY(escreveZip(a.pasta() + "/formula.xlsx",
             partesLivro(QByteArray(contas).replace("<c r=\"C2\"><v>1</v></c>", "<c r=\"C2\" t=\"b\"><f>TRUE()</f></c>"), centros,
                 textos)));
         QVERIFY(
             recusado("formula.xlsx", "folha 1 (\"Contas\"), célula C2: tem uma fórmula cujo resultado o ficheiro não guarda"));
+        // A sheet name and a code that hold "%1" are quoted as they are.
+        p = partesLivro(
+            QByteArray(contas).replace("t=\"s\"><v>0</v>", "t=\"inlineStr\"><is><t>62%1" + QByteArray(30, 'x') + "</t></is>"),
+            centros, textos);
+        p[0].dados.replace("name=\"Contas\"", "name=\"Contas %1\"");
+        QVERIFY(escreveZip(a.pasta() + "/percentagem.xlsx", p));
+        QVERIFY(recusado("percentagem.xlsx",
+            "folha 1 (\"Contas %1\"), linha 2: o código \"62%1" + QByteArray(30, 'x') + "\" tem mais de 22 caracteres"));
         QVERIFY(escreveZip(a.pasta() + "/coluna.xlsx",
             partesLivro(contas, centros + "<row r=\"3\"><c r=\"AAAAAAAB3\"><v>1</v></c></row>", textos)));
         QVERIFY(recusado("coluna.xlsx", "a referência \"AAAAAAAB3\" da folha \"Centros\" passa a última coluna (XFD)"));
@@ -781,6 +827,9 @@ private slots:
         // The second sheet is not XML to its end: the first, already read, is not written either.
         QVERIFY(escreveZip(a.pasta() + "/xml.xlsx", partesLivro(contas, centros + "<row><c>", textos)));
         QVERIFY(recusado("xml.xlsx", "a parte \"xl/worksheets/sheet2.xml\" está danificada"));
+        // The XML reader's own words are English: the part is said to be damaged, in Portuguese.
+        QVERIFY(escreveZip(a.pasta() + "/xml.xlsx", partesLivro(contas, centros + "<row></c>", textos)));
+        QVERIFY(recusado("xml.xlsx", "a parte \"xl/worksheets/sheet2.xml\" está danificada: o seu XML não é válido (linha 1,"));
 
         // A truncated central directory, an empty file, an OLE file named .xlsx and a zip named .xls.
         QVERIFY(escreveZip(a.pasta() + "/cortado.xlsx", partesLivro(contas, centros, textos)));
@@ -794,7 +843,8 @@ private slots:
         QVERIFY(recusado("vazio.xlsx", "não é um livro .xlsx legível"));
         QVERIFY(recusado("vazio.xls", "não é um livro .xls: está vazio"));
         QVERIFY(QFile::copy(QFINDTESTDATA("livros/planos-libreoffice.xls"), a.pasta() + "/ole.xlsx"));
-        QVERIFY(recusado("ole.xlsx", "não é um livro .xlsx legível"));
+        QVERIFY(
+            recusado("ole.xlsx", "não é um livro .xlsx, mas um ficheiro OLE, como os livros .xls: se o for, dê-lhe o nome .xls"));
         QVERIFY(QFile::copy(QFINDTESTDATA("livros/planos-libreoffice.xlsx"), a.pasta() + "/zip.xls"));
         QVERIFY(
             recusado("zip.xls", "não é um livro .xls, mas um arquivo zip, como os livros .xlsx: se o for, dê-lhe o nome .xlsx"));
@@ -827,6 +877,11 @@ private slots:
         QVERIFY(recusado("formula.xls",
             "folha 1 (\"Contas\"), célula C3: está vazia, ou tem uma fórmula cujo resultado não se lê num livro .xls: grave o "
             "livro como .xlsx"));
+        // So does column A filled down by formulas: an empty A beside values does not end the list.
+        QVERIFY(QFile::copy(QFINDTESTDATA("livros/planos-formulas-libreoffice.xls"), a.pasta() + "/formulas.xls"));
+        QVERIFY(recusado("formulas.xls",
+            "folha 1 (\"Contas\"), célula A3: falta o código da firma, havendo valores na linha, ou tem uma fórmula cujo "
+            "resultado não se lê num livro .xls"));
 
         // A bomb: a sheet that declares 1 GiB is refused before it is inflated; one that hides
         // more than it declares stops at its declared size and fails its checksum.
@@ -857,6 +912,15 @@ private slots:
         p[0].dados.replace("</sheets>", QByteArray("<sheet/>").repeated(10000) + "</sheets>");
         QVERIFY(escreveZip(a.pasta() + "/folhas.xlsx", p));
         QVERIFY(recusado("folhas.xlsx", "a parte \"xl/workbook.xml\" tem mais de 10000 entradas"));
+        p = partesLivro(contas, centros, textos);
+        p[0].dados.replace("name=\"Centros\"", "name=\"" + QByteArray(32, 'c') + "\"");
+        QVERIFY(escreveZip(a.pasta() + "/nome.xlsx", p));
+        QVERIFY(
+            recusado("nome.xlsx", "o nome da folha \"" + QByteArray(32, 'c') + "\" passa os 31 caracteres que o Excel aceita"));
+        p = partesLivro(contas, centros, textos);
+        p[1].dados.replace("worksheets/sheet1.xml", "worksheets/" + QByteArray(200, 'x'));
+        QVERIFY(escreveZip(a.pasta() + "/alvo.xlsx", p));
+        QVERIFY(recusado("alvo.xlsx", "falta a parte \"xl/worksheets/" + QByteArray(66, 'x') + "…\"."));
         // Shared strings that would take gigabytes, or hundreds of MB, from a few KB: entities that a
         // DOCTYPE declares, expanded thousands of times, and 12.6 million empty entries. Each is read
         // in a child whose memory is bounded; the workbook has one sheet, so that nothing gets written.
@@ -865,9 +929,15 @@ private slots:
             b[0].dados.replace("<sheet name=\"Centros\" sheetId=\"2\" r:id=\"rId2\"/>", "");
             b[2].dados = sst;
             QVERIFY(escreveZip(a.pasta() + "/bomba.xlsx", b));
-            s.gImpXls = "bomba.xlsx";
+        };
+        const auto importaNoFilho = [&](const QString &nome) {
+            s.gImpXls = nome;
             a.msgs.limpa();
             a.msgs.responde(Mensagens::Resposta::Ok);
+            return noFilho([&] {
+                ImportaPlanos(s);
+                return a.msgs.ultimo();
+            });
         };
         const auto pico = [](const QString &saida) {
             const QRegularExpressionMatch m = QRegularExpression("\npico (\\d+) MB$").match(saida);
@@ -875,33 +945,40 @@ private slots:
         };
         bomba("<?xml version=\"1.0\"?><!DOCTYPE sst [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]><sst><si><t>"
             + QByteArray("&e;").repeated(100000) + "</t></si></sst>");
-        QString saida = noFilho([&] {
-            ImportaPlanos(s);
-            return a.msgs.ultimo();
-        });
+        QString saida = importaNoFilho("bomba.xlsx");
         QVERIFY2(saida.contains("bomba.xlsx: a parte \"xl/sharedStrings.xml\" declara um DOCTYPE") && pico(saida) < 20,
             qPrintable(saida));
         bomba("<sst>" + QByteArray("<si/>").repeated(12600000) + "</sst>");
-        saida = noFilho([&] {
-            ImportaPlanos(s);
-            return a.msgs.ultimo();
-        });
+        saida = importaNoFilho("bomba.xlsx");
         QVERIFY2(saida.contains("bomba.xlsx: a parte \"xl/sharedStrings.xml\" tem mais textos do que os 48 MB aceites")
                 && pico(saida) < 100,
             qPrintable(saida));
+        // 60 sheet names and 60 relationship targets of 1 MB each, from 126 KB: refused at the first
+        // name, which the message quotes up to 80 characters.
+        p = partesLivro(contas, centros, textos);
+        QByteArray folhas, alvos;
+        for (int i = 3; i < 63; ++i) {
+            const QByteArray n = QByteArray::number(i);
+            folhas += "<sheet name=\"" + QByteArray(1000000, 'n') + "\" r:id=\"rId" + n + "\"/>";
+            alvos += "<Relationship Id=\"rId" + n + "\" Target=\"" + QByteArray(1000000, 'a') + "\"/>";
+        }
+        p[0].dados.replace("</sheets>", folhas + "</sheets>");
+        p[1].dados.replace("</Relationships>", alvos + "</Relationships>");
+        QVERIFY(escreveZip(a.pasta() + "/nomes.xlsx", p));
+        p.clear();
+        folhas.clear();
+        alvos.clear();
+        saida = importaNoFilho("nomes.xlsx");
+        QVERIFY2(saida.contains("refere a parte \"" + QString(80, 'a') + "…\", cujo nome passa os 255 caracteres aceites")
+                && saida.size() < 400 && pico(saida) < 100,
+            qPrintable(saida.left(400)));
         // A million tiny rows from 60 MB that inflate from little: what the rows take once held is
         // bounded, not the bytes they came in.
         QVERIFY(escreveZip(a.pasta() + "/linhas.xlsx",
             partesLivro(
                 QByteArray("<row><c><v>1</v></c><c><v>2</v></c><c><v>1</v></c></row>").repeated(1000000), centros, textos)));
-        s.gImpXls = "linhas.xlsx";
-        a.msgs.limpa();
-        a.msgs.responde(Mensagens::Resposta::Ok);
-        saida = noFilho([&] {
-            ImportaPlanos(s);
-            return a.msgs.ultimo();
-        });
-        QVERIFY2(saida.contains("as folhas têm mais linhas do que os 48 MB aceites") && pico(saida) < 100, qPrintable(saida));
+        saida = importaNoFilho("linhas.xlsx");
+        QVERIFY2(saida.contains("as folhas têm mais linhas do que os 64 MB aceites") && pico(saida) < 100, qPrintable(saida));
         a.msgs.limpa();
         // An .xls whose two sheets declare 65,536 x 256 cells each, for which FreeXL would set
         // 256 MB aside apiece before reading any.
