@@ -987,7 +987,7 @@ private slots:
 
         // A creation on another workstation while this one inserts the same key, not yet
         // committed: once it is, the other is told. New_Poc, then New_Modelo against a header
-        // stored without the editor's padding.
+        // stored without the editor's padding, then MolvarInsFirma.
         auto perdeACorrida = [&](const char *insercao, const QStringList &tarefa, const char *mensagem) {
             Barreira b(db, QString());
             QVERIFY(b.activa());
@@ -1004,6 +1004,8 @@ private slots:
         QCOMPARE(contagem("SELECT COUNT(*) FROM PlanoContas WHERE Conta = '6999'"), 1);
         perdeACorrida("INSERT INTO Modexptxt (Modelo) VALUES ('Zeca')", { "novomodelo", "Zeca" }, "O modelo já foi definido");
         QCOMPARE(contagem("SELECT COUNT(*) FROM Modexptxt WHERE TRIM(Modelo) = 'Zeca'"), 1);
+        perdeACorrida("INSERT INTO ParamFirma (CodFirma, Designacao) VALUES ('0009', 'x')", { "novafirma", "0009" },
+            "A firma \"0009\" já existe!");
     }
 };
 
