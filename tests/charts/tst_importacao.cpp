@@ -952,6 +952,18 @@ private slots:
         QVERIFY(criaConta(db, "0001", 2024, "6211", "Terceira"));
         QVERIFY(corre(db, "DELETE FROM PlanoContas"));
         QVERIFY(corre(db, "DELETE FROM Modexptxt"));
+        // A key repeated by another workstation while the start-up reads the keys: held back
+        // until the reading, then named.
+        {
+            Barreira b(db, QString());
+            QVERIFY(criaConta(db, "0001", 2024, "6211", "Uma") && criaConta(db, "0001", 2024, "6211", "Outra"));
+            Posto p({ "actualiza", ligacaoParaOutroProcesso(a), "0001" });
+            QVERIFY2(p.pronto(), qPrintable(p.saida()));
+            QVERIFY(b.esperaBloqueados(1));
+            QVERIFY(b.liberta());
+            QVERIFY2(p.termina() && p.saida().contains("mensagem: A base de dados tem linhas repetidas"), qPrintable(p.saida()));
+        }
+        QVERIFY(corre(db, "DELETE FROM PlanoContas"));
         QVERIFY2(actualizaBaseDados(db, &erro), qPrintable(erro));
         QVERIFY(corre(db, "INSERT INTO Modexptxt (Modelo) VALUES ('M1')"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(".*"));

@@ -11,12 +11,15 @@
 //   trabalhador novaconta <ligacao> <firma> <conta>               New_Poc "Inserir"
 //   trabalhador novomodelo <ligacao> <firma> <nome>               New_Modelo "Codificar"
 //   trabalhador novafirma <ligacao> <firma> <codigo>              MolvarInsFirma "OK"
+//   trabalhador actualiza <ligacao> <firma>                       the start-up's update of the database, its
+//                                                                 refusal as a message
 //   trabalhador codifica <ligacao> <firma> <modelo>               Cod_det of line 3 "Inserir", once a line comes
 //                                                                 on stdin
 #include "charts/chartnew.h"
 #include "charts/convertesnc.h"
 #include "charts/importaplanos.h"
 #include "core/datacombo.h"
+#include "core/schema.h"
 #include "models/cod_det.h"
 #include "models/new_modelo.h"
 #include "reports/consulttable.h"
@@ -118,6 +121,12 @@ int main(int argc, char *argv[])
             w.findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(QStringLiteral("Nova"));
             pronto();
             w.findChild<QPushButton *>(QStringLiteral("OKButton"))->click();
+            codigo = 0;
+        } else if (tarefa == QLatin1String("actualiza") && args.size() == 3) {
+            QString erro;
+            pronto();
+            if (!actualizaBaseDados(a.db(), &erro))
+                a.msgs.informa(erro);
             codigo = 0;
         } else if (tarefa == QLatin1String("codifica") && args.size() == 4) {
             a.sessao.gModelo = args.at(3);
