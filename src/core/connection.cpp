@@ -358,11 +358,9 @@ bool esperaEsgotada(const QSqlError &e)
 
 bool chaveRepetida(const QSqlError &e)
 {
-    // PostgreSQL's unique_violation; SQLite's extended codes for UNIQUE and PRIMARY KEY, or
-    // its text where only the primary code (constraint) is reported.
+    // PostgreSQL's unique_violation; SQLite's extended codes for UNIQUE and PRIMARY KEY.
     const QString c = e.nativeErrorCode();
-    return c == QLatin1String("23505") || c == QLatin1String("2067") || c == QLatin1String("1555")
-        || e.databaseText().contains(QLatin1String("UNIQUE constraint failed"));
+    return c == QLatin1String("23505") || c == QLatin1String("2067") || c == QLatin1String("1555");
 }
 
 bool transacaoTerminadaPeloServidor(const QSqlError &e)
