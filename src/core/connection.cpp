@@ -372,6 +372,16 @@ bool transacaoTerminadaPeloServidor(const QSqlError &e)
 }
 
 namespace {
+// A connection inside a transaction that is open no longer: the server ended it, or it was
+// cut, and the transaction went with it. A failure just met there is that loss.
+bool transacaoSemLigacao()
+{
+    for (const QString &nome : std::as_const(emTransacao()))
+        if (QSqlDatabase::contains(nome) && !QSqlDatabase::database(nome, false).isOpen())
+            return true;
+    return false;
+}
+
 // The server ended the session (an administrator, a shutdown, a restart) or it was cut.
 bool ligacaoTerminada(const QSqlError &e)
 {
@@ -392,6 +402,8 @@ QString textoErro(const QSqlError &e)
         t = d + QStringLiteral(": ") + t;
     // A driver may echo the connection string, or the password alone.
     t = ocultaSenhas(t);
+    if (transacaoSemLigacao())
+        return ligacaoPerdidaNaTransacao(t);
     if (esperaEsgotada(e))
         return QStringLiteral("Outro posto de trabalho está a usar estes registos. Tente novamente daqui a pouco.\n(%1)").arg(t);
     if (chaveRepetida(e))
@@ -517,12 +529,8 @@ bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params, QStri
         return true;
     if (!db.isValid())
         return false;
-    if (naTransacao) {
-        // The server undoes an unfinished transaction whose connection ends.
-        if (!db.isOpen() && erro)
-            *erro = ligacaoPerdidaNaTransacao(*erro);
+    if (naTransacao)
         return false;
-    }
     const EstadoLigacao estado = verificaLigacao(db);
     if (!leitura) {
         if (estado != EstadoLigacao::Viva && erro)
