@@ -924,9 +924,9 @@ private slots:
     }
 
     // One chart code per company and year, and one model per name, even with several
-    // workstations at once: the set-up adds the guarantee (or names what stands in its way),
-    // two imports together add each code once, and a creation (New_Poc, New_Modelo) that
-    // loses the race says so.
+    // workstations at once: the set-up adds the guarantee (or names what stands in its way,
+    // even one written meanwhile), two imports together add each code once, and a creation
+    // (New_Poc, New_Modelo, MolvarInsFirma) that loses the race says so.
     void unicidadeEntrePostos()
     {
         Ambiente a;
