@@ -105,6 +105,34 @@ QSet<QString> &emTransacao()
     return nomes;
 }
 
+// How many times each connection has been opened: a new session lacks the temporary
+// tables of the one before.
+QHash<QString, int> &sessoes()
+{
+    static QHash<QString, int> n;
+    return n;
+}
+
+// The connections whose later reads need their session, with the session they need.
+QHash<QString, int> &comDadosDaSessao()
+{
+    static QHash<QString, int> n;
+    return n;
+}
+
+bool sessaoPerdida(const QSqlDatabase &db)
+{
+    const auto i = comDadosDaSessao().constFind(db.connectionName());
+    return i != comDadosDaSessao().cend() && *i != sessoes().value(db.connectionName());
+}
+
+QString dadosDaSessaoPerdidos(const QString &erro)
+{
+    const QString m = QStringLiteral("A ligação ao servidor de base de dados perdeu-se, e com ela os dados que esta "
+                                     "operação tinha preparado. Repita a operação.");
+    return erro.isEmpty() ? m : m + QStringLiteral("\n(%1)").arg(erro);
+}
+
 void preparaPostgres(QSqlDatabase db)
 {
     QSqlQuery q(db);
@@ -174,7 +202,11 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
         db.setUserName(d.utilizador);
         db.setPassword(d.senha);
         // A lock wait ends like SQLite's busy timeout, never freezing a window without limit.
-        db.setConnectOptions(QStringLiteral("connect_timeout=5;options='-c lock_timeout=%1'").arg(esperaBloqueioMs()));
+        // The program's own waits (a lock wait, a question asked inside a transaction) must
+        // not be cut short by limits an administrator set for the database or the login.
+        db.setConnectOptions(QStringLiteral("connect_timeout=5;options='-c lock_timeout=%1 -c statement_timeout=0 "
+                                            "-c idle_in_transaction_session_timeout=0'")
+                                 .arg(esperaBloqueioMs()));
     }
     if (!db.open()) {
         if (erro)
@@ -186,6 +218,7 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
             return {};
     } else {
         preparaPostgres(db);
+        ++sessoes()[nome];
     }
     return db;
 }
@@ -196,6 +229,14 @@ void marcaTransacao(const QSqlDatabase &db, bool aberta)
         emTransacao().insert(db.connectionName());
     else
         emTransacao().remove(db.connectionName());
+}
+
+void marcaDadosDaSessao(const QSqlDatabase &db, bool guarda)
+{
+    if (guarda)
+        comDadosDaSessao().insert(db.connectionName(), sessoes().value(db.connectionName()));
+    else
+        comDadosDaSessao().remove(db.connectionName());
 }
 
 EstadoLigacao verificaLigacao(QSqlDatabase db, QString *erro)
@@ -218,6 +259,7 @@ EstadoLigacao verificaLigacao(QSqlDatabase db, QString *erro)
         return EstadoLigacao::Perdida;
     }
     preparaPostgres(db);
+    ++sessoes()[db.connectionName()];
     return EstadoLigacao::Reaberta;
 }
 
@@ -314,6 +356,42 @@ bool esperaEsgotada(const QSqlError &e)
     return t.contains(QLatin1String("database is locked")) || t.contains(QLatin1String("database table is locked"));
 }
 
+bool chaveRepetida(const QSqlError &e)
+{
+    // PostgreSQL's unique_violation; SQLite's extended codes for UNIQUE and PRIMARY KEY.
+    const QString c = e.nativeErrorCode();
+    return c == QLatin1String("23505") || c == QLatin1String("2067") || c == QLatin1String("1555");
+}
+
+bool transacaoTerminadaPeloServidor(const QSqlError &e)
+{
+    // idle_in_transaction_session_timeout ends the session only while it waits for the
+    // program's next statement: what that statement (a COMMIT too) asked for never ran. The
+    // server's answer then comes without its code.
+    return e.nativeErrorCode() == QLatin1String("25P03") || e.databaseText().contains(QLatin1String("idle-in-transaction"));
+}
+
+namespace {
+// A connection inside a transaction that is open no longer: the server ended it, or it was
+// cut, and the transaction went with it. A failure just met there is that loss.
+bool transacaoSemLigacao()
+{
+    for (const QString &nome : std::as_const(emTransacao()))
+        if (QSqlDatabase::contains(nome) && !QSqlDatabase::database(nome, false).isOpen())
+            return true;
+    return false;
+}
+
+// The server ended the session (an administrator, a shutdown, a restart) or it was cut.
+bool ligacaoTerminada(const QSqlError &e)
+{
+    const QString c = e.nativeErrorCode();
+    const QString t = e.databaseText();
+    return c == QLatin1String("57P01") || c == QLatin1String("57P02") || c == QLatin1String("57P03")
+        || t.contains(QLatin1String("server closed the connection")) || t.contains(QLatin1String("no connection to the server"));
+}
+} // namespace
+
 QString textoErro(const QSqlError &e)
 {
     QString t = e.databaseText().trimmed();
@@ -324,9 +402,32 @@ QString textoErro(const QSqlError &e)
         t = d + QStringLiteral(": ") + t;
     // A driver may echo the connection string, or the password alone.
     t = ocultaSenhas(t);
+    if (transacaoSemLigacao())
+        return ligacaoPerdidaNaTransacao(t);
     if (esperaEsgotada(e))
         return QStringLiteral("Outro posto de trabalho está a usar estes registos. Tente novamente daqui a pouco.\n(%1)").arg(t);
+    if (chaveRepetida(e))
+        return QStringLiteral("Outro posto de trabalho gravou entretanto um registo com a mesma chave. Veja os dados e tente "
+                              "novamente.\n(%1)")
+            .arg(t);
+    if (e.nativeErrorCode() == QLatin1String("57014"))
+        return QStringLiteral("O servidor de base de dados interrompeu a operação por exceder o tempo que ele permite, ou a "
+                              "pedido do administrador.\n(%1)")
+            .arg(t);
+    if (transacaoTerminadaPeloServidor(e))
+        return QStringLiteral("O servidor de base de dados terminou a ligação porque o trabalho ficou parado mais tempo do que "
+                              "ele permite: nada foi gravado.\n(%1)")
+            .arg(t);
+    if (ligacaoTerminada(e))
+        return QStringLiteral("A ligação ao servidor de base de dados perdeu-se.\n(%1)").arg(t);
     return t.isEmpty() ? QStringLiteral("erro desconhecido") : t;
+}
+
+QString ligacaoPerdidaNaTransacao(const QString &erro)
+{
+    const QString m = QStringLiteral("A ligação ao servidor de base de dados perdeu-se a meio do trabalho: nada foi gravado. "
+                                     "Tente novamente.");
+    return erro.isEmpty() ? m : m + QStringLiteral("\n(%1)").arg(erro);
 }
 
 namespace {
@@ -384,10 +485,33 @@ bool eLeitura(const QString &sql)
 }
 } // namespace
 
+namespace {
+// A query on the reopened connection, read as the caller set up the one it replaces.
+QSqlQuery consultaComoA(QSqlDatabase db, const QSqlQuery &antiga)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(antiga.isForwardOnly());
+    q.setNumericalPrecisionPolicy(antiga.numericalPrecisionPolicy());
+    return q;
+}
+} // namespace
+
 bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params, QString *erro)
 {
     QSqlDatabase db = ligacaoPostgres(q);
     const bool leitura = eLeitura(sql);
+    if (db.isValid() && sessaoPerdida(db)) {
+        if (erro)
+            *erro = dadosDaSessaoPerdidos(QString());
+        return false;
+    }
+    const bool naTransacao = db.isValid() && emTransacao().contains(db.connectionName());
+    if (naTransacao && !db.isOpen()) {
+        // An earlier statement of the transaction lost the connection.
+        if (erro)
+            *erro = ligacaoPerdidaNaTransacao(QString());
+        return false;
+    }
     if (db.isValid() && !leitura) {
         // A write is sent once, and only over a connection known to be alive: a failure after
         // it was sent then means its outcome is unknown, never that it did not run.
@@ -395,7 +519,7 @@ bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params, QStri
         case EstadoLigacao::Viva:
             break;
         case EstadoLigacao::Reaberta:
-            q = QSqlQuery(db);
+            q = consultaComoA(db, q);
             break;
         case EstadoLigacao::Perdida:
             return false;
@@ -405,16 +529,24 @@ bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params, QStri
         return true;
     if (!db.isValid())
         return false;
+    if (naTransacao)
+        return false;
     const EstadoLigacao estado = verificaLigacao(db);
     if (!leitura) {
         if (estado != EstadoLigacao::Viva && erro)
             *erro = resultadoIncerto(*erro);
         return false;
     }
-    // A read on a connection the server dropped runs again, once, silently, when it opens again.
     if (estado != EstadoLigacao::Reaberta)
         return false;
-    q = QSqlQuery(db);
+    if (sessaoPerdida(db)) {
+        // What the read needed went with the old session.
+        if (erro)
+            *erro = dadosDaSessaoPerdidos(*erro);
+        return false;
+    }
+    // A read on a connection the server dropped runs again, once, silently, when it opens again.
+    q = consultaComoA(db, q);
     if (erro)
         erro->clear();
     return correUmaVez(q, sql, params, erro);

@@ -37,6 +37,10 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro = nullptr);
 // Transacao tells which connections are inside a transaction: a statement that fails there
 // is never run again on a reopened connection.
 void marcaTransacao(const QSqlDatabase &db, bool aberta);
+// A connection whose session holds what later reads need (a temporary table): once the
+// connection has been opened again, on a new session that lacks it, a read there is not run
+// and its message says that the connection was lost.
+void marcaDadosDaSessao(const QSqlDatabase &db, bool guarda);
 // Whether a PostgreSQL connection outside a transaction still reaches its server: a cheap
 // statement tells; a connection the server dropped is opened again (Reaberta), or cannot be
 // (Perdida, with the reason in erro). Elsewhere, and inside a transaction: Viva.
@@ -70,15 +74,25 @@ bool ePostgres(const QSqlDatabase &db);
 // True when a statement gave up waiting for rows another connection holds.
 bool esperaEsgotada(const QSqlError &e);
 
+// True when a statement found its unique key taken (PostgreSQL and SQLite).
+bool chaveRepetida(const QSqlError &e);
+// True when the server ended the session because a transaction stayed idle past its limit:
+// the transaction was undone, and the statement that met the failure never ran.
+bool transacaoTerminadaPeloServidor(const QSqlError &e);
+// The message for a statement whose transaction went with a lost connection: nothing of it
+// was saved.
+QString ligacaoPerdidaNaTransacao(const QString &erro);
+
 // The database's own error text, for messages shown to the user; a wait that ran out says
 // that another workstation is using the rows.
 QString textoErro(const QSqlError &e);
 
 // Prepares, binds every value in order and runs a statement. Outside a transaction on
-// PostgreSQL, a read runs once more after reopening a connection the server had dropped; a
-// write runs only once, after making sure the connection is alive, and a write whose
-// connection is lost before its answer says that it may have run. False with the message on
-// failure.
+// PostgreSQL, a read runs once more after reopening a connection the server had dropped (on
+// a query set up like the caller's); a write runs only once, after making sure the
+// connection is alive, and a write whose connection is lost before its answer says that it
+// may have run. Inside a transaction nothing runs twice, and a lost connection says that
+// nothing was saved. False with the message on failure.
 bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params = {}, QString *erro = nullptr);
 
 // The first column of the first row of a query (invalid when there is none or on failure).

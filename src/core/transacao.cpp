@@ -49,12 +49,22 @@ bool Transacao::confirma(QString *erro)
     }
     m_activa = false;
     marcaTransacao(m_db, false);
-    if (!m_db.commit()) {
-        const QString motivo = textoErro(m_db.lastError());
-        // A COMMIT whose answer never came may have been carried out.
+    if (!m_db.isOpen()) {
+        // Lost before the COMMIT was sent: the server undid the transaction.
         if (erro)
-            *erro = verificaLigacao(m_db) == EstadoLigacao::Viva ? motivo : resultadoIncerto(motivo);
-        m_db.rollback();
+            *erro = ligacaoPerdidaNaTransacao(QString());
+        return false;
+    }
+    if (!m_db.commit()) {
+        const QSqlError e = m_db.lastError();
+        const QString motivo = textoErro(e);
+        // A COMMIT whose answer never came may have been carried out, unless the server had
+        // already ended the session before it came.
+        if (erro)
+            *erro = transacaoTerminadaPeloServidor(e) || verificaLigacao(m_db) == EstadoLigacao::Viva ? motivo
+                                                                                                      : resultadoIncerto(motivo);
+        if (m_db.isOpen())
+            m_db.rollback();
         return false;
     }
     return true;
@@ -63,7 +73,8 @@ bool Transacao::confirma(QString *erro)
 void Transacao::anula()
 {
     if (m_activa) {
-        m_db.rollback();
+        if (m_db.isOpen())
+            m_db.rollback();
         m_activa = false;
         marcaTransacao(m_db, false);
     }

@@ -107,11 +107,11 @@ bool RegistoItem::grava(QSqlDatabase db, QString *erro)
     Transacao t(db);
     if (!t.iniciada(erro) || !modeloDefinido(db, erro))
         return false;
+    const QString actualiza = QStringLiteral("UPDATE modexptxtdet SET ") + sets.join(QStringLiteral(", "))
+        + QStringLiteral(" WHERE ") + condicaoItem();
+    valores << nomeModeloComparado(m_modelo) << int(m_tipocod);
     QSqlQuery q(db);
-    if (!executa(q,
-            QStringLiteral("UPDATE modexptxtdet SET ") + sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ")
-                + condicaoItem(),
-            valores + QVariantList { nomeModeloComparado(m_modelo), int(m_tipocod) }, erro))
+    if (!executa(q, actualiza, valores, erro))
         return false;
     if (q.numRowsAffected() == 0) {
         // Deleted meanwhile (another window or user): write it again rather than lose the work.
@@ -127,8 +127,12 @@ bool RegistoItem::grava(QSqlDatabase db, QString *erro)
         QSqlQuery ins(db);
         if (!executa(ins,
                 QStringLiteral("INSERT INTO modexptxtdet (") + colunas.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
-                    + marcas.join(QStringLiteral(", ")) + QLatin1Char(')'),
+                    + marcas.join(QStringLiteral(", ")) + QStringLiteral(") ON CONFLICT DO NOTHING"),
                 v, erro))
+            return false;
+        // Another save wrote it again first: this one's values go over it, as they would
+        // have had the row never gone.
+        if (ins.numRowsAffected() == 0 && !executa(q, actualiza, valores, erro))
             return false;
     }
     if (!t.confirma(erro))

@@ -450,17 +450,15 @@ void TotConta::exportar()
     const bool comConta = !DataCombo1->text().isEmpty();
     QString erro;
     bool ok = false;
-    {
-        QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
-        if (db.isValid()) {
-            // The prefixes, the movements and the sheet's copy of them stand or fall together,
-            // with no other export of the same user in between: a failure leaves the user's
-            // previous rows.
-            Transacao t(db);
-            QStringList prefixos;
-            ok = t.iniciada(&erro) && reservaUtilizador(db, &erro) && RefazRestAnal(db, &prefixos, &erro)
-                && (!comConta || (PreencheCopiamlv(db, prefixos, &erro) && copiaParaFolha(db, &erro))) && t.confirma(&erro);
-        }
+    QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
+    if (db.isValid()) {
+        // The prefixes, the movements and the sheet's copy of them stand or fall together,
+        // with no other export of the same user in between: a failure leaves the user's
+        // previous rows.
+        Transacao t(db);
+        QStringList prefixos;
+        ok = t.iniciada(&erro) && reservaUtilizador(db, &erro) && RefazRestAnal(db, &prefixos, &erro)
+            && (!comConta || (PreencheCopiamlv(db, prefixos, &erro) && copiaParaFolha(db, &erro))) && t.confirma(&erro);
     }
     if (!ok) {
         if (m_s.msg)
@@ -478,7 +476,10 @@ void TotConta::exportar()
         "SELECT Exercicio AS \"Ano\", NumDiario AS \"Mes\", Ref AS \"Referencia\", Conta AS \"Conta\", Analitica AS \"CCusto\", "
         "Valor AS \"Valor\", DebCre AS \"Deb_Cre\", Descr AS \"Descricao\" FROM FolhaCopiamlv ORDER BY Id");
     m_s.gExpParams.clear();
+    // The sheet's copy lives only in this session: a lost connection cannot be read again.
+    marcaDadosDaSessao(db, true);
     ExportaExcel(m_s);
+    marcaDadosDaSessao(db, false);
 }
 
 void TotConta::cancelar()

@@ -77,23 +77,19 @@ void MolvarInsFirma::insere()
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível criar a firma."), erro);
         return;
     }
-    const QVariant existe
-        = valorUnico(db, QStringLiteral("SELECT COUNT(*) FROM ParamFirma WHERE CodFirma = ?"), { codigo }, &erro);
-    if (!existe.isValid()) {
-        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível criar a firma."), erro);
-        return;
-    }
-    if (existe.toInt() > 0) {
-        m_s.msg->informa(QStringLiteral("A firma \"%1\" já existe!").arg(codigo));
-        Text1->setFocus();
-        return;
-    }
+    // The key skips a company that exists, even one another workstation has just created;
+    // nothing written means it is there already.
     QSqlQuery q(db);
     if (!executa(q,
             QStringLiteral("INSERT INTO ParamFirma (CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC) "
-                           "VALUES (?, ?, ?, 0, ?, 0, ?, 0)"),
+                           "VALUES (?, ?, ?, 0, ?, 0, ?, 0) ON CONFLICT DO NOTHING"),
             { codigo, nome, QString(), QString(), QString() }, &erro)) {
         m_s.msg->erroBaseDados(QStringLiteral("Não foi possível criar a firma."), erro);
+        return;
+    }
+    if (q.numRowsAffected() == 0) {
+        m_s.msg->informa(QStringLiteral("A firma \"%1\" já existe!").arg(codigo));
+        Text1->setFocus();
         return;
     }
     accept();

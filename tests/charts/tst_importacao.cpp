@@ -1001,9 +1001,9 @@ private slots:
     }
 
     // One chart code per company and year, and one model per name, even with several
-    // workstations at once: the set-up adds the guarantee (or names what stands in its way),
-    // two imports together add each code once, and a creation (New_Poc, New_Modelo) that
-    // loses the race says so.
+    // workstations at once: the set-up adds the guarantee (or names what stands in its way,
+    // even one written meanwhile), two imports together add each code once, and a creation
+    // (New_Poc, New_Modelo, MolvarInsFirma) that loses the race says so.
     void unicidadeEntrePostos()
     {
         Ambiente a;
@@ -1029,10 +1029,24 @@ private slots:
         QVERIFY(criaConta(db, "0001", 2024, "6211", "Terceira"));
         QVERIFY(corre(db, "DELETE FROM PlanoContas"));
         QVERIFY(corre(db, "DELETE FROM Modexptxt"));
+        // A key repeated by another workstation while the start-up reads the keys: held back
+        // until the reading, then named.
+        {
+            Barreira b(db, QString());
+            QVERIFY(criaConta(db, "0001", 2024, "6211", "Uma") && criaConta(db, "0001", 2024, "6211", "Outra"));
+            Posto p({ "actualiza", ligacaoParaOutroProcesso(a), "0001" });
+            QVERIFY2(p.pronto(), qPrintable(p.saida()));
+            QVERIFY(b.esperaBloqueados(1));
+            QVERIFY(b.liberta());
+            QVERIFY2(p.termina() && p.saida().contains("mensagem: A base de dados tem linhas repetidas"), qPrintable(p.saida()));
+        }
+        QVERIFY(corre(db, "DELETE FROM PlanoContas"));
         QVERIFY2(actualizaBaseDados(db, &erro), qPrintable(erro));
         QVERIFY(corre(db, "INSERT INTO Modexptxt (Modelo) VALUES ('M1')"));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(".*"));
-        QVERIFY(!corre(db, "INSERT INTO Modexptxt (Modelo) VALUES (' M1')"));
+        // A key taken is told in the program's words, on either database.
+        QSqlQuery repetida(db);
+        QVERIFY(!executa(repetida, "INSERT INTO Modexptxt (Modelo) VALUES (' M1')", {}, &erro));
+        QVERIFY2(erro.startsWith("Outro posto de trabalho gravou entretanto um registo com a mesma chave."), qPrintable(erro));
 
         // Two imports of the same chart held at the same point, then run together.
         a.criaBaseExterna("A");
@@ -1064,7 +1078,7 @@ private slots:
 
         // A creation on another workstation while this one inserts the same key, not yet
         // committed: once it is, the other is told. New_Poc, then New_Modelo against a header
-        // stored without the editor's padding.
+        // stored without the editor's padding, then MolvarInsFirma.
         auto perdeACorrida = [&](const char *insercao, const QStringList &tarefa, const char *mensagem) {
             Barreira b(db, QString());
             QVERIFY(b.activa());
@@ -1081,6 +1095,8 @@ private slots:
         QCOMPARE(contagem("SELECT COUNT(*) FROM PlanoContas WHERE Conta = '6999'"), 1);
         perdeACorrida("INSERT INTO Modexptxt (Modelo) VALUES ('Zeca')", { "novomodelo", "Zeca" }, "O modelo já foi definido");
         QCOMPARE(contagem("SELECT COUNT(*) FROM Modexptxt WHERE TRIM(Modelo) = 'Zeca'"), 1);
+        perdeACorrida("INSERT INTO ParamFirma (CodFirma, Designacao) VALUES ('0009', 'x')", { "novafirma", "0009" },
+            "A firma \"0009\" já existe!");
     }
 };
 

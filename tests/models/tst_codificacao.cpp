@@ -8,6 +8,7 @@
 #include "models/regrasnome.h"
 #include "support/ambiente.h"
 #include "support/fixtures.h"
+#include "support/postos.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -1022,6 +1023,21 @@ private slots:
         clica(&d, "InsertButton");
         QCOMPARE(a.msgs.textos(), QStringList());
         QCOMPARE(linhaGuardada(a.db(), kModelo, 3).value("ltcampo1").toInt(), 5);
+        // Deleted again, then written again by another save while this workstation saves: its
+        // values go over the other's, without a key error.
+        {
+            QVERIFY(criaFirma(a.db(), "0001", "Firma"));
+            Posto p({ "codifica", ligacaoParaOutroProcesso(a), "0001", kModelo });
+            QVERIFY2(p.pronto(), qPrintable(p.saida()));
+            SQL_OK(a.db(), "DELETE FROM modexptxtdet");
+            Barreira b(a.db(), QString());
+            SQL_OK(a.db(), "INSERT INTO modexptxtdet (modelo, tipocod, Lcampos, Ltcampo1) VALUES (?, 3, 1, 9)", kModelo);
+            p.avanca();
+            QVERIFY(b.esperaBloqueados(1));
+            QVERIFY(b.liberta());
+            QVERIFY2(p.termina() && !p.saida().contains("mensagem:"), qPrintable(p.saida()));
+            QCOMPARE(linhaGuardada(a.db(), kModelo, 3).value("ltcampo1").toInt(), 5);
+        }
 
         // The model deleted at another workstation meanwhile: said, and no orphan item written,
         // neither by a save nor by opening another item.

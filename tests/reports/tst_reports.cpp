@@ -810,18 +810,83 @@ private slots:
             QVERIFY2(erro.isEmpty(), qPrintable(erro));
             QVERIFY(derruba());
             QVERIFY(corre(a.db(), "UPDATE Molvar SET Descr = 'Depois' WHERE Ref = 7"));
+            // A transaction begins on the connection opened again.
+            QVERIFY(derruba());
+            QVERIFY2(Transacao(a.db()).iniciada(&erro), qPrintable(erro));
+            // A read run again keeps its query's settings.
+            QVERIFY(derruba());
+            {
+                QSqlQuery q(a.db());
+                q.setForwardOnly(true);
+                q.setNumericalPrecisionPolicy(QSql::HighPrecision);
+                QVERIFY(executa(q, "SELECT CAST(0.1 AS numeric(15,2))") && q.next());
+                QVERIFY(q.isForwardOnly());
+                QCOMPARE(q.value(0).toString(), QStringLiteral("0.10"));
+            }
+            // A read that needs what the lost session held is not looked for on the new one.
+            QVERIFY(corre(a.db(), "CREATE TEMP TABLE folha_da_sessao (x integer)"));
+            marcaDadosDaSessao(a.db(), true);
+            QVERIFY(derruba());
+            QVERIFY(!valorUnico(a.db(), "SELECT COUNT(*) FROM folha_da_sessao", {}, &erro).isValid());
+            marcaDadosDaSessao(a.db(), false);
+            QVERIFY2(erro.startsWith("A ligação ao servidor de base de dados perdeu-se, e com ela os dados"), qPrintable(erro));
 
-            // Dropped inside a transaction: what follows fails, and nothing of it is written.
+            // Dropped inside a transaction: what follows fails, says that nothing was saved, and
+            // nothing of it is written.
+            const QString nadaGravado
+                = QStringLiteral("A ligação ao servidor de base de dados perdeu-se a meio do trabalho: nada foi gravado.");
             {
                 Transacao t(a.db());
                 QVERIFY(t.iniciada());
                 QSqlQuery q(a.db());
                 QVERIFY(executa(q, "UPDATE Molvar SET Descr = 'Perdida' WHERE Ref = 7"));
                 QVERIFY(derruba());
-                QVERIFY(!executa(q, "UPDATE Molvar SET Ndoc = 'Perdida' WHERE Ref = 7"));
-                QVERIFY(!t.confirma());
+                QVERIFY(!executa(q, "UPDATE Molvar SET Ndoc = 'Perdida' WHERE Ref = 7", {}, &erro));
+                QVERIFY2(erro.startsWith(nadaGravado), qPrintable(erro));
+                QVERIFY(!t.confirma(&erro));
+                QVERIFY2(erro.startsWith(nadaGravado), qPrintable(erro));
             }
             QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Ref = 7 AND (Descr = 'Perdida' OR Ndoc = 'Perdida')"), 0);
+
+            // A read that waited too long inside a transaction is not run again: the message is
+            // the wait's, not that of a transaction already failed.
+            {
+                Barreira b(outra, QStringLiteral("Molvar"));
+                Transacao t(a.db());
+                QSqlQuery q(a.db());
+                QVERIFY(executa(q, "SET LOCAL lock_timeout = 100"));
+                QVERIFY(!executa(q, "SELECT Ref FROM Molvar FOR UPDATE", {}, &erro));
+                QVERIFY2(erro.startsWith("Outro posto de trabalho está a usar estes registos."), qPrintable(erro));
+            }
+
+            // The database's own time limits do not end the program's waits...
+            QVERIFY(corre(outra, QStringLiteral("ALTER DATABASE \"%1\" SET statement_timeout = 50").arg(base)));
+            QVERIFY(corre(outra, QStringLiteral("ALTER DATABASE \"%1\" SET idle_in_transaction_session_timeout = 50").arg(base)));
+            QVERIFY(derruba());
+            {
+                Transacao t(a.db());
+                QVERIFY2(valorUnico(a.db(), "SELECT 1 FROM pg_sleep(0.2)", {}, &erro).isValid(), qPrintable(erro));
+                QTest::qWait(200);
+                QVERIFY2(t.confirma(&erro), qPrintable(erro));
+            }
+            QVERIFY(corre(outra, QStringLiteral("ALTER DATABASE \"%1\" RESET ALL").arg(base)));
+            // ...and where such a limit still ends one, the message says what happened.
+            {
+                Transacao t(a.db());
+                QSqlQuery q(a.db());
+                QVERIFY(executa(q, "SET LOCAL statement_timeout = 50"));
+                QVERIFY(!executa(q, "SELECT pg_sleep(1)", {}, &erro));
+                QVERIFY2(erro.startsWith("O servidor de base de dados interrompeu a operação"), qPrintable(erro));
+            }
+            {
+                Transacao t(a.db());
+                QSqlQuery q(a.db());
+                QVERIFY(executa(q, "SET LOCAL idle_in_transaction_session_timeout = 50"));
+                QTest::qWait(300);
+                QVERIFY(!t.confirma(&erro));
+                QVERIFY2(erro.startsWith("O servidor de base de dados terminou a ligação porque o trabalho ficou parado"),
+                    qPrintable(erro));
+            }
 
             // A deletion whose connection is lost before its answer may have run: it is not run
             // again, and the one message says so. The trigger ends the connection once.

@@ -10,13 +10,21 @@
 //   trabalhador importa <ligacao> <ligacao externa> <firma>       chart import from the outside database
 //   trabalhador novaconta <ligacao> <firma> <conta>               New_Poc "Inserir"
 //   trabalhador novomodelo <ligacao> <firma> <nome>               New_Modelo "Codificar"
+//   trabalhador novafirma <ligacao> <firma> <codigo>              MolvarInsFirma "OK"
+//   trabalhador actualiza <ligacao> <firma>                       the start-up's update of the database, its
+//                                                                 refusal as a message
+//   trabalhador codifica <ligacao> <firma> <modelo>               Cod_det of line 3 "Inserir", once a line comes
+//                                                                 on stdin
 #include "charts/chartnew.h"
 #include "charts/convertesnc.h"
 #include "charts/importaplanos.h"
 #include "core/datacombo.h"
+#include "core/schema.h"
+#include "models/cod_det.h"
 #include "models/new_modelo.h"
 #include "reports/consulttable.h"
 #include "reports/totconta.h"
+#include "session/molvarinsfirma.h"
 #include "support/ambiente.h"
 
 #include <QApplication>
@@ -106,6 +114,31 @@ int main(int argc, char *argv[])
             fecha.start(10);
             pronto();
             w.CodButton->click();
+            codigo = 0;
+        } else if (tarefa == QLatin1String("novafirma") && args.size() == 4) {
+            MolvarInsFirma w(a.sessao);
+            w.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(args.at(3));
+            w.findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(QStringLiteral("Nova"));
+            pronto();
+            w.findChild<QPushButton *>(QStringLiteral("OKButton"))->click();
+            codigo = 0;
+        } else if (tarefa == QLatin1String("actualiza") && args.size() == 3) {
+            QString erro;
+            pronto();
+            if (!actualizaBaseDados(a.db(), &erro))
+                a.msgs.informa(erro);
+            codigo = 0;
+        } else if (tarefa == QLatin1String("codifica") && args.size() == 4) {
+            a.sessao.gModelo = args.at(3);
+            a.sessao.gItemCodigo = 3;
+            a.sessao.gAlteraModelo = true;
+            Cod_det w(a.sessao);
+            w.show();
+            pronto();
+            char linha[8];
+            if (!std::fgets(linha, sizeof linha, stdin))
+                return 3;
+            w.findChild<QPushButton *>(QStringLiteral("InsertButton"))->click();
             codigo = 0;
         } else {
             return 64;
