@@ -47,6 +47,11 @@ int prazoSegundos()
     return ok && s > 0 ? s : LeitorXls::kPrazoSegundos;
 }
 
+QString semMemoria()
+{
+    return QStringLiteral("não é um livro .xls legível (está danificado, ou as suas folhas passam os 128 MB aceites)");
+}
+
 QString quem()
 {
     return QStringLiteral("o leitor de livros .xls (%1)").arg(kNomeAuxiliar);
@@ -304,7 +309,7 @@ bool LeitorXls::inicia(Cabecalho *c, QString *erro) const
         m_ajudante.reset();
         switch (r.falha) {
         case Falha::SemMemoria:
-            *erro = QStringLiteral("não é um livro .xls legível (está danificado, ou as suas folhas passam os 128 MB aceites)");
+            *erro = semMemoria();
             return false;
         case Falha::NaoXls: {
             QFile f(m_caminho);
@@ -413,6 +418,9 @@ bool LeitorXls::percorre(int folha, const VisitaCelula &visita, QString *erro) c
         case 'D':
             cel.valor = dataDoFreeXl(QString::fromLatin1(r.texto), r.tipo);
             break;
+        case 'E':
+            // What the helper holds for the sheet passed its bound.
+            return falha(r.falha == Falha::SemMemoria ? semMemoria() : semFolha);
         case 'X':
             return falha(QStringLiteral("a célula da linha %1, coluna %2, da folha %3 não pode ser lida")
                              .arg(cel.linha)

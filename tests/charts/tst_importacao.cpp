@@ -727,6 +727,14 @@ private slots:
             QVERIFY(corre(a.db(), "DELETE FROM PlanoContas"));
             QVERIFY(corre(a.db(), "DELETE FROM PlanoCCusto"));
         }
+        // Dates of the 1904 system below its day 1, which FreeXL reads as that day.
+        QVERIFY(QFile::copy(QFINDTESTDATA("livros/datas-1904.xls"), a.pasta() + "/datas-1904.xls"));
+        s.gImpXls = "datas-1904.xls";
+        a.msgs.responde(Mensagens::Resposta::Ok);
+        QVERIFY2(ImportaPlanos(s), qPrintable(a.msgs.ultimo()));
+        QCOMPARE(linhas(a.db(), "PlanoContas"),
+            (QStringList {
+                "0001|2024|1|1|1904-01-01 00:00:00", "0001|2024|2|1|1903-12-31 00:00:00", "0001|2024|3|1|2024-01-15 00:00:00" }));
     }
 
     // Damaged and hostile workbooks are refused with a message naming the file; nothing is written.
