@@ -10,6 +10,7 @@ PACKAGES=(
   postgresql
   libqt6sql6-odbc unixodbc tdsodbc
   odbc-postgresql libsqliteodbc
+  python3-xlwt  # the benchmark's .xls chart
 )
 
 missing=()

@@ -8,11 +8,14 @@
 #include "support/postos.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QtEndian>
 #include <QtTest>
 
+#include <iconv.h>
 #include <malloc.h>
 #include <minizip/zip.h>
 #include <sys/resource.h>
@@ -21,8 +24,11 @@
 #include <xlsxwriter.h>
 #include <zlib.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <optional>
+#include <thread>
 
 // Base externa: daBaseExterna falhasDaBaseExterna
 
@@ -274,6 +280,48 @@ QString noFilho(const std::function<QString()> &f, bool semPrivilegios = false)
     return WEXITSTATUS(fim) == 0 ? QString::fromUtf8(saida)
                                  : QStringLiteral("o processo filho saiu com %1").arg(WEXITSTATUS(fim));
 }
+
+// Threads that open and close iconv converters without pause for as long as it lives, and a watch
+// that ends the test if it lives longer than `segundos`: a process forked without exec, then
+// calling iconv, would wait for ever on the lock one of them held at the fork.
+class IconvOcupado
+{
+public:
+    IconvOcupado(int fios, int segundos)
+    {
+        // Character sets taken in turn make iconv load and unload its modules, holding its lock longer.
+        static const char *const conjuntos[] = { "CP1252", "IBM037", "EUC-JP", "GB18030", "KOI8-R" };
+        for (int i = 0; i < fios; ++i)
+            m_fios.emplace_back([this, i] {
+                for (size_t k = size_t(i); !m_fim; ++k)
+                    if (const iconv_t c = iconv_open("UTF-16LE", conjuntos[k % std::size(conjuntos)]); c != iconv_t(-1))
+                        iconv_close(c);
+            });
+        m_vigia = std::thread([this, segundos] {
+            std::unique_lock l(m_m);
+            if (!m_cv.wait_for(l, std::chrono::seconds(segundos), [this] { return m_fim.load(); }))
+                qFatal("a importação de um .xls não acabou em %d s com outros fios no iconv", segundos);
+        });
+    }
+    ~IconvOcupado()
+    {
+        {
+            std::lock_guard l(m_m);
+            m_fim = true;
+        }
+        m_cv.notify_all();
+        m_vigia.join();
+        for (std::thread &t : m_fios)
+            t.join();
+    }
+
+private:
+    std::atomic<bool> m_fim = false;
+    std::mutex m_m;
+    std::condition_variable m_cv;
+    std::thread m_vigia;
+    std::vector<std::thread> m_fios;
+};
 
 QStringList ordenada(QStringList l)
 {
@@ -668,6 +716,7 @@ private slots:
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         preparaLivros(a);
         Session &s = a.sessao;
+        const IconvOcupado iconv(4, 60);
         for (const char *nome : { "planos-libreoffice.xlsx", "planos-libreoffice.xls", "planos-xlwt.xls" }) {
             const QString origem = QFINDTESTDATA(QStringLiteral("livros/") + nome);
             QVERIFY2(!origem.isEmpty(), nome);
@@ -676,12 +725,7 @@ private slots:
             s.gImpXls = nome;
             a.msgs.limpa();
             a.msgs.responde(Mensagens::Resposta::Ok);
-            // The .xls reader bounds the program's data while FreeXL opens the file, then gives it back.
-            rlimit antes {}, depois {};
-            QCOMPARE(getrlimit(RLIMIT_DATA, &antes), 0);
             QVERIFY2(ImportaPlanos(s), qPrintable(a.msgs.ultimo()));
-            QCOMPARE(getrlimit(RLIMIT_DATA, &depois), 0);
-            QVERIFY(antes.rlim_cur == depois.rlim_cur && antes.rlim_max == depois.rlim_max);
             QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
             // Row 7's column A is an empty styled cell: the rows below it are not read.
             QCOMPARE(linhas(a.db(), "PlanoContas"),
@@ -691,6 +735,14 @@ private slots:
             QVERIFY(corre(a.db(), "DELETE FROM PlanoContas"));
             QVERIFY(corre(a.db(), "DELETE FROM PlanoCCusto"));
         }
+        // Dates of the 1904 system below its day 1, which FreeXL reads as that day.
+        QVERIFY(QFile::copy(QFINDTESTDATA("livros/datas-1904.xls"), a.pasta() + "/datas-1904.xls"));
+        s.gImpXls = "datas-1904.xls";
+        a.msgs.responde(Mensagens::Resposta::Ok);
+        QVERIFY2(ImportaPlanos(s), qPrintable(a.msgs.ultimo()));
+        QCOMPARE(linhas(a.db(), "PlanoContas"),
+            (QStringList {
+                "0001|2024|1|1|1904-01-01 00:00:00", "0001|2024|2|1|1903-12-31 00:00:00", "0001|2024|3|1|2024-01-15 00:00:00" }));
     }
 
     // Damaged and hostile workbooks are refused with a message naming the file; nothing is written.
@@ -728,6 +780,12 @@ private slots:
             return ok;
         };
 
+        // planos-xlwt.xls as `nome` in the test's folder, with the bytes that altera changes.
+        const auto xlwtAlterado = [&](const QString &nome, const std::function<bool(QByteArray &)> &altera) {
+            QFile f(QFINDTESTDATA("livros/planos-xlwt.xls")), g(a.pasta() + "/" + nome);
+            QByteArray b = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+            return altera(b) && g.open(QIODevice::WriteOnly) && g.write(b) == b.size();
+        };
         // Inline and rich shared strings, in a zip that ends with a ZIP64 end record; the shared
         // strings are where the relationships say, and a target may climb out of its folder.
         // An ISO date cell (t="d"); a code whose format a conditional format's reuses for a date; a
@@ -863,17 +921,13 @@ private slots:
         a.msgs.limpa();
         // A flag that LibreOffice wrote as a formula (TRUE()) reads as empty from an .xls: the record
         // of C3 made one that FreeXL passes over, as it passes over formulas.
-        {
-            QFile f(QFINDTESTDATA("livros/planos-xlwt.xls"));
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QByteArray b = f.readAll();
+        QVERIFY(xlwtAlterado("formula.xls", [](QByteArray &b) {
             const qsizetype c3 = b.indexOf(QByteArray::fromHex("7e020a0002000200"));
-            QVERIFY(c3 > 0);
-            b[c3] = 0x06;
-            b[c3 + 1] = 0x00;
-            QFile formula(a.pasta() + "/formula.xls");
-            QVERIFY(formula.open(QIODevice::WriteOnly) && formula.write(b) == b.size());
-        }
+            if (c3 <= 0)
+                return false;
+            qToLittleEndian<quint16>(0x0006, b.data() + c3);
+            return true;
+        }));
         QVERIFY(recusado("formula.xls",
             "folha 1 (\"Contas\"), célula C3: está vazia, ou tem uma fórmula cujo resultado não se lê num livro .xls: grave o "
             "livro como .xlsx"));
@@ -982,21 +1036,63 @@ private slots:
         a.msgs.limpa();
         // An .xls whose two sheets declare 65,536 x 256 cells each, for which FreeXL would set
         // 256 MB aside apiece before reading any.
-        {
-            QFile f(QFINDTESTDATA("livros/planos-xlwt.xls"));
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QByteArray b = f.readAll();
-            const QByteArray dimensoes("\x00\x02\x0e\x00", 4);
+        const QByteArray dimensoes("\x00\x02\x0e\x00", 4);
+        QVERIFY(xlwtAlterado("grande.xls", [&](QByteArray &b) {
             int n = 0;
             for (qsizetype i = b.indexOf(dimensoes); i >= 0; i = b.indexOf(dimensoes, i + 4), ++n) {
                 qToLittleEndian<quint32>(65536, b.data() + i + 8);
                 qToLittleEndian<quint16>(256, b.data() + i + 14);
             }
-            QCOMPARE(n, 2);
-            QFile grande(a.pasta() + "/grande.xls");
-            QVERIFY(grande.open(QIODevice::WriteOnly) && grande.write(b) == b.size());
-        }
+            return n == 2;
+        }));
         QVERIFY(recusado("grande.xls", "as suas folhas passam os 128 MB aceites"));
+        // One stray cell far out (row 65,536, column 120) makes FreeXL set 120 MB aside for the
+        // first sheet: in its helper, not in the program, which reads the workbook.
+        QVERIFY(xlwtAlterado("perdida.xls", [&](QByteArray &b) {
+            const qsizetype e2 = b.indexOf(QByteArray::fromHex("0102060001000400")), i = b.indexOf(dimensoes);
+            if (e2 < 0 || i < 0)
+                return false;
+            qToLittleEndian<quint16>(65535, b.data() + e2 + 4);
+            qToLittleEndian<quint16>(119, b.data() + e2 + 6);
+            qToLittleEndian<quint32>(65536, b.data() + i + 8);
+            qToLittleEndian<quint16>(120, b.data() + i + 14);
+            return true;
+        }));
+        malloc_trim(0);
+        QFile zera(QStringLiteral("/proc/self/clear_refs"));
+        QVERIFY(zera.open(QIODevice::WriteOnly) && zera.write("5") == 1);
+        zera.close();
+        const qint64 antes = estado("VmRSS:");
+        QVERIFY2(importa("perdida.xls"), qPrintable(a.msgs.ultimo()));
+        QVERIFY2(estado("VmHWM:") - antes < (qint64(100) << 20), qPrintable(QString::number(estado("VmHWM:") - antes)));
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas"), 5);
+        QVERIFY(corre(a.db(), "DELETE FROM PlanoContas"));
+        QVERIFY(corre(a.db(), "DELETE FROM PlanoCCusto"));
+
+        // A helper killed, one that overruns its deadline, and one that writes what makes no sense:
+        // a good workbook is not called damaged, the wait ends, and nothing is written.
+        const auto repoe = qScopeGuard([auxiliar = qgetenv("MOLVAR_LEITORXLS")] {
+            qputenv("MOLVAR_LEITORXLS", auxiliar);
+            qunsetenv("MOLVAR_PRAZO_LEITORXLS");
+        });
+        QVERIFY(QFile::copy(QFINDTESTDATA("livros/planos-xlwt.xls"), a.pasta() + "/bom.xls"));
+        qputenv("MOLVAR_PRAZO_LEITORXLS", "1");
+        const auto auxiliar = [&](const QByteArray &script) {
+            QFile f(a.pasta() + "/auxiliar.sh");
+            qputenv("MOLVAR_LEITORXLS", QFile::encodeName(f.fileName()));
+            return f.open(QIODevice::WriteOnly) && f.write("#!/bin/sh\n" + script + "\n") > 0
+                && f.setPermissions(f.permissions() | QFile::ExeOwner);
+        };
+        QVERIFY(auxiliar("kill -9 $$"));
+        QVERIFY(recusado("bom.xls", "o leitor de livros .xls (molvar_leitorxls) foi terminado pelo sinal 9 (SIGKILL)"));
+        QVERIFY(auxiliar("exec sleep 60"));
+        QElapsedTimer relogio;
+        relogio.start();
+        QVERIFY(
+            recusado("bom.xls", "a leitura passou o prazo de 1 s, e o leitor de livros .xls (molvar_leitorxls) foi terminado"));
+        QVERIFY(relogio.elapsed() < 10000);
+        QVERIFY(auxiliar("printf 'MXLS\\001L\\377\\377\\377\\377\\377\\377'"));
+        QVERIFY(recusado("bom.xls", "enviou dados que não se entendem"));
         QCOMPARE(a.msgs.semRespostas, 0);
     }
 
