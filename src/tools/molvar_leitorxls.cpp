@@ -243,7 +243,9 @@ private:
         std::vector<uint32_t> setoresFat, fat;
         for (size_t i = 0; i < 109 && setoresFat.size() < u32(f, 0x2C); ++i)
             setoresFat.push_back(u32(f, 0x4C + 4 * i));
-        for (uint32_t d = u32(f, 0x44), k = 0; d < 0xFFFFFFFA && k < u32(f, 0x48) && setor(d) + tam <= f.size(); ++k) {
+        // A chain of extra tables that loops ends where the file's sectors do.
+        for (uint32_t d = u32(f, 0x44), k = 0;
+             d < 0xFFFFFFFA && k < u32(f, 0x48) && k < f.size() / tam && setor(d) + tam <= f.size(); ++k) {
             std::vector<uint32_t> mais;
             naTabela(&mais, d);
             setoresFat.insert(setoresFat.end(), mais.begin(), mais.end() - 1);
