@@ -14,6 +14,7 @@
 #include <QSqlQuery>
 
 #include <cmath>
+#include <functional>
 #include <type_traits>
 
 namespace {
@@ -236,15 +237,19 @@ bool leExterna(QSqlDatabase ext, TipoPlano t, const Session &s, Linhas *linhas, 
 class LinhasDaFolha
 {
 public:
+    // The merged range that covers column A of a row without starting there (empty when none).
+    using Uniao = std::function<bool(int linha, QString *intervalo, QString *erro)>;
+
     // semFormulas: the reader cannot tell an empty cell from a formula, whose result it does not read.
     // custo: what the rows of both sheets take, counted against kLinhasMaximas.
-    LinhasDaFolha(int folha, const QString &nome, TipoPlano t, bool semFormulas, Linhas *linhas, qint64 *custo)
+    LinhasDaFolha(int folha, const QString &nome, TipoPlano t, bool semFormulas, Linhas *linhas, qint64 *custo, Uniao uniao = {})
         : m_folha(folha)
         , m_nome(nome)
         , m_tipo(t)
         , m_semFormulas(semFormulas)
         , m_linhas(linhas)
         , m_custo(custo)
+        , m_uniao(std::move(uniao))
     {
     }
 
@@ -280,6 +285,14 @@ public:
     {
         if (!m_acabou && erro.isEmpty())
             fechaLinha();
+        // A company code merged down column A shows in every row, but the file keeps it in the
+        // first cell only: the rows below would be lost without a word. Asked once the sheet is
+        // read, for the reader reads one part at a time.
+        QString intervalo;
+        if (erro.isEmpty() && m_fimComValores && m_uniao && m_uniao(m_linha, &intervalo, &erro) && !intervalo.isEmpty())
+            erro = QStringLiteral("%1, célula %2: faz parte das células unidas %3, cujo valor o livro guarda só na primeira: "
+                                  "desfaça a união e escreva o código da firma em cada linha")
+                       .arg(folha(), referenciaCelula(m_linha, 1), intervalo);
         return erro.isEmpty();
     }
 
@@ -301,10 +314,12 @@ private:
         if (m_celulas[0].isEmpty() && !m_aRecusada) {
             // Column A filled down by formulas reads as empty from a .xls: an empty A beside values is
             // no end of the list, whose rows would be lost without a word.
-            if (m_semFormulas && !(m_celulas[1] + m_celulas[2] + m_celulas[3]).isEmpty()) {
+            const bool valores = !(m_celulas[1] + m_celulas[2] + m_celulas[3]).isEmpty();
+            if (m_semFormulas && valores) {
                 erro = semResultadoXls(1, QStringLiteral("falta o código da firma, havendo valores na linha"));
                 return false;
             }
+            m_fimComValores = valores;
             m_acabou = true;
             return false;
         }
@@ -353,11 +368,13 @@ private:
     bool m_semFormulas;
     Linhas *m_linhas;
     qint64 *m_custo;
+    Uniao m_uniao;
     int m_linha = 2;
     QString m_celulas[4];
     QString m_recusado;
     bool m_aRecusada = false;
     bool m_acabou = false;
+    bool m_fimComValores = false;
 };
 
 // Sheets 1 and 2 of a workbook, through its reader. On failure, the message to show.
@@ -380,8 +397,11 @@ template <class Leitor> bool leLivro(Leitor &x, const QString &caminho, Linhas *
     }
     qint64 custo = 0;
     for (int folha : { 1, 2 }) {
+        LinhasDaFolha::Uniao uniao;
+        if constexpr (std::is_same_v<Leitor, LeitorXlsx>)
+            uniao = [&x, folha](int linha, QString *intervalo, QString *e) { return x.uniao(folha, linha, 1, intervalo, e); };
         LinhasDaFolha linhas(folha, x.nomeFolha(folha), folha == 1 ? TipoPlano::Contas : TipoPlano::CentrosCusto,
-            std::is_same_v<Leitor, LeitorXls>, folha == 1 ? contas : centros, &custo);
+            std::is_same_v<Leitor, LeitorXls>, folha == 1 ? contas : centros, &custo, uniao);
         if (!x.percorre(
                 folha, [&](const CelulaLivro &c) { return linhas.celula(c); }, &erro)) {
             *mensagem = QStringLiteral("Não foi possível ler o ficheiro %1: %2.\nNada foi importado.").arg(caminho, erro);

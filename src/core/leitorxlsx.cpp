@@ -705,6 +705,34 @@ bool LeitorXlsx::percorre(int folha, const VisitaCelula &visita, QString *erro) 
     return true;
 }
 
+bool LeitorXlsx::uniao(int folha, int linha, int coluna, QString *intervalo, QString *erro) const
+{
+    intervalo->clear();
+    if (!m_zip || folha < 1 || folha > m_folhas.size() || m_folhas[folha - 1].parte.isEmpty())
+        return true;
+    Parte p(m_zip, m_folhas[folha - 1].parte);
+    QString e;
+    const bool ok = p.abre(true, &e)
+        && percorreParte(
+            p,
+            [&](const QXmlStreamReader &x) {
+                if (!x.isStartElement() || x.name() != QLatin1String("mergeCell"))
+                    return true;
+                const QStringView ref = x.attributes().value(QLatin1String("ref"));
+                const qsizetype dois = ref.indexOf(QLatin1Char(':'));
+                int l1 = 0, c1 = 0, l2 = 0, c2 = 0;
+                if (dois < 0 || !posicao(ref.left(dois), &l1, &c1) || !posicao(ref.mid(dois + 1), &l2, &c2))
+                    return true;
+                if (linha >= l1 && linha <= l2 && coluna >= c1 && coluna <= c2 && (linha != l1 || coluna != c1))
+                    *intervalo = citacao(ref.toString());
+                return intervalo->isEmpty();
+            },
+            &e);
+    if (!ok && erro)
+        *erro = e;
+    return ok;
+}
+
 const LeitorXlsx::Carregada *LeitorXlsx::carregada(int folha) const
 {
     if (auto it = m_carregadas.constFind(folha); it != m_carregadas.cend())

@@ -74,6 +74,10 @@ public:
     // The cells of sheet `folha` (from 1) in the order the workbook keeps them, until visita
     // returns false. The rest of the part is still inflated then, so that its checksum is checked.
     bool percorre(int folha, const VisitaCelula &visita, QString *erro = nullptr) const;
+    // The merged range ("A2:A7") that covers the cell without starting at it, or an empty text:
+    // such a cell is empty in the file, though the sheet shows the range's value in it. Reads the
+    // sheet's part again, for its merges follow its cells; false, with erro, when it cannot.
+    bool uniao(int folha, int linha, int coluna, QString *intervalo, QString *erro = nullptr) const;
 
     // A whole sheet kept in memory, for small workbooks (the program's own exports).
     QVariant valor(int folha, const QString &celula) const;

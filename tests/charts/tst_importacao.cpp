@@ -865,6 +865,11 @@ private slots:
                 centros, textos)));
         QVERIFY(
             recusado("openpyxl.xlsx", "folha 1 (\"Contas\"), célula A3: tem uma fórmula cujo resultado o ficheiro não guarda"));
+        // Column A merged down: A3 shows the code of A2, but the file keeps it in A2 alone.
+        p = partesLivro(contas + "<row r=\"3\"><c r=\"B3\"><v>2112</v></c><c r=\"C3\"><v>1</v></c></row>", centros, textos);
+        p[3].dados.replace("</sheetData>", "</sheetData><mergeCells count=\"1\"><mergeCell ref=\"A2:A3\"/></mergeCells>");
+        QVERIFY(escreveZip(a.pasta() + "/unidas.xlsx", p));
+        QVERIFY(recusado("unidas.xlsx", "folha 1 (\"Contas\"), célula A3: faz parte das células unidas A2:A3"));
         QVERIFY(escreveZip(a.pasta() + "/formula.xlsx",
             partesLivro(QByteArray(contas).replace("<c r=\"C2\"><v>1</v></c>", "<c r=\"C2\" t=\"b\"><f>TRUE()</f></c>"), centros,
                 textos)));
