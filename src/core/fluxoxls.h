@@ -5,7 +5,7 @@
 // byte order (both ends run on the same machine).
 //
 //   header  "MXLS" and the version byte
-//   'E' u8 failure, i32 FreeXL's code        the workbook cannot be read; nothing follows
+//   'E' u8 failure, i32 FreeXL's code (or the sheet)  the workbook cannot be read; nothing follows
 //   'L' u32 sheets, then for sheets 1 and 2 (those there are): u16 length, UTF-8 name
 //   'F' u32 sheet                            the cells of that sheet follow, row by row
 //   'N' u32 row, u16 column, f64 number      rows and columns from 0
@@ -34,6 +34,7 @@ enum class Falha : unsigned char {
     NaoXls = 2, // not a compound file with a workbook in it
     Senha = 3, // protected by a password
     Danificado = 4, // FreeXL failed with the code that follows
+    FolhaCortada = 5, // the records of the sheet that follows (from 1) stop before its end
 };
 
 enum class Tipo : unsigned char { Data = 1, DataHora = 2, Hora = 3 };

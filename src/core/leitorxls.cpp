@@ -324,6 +324,9 @@ bool LeitorXls::inicia(Cabecalho *c, QString *erro) const
         case Falha::Senha:
             *erro = QStringLiteral("está protegido por senha");
             return false;
+        case Falha::FolhaCortada:
+            *erro = QStringLiteral("não é um livro .xls legível (os registos da folha %1 estão danificados)").arg(r.codigo);
+            return false;
         default:
             *erro = QStringLiteral("não é um livro .xls legível (está danificado: erro %1 do FreeXL)").arg(r.codigo);
             return false;

@@ -144,16 +144,7 @@ public:
         std::vector<unsigned char> livro;
         if (!fluxoDoLivro(ficheiro, &livro))
             return false;
-        // The sheets' first records, in the order of their SHEET records, as FreeXL counts them.
-        std::vector<uint32_t> inicios;
-        for (size_t o = 0; o + 4 <= livro.size();) {
-            const uint32_t tipo = u16(livro, o), tam = u16(livro, o + 2);
-            if (tipo == 0x0085 && tam >= 4)
-                inicios.push_back(u32(livro, o + 4));
-            if (tipo == 0x000A) // the end of the globals
-                break;
-            o += 4 + tam;
-        }
+        const std::vector<uint32_t> inicios = iniciosDasFolhas(livro);
         if (folha < 1 || folha > inicios.size())
             return false;
         for (size_t o = inicios[folha - 1]; o + 4 <= livro.size();) {
@@ -178,6 +169,39 @@ public:
         return true;
     }
     bool lidos() const { return m_lidos; }
+
+    // The first of sheets 1 to `folhas` whose records do not run whole from its BOF to its EOF
+    // (a record cut short, or a length that runs past the workbook): FreeXL stops reading such a
+    // sheet without a word, and its cells below read as empty. 0 when all do, or when the file
+    // cannot be followed (FreeXL read it, and judges it).
+    static unsigned folhaCortada(const char *ficheiro, unsigned folhas)
+    {
+        std::vector<unsigned char> livro;
+        try {
+            if (!fluxoDoLivro(ficheiro, &livro))
+                return 0;
+        } catch (const std::bad_alloc &) {
+            return 0; // a file too big to follow here is left to FreeXL
+        }
+        const std::vector<uint32_t> inicios = iniciosDasFolhas(livro);
+        for (unsigned f = 1; f <= folhas && f <= inicios.size(); ++f) {
+            // Charts kept in a sheet have their own BOF and EOF inside it.
+            int nivel = 0;
+            size_t o = inicios[f - 1];
+            for (; o + 4 <= livro.size() && o + 4 + u16(livro, o + 2) <= livro.size(); o += 4 + u16(livro, o + 2)) {
+                const uint32_t tipo = u16(livro, o);
+                if (tipo == 0x0809 || tipo == 0x0409 || tipo == 0x0209 || tipo == 0x0009)
+                    ++nivel;
+                else if (o == inicios[f - 1])
+                    break;
+                else if (tipo == 0x000A && --nivel == 0)
+                    break;
+            }
+            if (nivel != 0 || o + 4 > livro.size() || o == inicios[f - 1])
+                return f;
+        }
+        return 0;
+    }
     bool procura(unsigned linha, unsigned coluna, double *v) const
     {
         const uint32_t chave = linha << 16 | coluna;
@@ -202,6 +226,20 @@ private:
     {
         return o + 4 <= b.size() ? u16(b, o) | u16(b, o + 2) << 16 : 0;
     }
+    // The sheets' first records, in the order of their SHEET records, as FreeXL counts them.
+    static std::vector<uint32_t> iniciosDasFolhas(const std::vector<unsigned char> &livro)
+    {
+        std::vector<uint32_t> inicios;
+        for (size_t o = 0; o + 4 <= livro.size();) {
+            const uint32_t tipo = u16(livro, o), tam = u16(livro, o + 2);
+            if (tipo == 0x0085 && tam >= 4)
+                inicios.push_back(u32(livro, o + 4));
+            if (tipo == 0x000A) // the end of the globals
+                break;
+            o += 4 + tam;
+        }
+        return inicios;
+    }
     static double rk(uint32_t r)
     {
         double v;
@@ -224,6 +262,9 @@ private:
     {
         std::vector<unsigned char> f;
         if (FILE *h = std::fopen(ficheiro, "rb")) {
+            if (std::fseek(h, 0, SEEK_END) == 0 && std::ftell(h) > 0)
+                f.reserve(size_t(std::ftell(h)));
+            std::rewind(h);
             unsigned char b[1 << 16];
             for (size_t n; (n = std::fread(b, 1, sizeof b, h)) > 0;)
                 f.insert(f.end(), b, b + n);
@@ -285,6 +326,7 @@ private:
         }
         if (!achado)
             return false;
+        fluxo->reserve(std::min<size_t>(tamanho, f.size()));
         if (tamanho >= u32(f, 0x38)) {
             for (uint32_t s : cadeia(inicio, fat))
                 junta(fluxo, s);
@@ -391,6 +433,9 @@ bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904)
 
 int le(const char *ficheiro)
 {
+    // Before FreeXL opens the file, so that both do not hold it at once.
+    if (const unsigned f = NumerosDaFolha::folhaCortada(ficheiro, kFolhasLidas))
+        return falha(Falha::FolhaCortada, int(f));
     const void *xls = nullptr;
     const int r = freexl_open(ficheiro, &xls);
     // FreeXL may fail for want of memory without saying so, with no workbook to show for it.

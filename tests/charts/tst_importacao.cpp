@@ -1051,6 +1051,12 @@ private slots:
             return n == 2;
         }));
         QVERIFY(recusado("grande.xls", "as suas folhas passam os 128 MB aceites"));
+        // The record after sheet 2's dimensions claims 64 KB: FreeXL would end the sheet there, empty.
+        QVERIFY(xlwtAlterado("cortada.xls", [&](QByteArray &b) {
+            const qsizetype i = b.lastIndexOf(dimensoes);
+            return i > 0 && (qToLittleEndian<quint16>(0xFFFF, b.data() + i + 20), true);
+        }));
+        QVERIFY(recusado("cortada.xls", "os registos da folha 2 estão danificados"));
         // One stray cell far out (row 65,536, column 120) makes FreeXL set 120 MB aside for the
         // first sheet: in its helper, not in the program, which reads the workbook.
         QVERIFY(xlwtAlterado("perdida.xls", [&](QByteArray &b) {
