@@ -171,8 +171,9 @@ public:
     bool lidos() const { return m_lidos; }
 
     // The first of sheets 1 to `folhas` whose records do not run whole from its BOF to its EOF
-    // (a record cut short, or a length that runs past the workbook): FreeXL stops reading such a
-    // sheet without a word, and its cells below read as empty. 0 when all do, or when the file
+    // (a record cut short, or a length that runs past the workbook), or hold no DIMENSIONS
+    // record (a length that swallowed it): FreeXL stops reading such a sheet, or reads none of its
+    // cells, without a word, and its cells read as empty. 0 when all do, or when the file
     // cannot be followed (FreeXL read it, and judges it).
     static unsigned folhaCortada(const char *ficheiro, unsigned folhas)
     {
@@ -187,6 +188,7 @@ public:
         for (unsigned f = 1; f <= folhas && f <= inicios.size(); ++f) {
             // Charts kept in a sheet have their own BOF and EOF inside it.
             int nivel = 0;
+            bool dimensoes = false;
             size_t o = inicios[f - 1];
             for (; o + 4 <= livro.size() && o + 4 + u16(livro, o + 2) <= livro.size(); o += 4 + u16(livro, o + 2)) {
                 const uint32_t tipo = u16(livro, o);
@@ -194,10 +196,12 @@ public:
                     ++nivel;
                 else if (o == inicios[f - 1])
                     break;
+                else if (tipo == 0x0200 && nivel == 1)
+                    dimensoes = true;
                 else if (tipo == 0x000A && --nivel == 0)
                     break;
             }
-            if (nivel != 0 || o + 4 > livro.size() || o == inicios[f - 1])
+            if (nivel != 0 || o + 4 > livro.size() || o == inicios[f - 1] || !dimensoes)
                 return f;
         }
         return 0;
@@ -318,7 +322,8 @@ private:
                 nome[i] = char(diretorio[e + 2 * i]);
             if (diretorio[e + 0x42] == 5) {
                 raiz = u32(diretorio, e + 0x74);
-            } else if (diretorio[e + 0x42] == 2 && !achado && (!std::strcmp(nome, "Workbook") || !std::strcmp(nome, "Book"))) {
+            } else if (!achado && (!std::strcmp(nome, "Workbook") || !std::strcmp(nome, "Book"))) {
+                // By its name, as FreeXL finds it, whatever its type says.
                 inicio = u32(diretorio, e + 0x74);
                 tamanho = u32(diretorio, e + 0x78);
                 achado = true;
