@@ -270,7 +270,9 @@ public:
         if (!c.erro.isEmpty())
             motivo = QStringLiteral("tem o erro %1 em vez de um valor").arg(citacao(c.erro));
         else if (c.semResultado)
-            motivo = QStringLiteral("tem uma fórmula cujo resultado o ficheiro não guarda: abra o livro e grave-o de novo");
+            motivo = m_semFormulas
+                ? QStringLiteral("tem uma fórmula, cujo resultado não se lê num livro .xls: grave o livro como .xlsx")
+                : QStringLiteral("tem uma fórmula cujo resultado o ficheiro não guarda: abra o livro e grave-o de novo");
         else if (!ok)
             motivo = QStringLiteral("o número %1 tem mais algarismos do que a célula guarda sem os alterar")
                          .arg(c.valor.toDouble(), 0, 'f', 0);

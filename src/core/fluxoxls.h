@@ -12,13 +12,14 @@
 //   'T' u32 row, u16 column, u32 length, UTF-8 text
 //   'D' u32 row, u16 column, u8 kind, u8 length, text "yyyy-MM-dd", "yyyy-MM-dd hh:mm:ss" or "hh:mm:ss"
 //   'X' u32 row, u16 column                  a cell that FreeXL could not read
+//   'R' u32 row, u16 column                  a formula in columns A to D, whose result FreeXL does not give
 //   'G'                                      the end of the sheet
 //   'Z'                                      the end of the workbook
 //
 // Empty cells are not sent. The program takes nothing longer than the limits below.
 namespace fluxoxls {
 
-constexpr char kAssinatura[5] = { 'M', 'X', 'L', 'S', 1 };
+constexpr char kAssinatura[5] = { 'M', 'X', 'L', 'S', 2 };
 // Only the first two sheets are read (accounts and cost centres).
 constexpr unsigned kFolhasLidas = 2;
 // A sheet name holds 31 characters in Excel and 255 in the file, 3 bytes of UTF-8 each at most.

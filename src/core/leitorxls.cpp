@@ -156,7 +156,8 @@ public:
         case 'N':
         case 'T':
         case 'D':
-        case 'X': {
+        case 'X':
+        case 'R': {
             if (!valor(&r->linha, erro) || !valor(&r->coluna, erro))
                 return false;
             if (r->linha >= kLinhas || r->coluna >= kColunas)
@@ -424,6 +425,9 @@ bool LeitorXls::percorre(int folha, const VisitaCelula &visita, QString *erro) c
         case 'E':
             // What the helper holds for the sheet passed its bound.
             return falha(r.falha == Falha::SemMemoria ? semMemoria() : semFolha);
+        case 'R':
+            cel.semResultado = true;
+            break;
         case 'X':
             return falha(QStringLiteral("a célula da linha %1, coluna %2, da folha %3 não pode ser lida")
                              .arg(cel.linha)

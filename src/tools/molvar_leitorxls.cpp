@@ -174,8 +174,9 @@ public:
     // (a record cut short, or a length that runs past the workbook), or hold no DIMENSIONS
     // record (a length that swallowed it): FreeXL stops reading such a sheet, or reads none of its
     // cells, without a word, and its cells read as empty. 0 when all do, or when the file
-    // cannot be followed (FreeXL read it, and judges it).
-    static unsigned folhaCortada(const char *ficheiro, unsigned folhas)
+    // cannot be followed (FreeXL read it, and judges it). formulas[f - 1] gets, for each row of
+    // sheet f, a bit for each of columns A to D that holds a formula, whose result FreeXL does not give.
+    static unsigned folhaCortada(const char *ficheiro, unsigned folhas, std::vector<uint8_t> *formulas)
     {
         std::vector<unsigned char> livro;
         try {
@@ -198,7 +199,12 @@ public:
                     break;
                 else if (tipo == 0x0200 && nivel == 1)
                     dimensoes = true;
-                else if (tipo == 0x000A && --nivel == 0)
+                else if (tipo == 0x0006 && nivel == 1 && u16(livro, o + 2) >= 4 && u16(livro, o + 6) < 4) {
+                    const uint32_t linha = u16(livro, o + 4);
+                    if (formulas[f - 1].size() <= linha)
+                        formulas[f - 1].resize(linha + 1);
+                    formulas[f - 1][linha] |= uint8_t(1u << u16(livro, o + 6));
+                } else if (tipo == 0x000A && --nivel == 0)
                     break;
             }
             if (nivel != 0 || o + 4 > livro.size() || o == inicios[f - 1] || !dimensoes)
@@ -378,7 +384,7 @@ void corrigeData(
         std::memcpy(texto, dia, 10);
 }
 
-bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904)
+bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904, const std::vector<uint8_t> &formulas)
 {
     NumerosDaFolha numeros;
     unsigned int linhas = 0;
@@ -427,6 +433,8 @@ bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904)
                 break;
             }
             default:
+                if (c < 4 && l < formulas.size() && (formulas[l] >> c & 1))
+                    saida.celula('R', l, c);
                 break;
             }
         }
@@ -439,7 +447,8 @@ bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904)
 int le(const char *ficheiro)
 {
     // Before FreeXL opens the file, so that both do not hold it at once.
-    if (const unsigned f = NumerosDaFolha::folhaCortada(ficheiro, kFolhasLidas))
+    std::vector<uint8_t> formulas[kFolhasLidas];
+    if (const unsigned f = NumerosDaFolha::folhaCortada(ficheiro, kFolhasLidas, formulas))
         return falha(Falha::FolhaCortada, int(f));
     const void *xls = nullptr;
     const int r = freexl_open(ficheiro, &xls);
@@ -467,7 +476,7 @@ int le(const char *ficheiro)
         texto(nome, kNomeMaximo, true);
     }
     for (unsigned f = 1; f <= folhas && f <= kFolhasLidas && saida.ok(); ++f)
-        if (!folha(xls, f, ficheiro, de1904))
+        if (!folha(xls, f, ficheiro, de1904, formulas[f - 1]))
             return falha(Falha::Danificado, 0);
     saida.marca('Z');
     saida.despeja();

@@ -934,13 +934,21 @@ private slots:
             return true;
         }));
         QVERIFY(recusado("formula.xls",
-            "folha 1 (\"Contas\"), célula C3: está vazia, ou tem uma fórmula cujo resultado não se lê num livro .xls: grave o "
-            "livro como .xlsx"));
-        // So does column A filled down by formulas: an empty A beside values does not end the list.
+            "folha 1 (\"Contas\"), célula C3: tem uma fórmula, cujo resultado não se lê num livro .xls: grave o livro como "
+            ".xlsx"));
+        // So does column A filled down by formulas, and a row of formulas alone, which read as empty.
         QVERIFY(QFile::copy(QFINDTESTDATA("livros/planos-formulas-libreoffice.xls"), a.pasta() + "/formulas.xls"));
-        QVERIFY(recusado("formulas.xls",
-            "folha 1 (\"Contas\"), célula A3: falta o código da firma, havendo valores na linha, ou tem uma fórmula cujo "
-            "resultado não se lê num livro .xls"));
+        QVERIFY(recusado("formulas.xls", "folha 1 (\"Contas\"), célula A3: tem uma fórmula, cujo resultado não se lê"));
+        QVERIFY(xlwtAlterado("so-formulas.xls", [](QByteArray &b) {
+            for (const char *registo : { "fd000a0001000000", "bd00120001000100", "fd000a0001000300" }) {
+                const qsizetype i = b.indexOf(QByteArray::fromHex(registo));
+                if (i <= 0)
+                    return false;
+                qToLittleEndian<quint16>(0x0006, b.data() + i);
+            }
+            return true;
+        }));
+        QVERIFY(recusado("so-formulas.xls", "folha 1 (\"Contas\"), célula A2: tem uma fórmula, cujo resultado não se lê"));
 
         // A bomb: a sheet that declares 1 GiB is refused before it is inflated; one that hides
         // more than it declares stops at its declared size and fails its checksum.
