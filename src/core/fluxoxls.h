@@ -13,6 +13,7 @@
 //   'D' u32 row, u16 column, u8 kind, u8 length, text "yyyy-MM-dd", "yyyy-MM-dd hh:mm:ss" or "hh:mm:ss"
 //   'X' u32 row, u16 column                  a cell that FreeXL could not read
 //   'R' u32 row, u16 column                  a formula in columns A to D, whose result FreeXL does not give
+//   'Q' u32 row, u16 column, u8 code         an error in columns A to D (0x2A #N/A), which FreeXL reads as a number
 //   'G'                                      the end of the sheet
 //   'Z'                                      the end of the workbook
 //

@@ -40,6 +40,17 @@ QVariant dataDoFreeXl(const QString &t, Tipo tipo)
     return d.isValid() ? QVariant(d) : QVariant(t);
 }
 
+// The error an error cell shows, by its code in the file.
+QString textoDoErro(int codigo)
+{
+    static const std::pair<int, const char *> erros[] = { { 0x00, "#NULL!" }, { 0x07, "#DIV/0!" }, { 0x0F, "#VALUE!" },
+        { 0x17, "#REF!" }, { 0x1D, "#NAME?" }, { 0x24, "#NUM!" }, { 0x2A, "#N/A" } };
+    for (const auto &[c, t] : erros)
+        if (c == codigo)
+            return QString::fromLatin1(t);
+    return QStringLiteral("de código %1").arg(codigo);
+}
+
 int prazoSegundos()
 {
     bool ok = false;
@@ -157,7 +168,8 @@ public:
         case 'T':
         case 'D':
         case 'X':
-        case 'R': {
+        case 'R':
+        case 'Q': {
             if (!valor(&r->linha, erro) || !valor(&r->coluna, erro))
                 return false;
             if (r->linha >= kLinhas || r->coluna >= kColunas)
@@ -172,6 +184,12 @@ public:
                     return false;
                 r->tipo = Tipo(t);
                 return (t >= 1 && t <= 3 && texto<unsigned char>(&r->texto, 31, erro)) || invalido(erro);
+            }
+            if (r->marca == 'Q') {
+                unsigned char c = 0;
+                if (!valor(&c, erro))
+                    return false;
+                r->codigo = c;
             }
             return true;
         }
@@ -427,6 +445,9 @@ bool LeitorXls::percorre(int folha, const VisitaCelula &visita, QString *erro) c
             return falha(r.falha == Falha::SemMemoria ? semMemoria() : semFolha);
         case 'R':
             cel.semResultado = true;
+            break;
+        case 'Q':
+            cel.erro = textoDoErro(r.codigo);
             break;
         case 'X':
             return falha(QStringLiteral("a célula da linha %1, coluna %2, da folha %3 não pode ser lida")

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -174,9 +175,10 @@ public:
     // (a record cut short, or a length that runs past the workbook), or hold no DIMENSIONS
     // record (a length that swallowed it): FreeXL stops reading such a sheet, or reads none of its
     // cells, without a word, and its cells read as empty. 0 when all do, or when the file
-    // cannot be followed (FreeXL read it, and judges it). formulas[f - 1] gets, for each row of
-    // sheet f, a bit for each of columns A to D that holds a formula, whose result FreeXL does not give.
-    static unsigned folhaCortada(const char *ficheiro, unsigned folhas, std::vector<uint8_t> *formulas)
+    // cannot be followed (FreeXL read it, and judges it). marcas[f - 1] gets, for each row of
+    // sheet f and each of columns A to D, what FreeXL misreads there: 1 a formula, whose result it
+    // does not give; from 2, an error (#N/A), which it reads as a number, its code + 2.
+    static unsigned folhaCortada(const char *ficheiro, unsigned folhas, std::vector<std::array<uint8_t, 4>> *marcas)
     {
         std::vector<unsigned char> livro;
         try {
@@ -199,11 +201,15 @@ public:
                     break;
                 else if (tipo == 0x0200 && nivel == 1)
                     dimensoes = true;
-                else if (tipo == 0x0006 && nivel == 1 && u16(livro, o + 2) >= 4 && u16(livro, o + 6) < 4) {
+                else if (nivel == 1 && u16(livro, o + 6) < 4 && (tipo == 0x0006 || tipo == 0x0205)) {
                     const uint32_t linha = u16(livro, o + 4);
-                    if (formulas[f - 1].size() <= linha)
-                        formulas[f - 1].resize(linha + 1);
-                    formulas[f - 1][linha] |= uint8_t(1u << u16(livro, o + 6));
+                    // A BOOLERR record holds a Boolean, or an error when its byte 7 is set.
+                    const bool erro = tipo == 0x0205 && u16(livro, o + 2) >= 8 && livro[o + 11] == 1;
+                    if (tipo == 0x0006 || erro) {
+                        if (marcas[f - 1].size() <= linha)
+                            marcas[f - 1].resize(linha + 1);
+                        marcas[f - 1][linha][u16(livro, o + 6)] = erro ? uint8_t(livro[o + 10] + 2) : 1;
+                    }
                 } else if (tipo == 0x000A && --nivel == 0)
                     break;
             }
@@ -384,7 +390,7 @@ void corrigeData(
         std::memcpy(texto, dia, 10);
 }
 
-bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904, const std::vector<uint8_t> &formulas)
+bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904, const std::vector<std::array<uint8_t, 4>> &marcas)
 {
     NumerosDaFolha numeros;
     unsigned int linhas = 0;
@@ -396,6 +402,12 @@ bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904, const
     saida.valor(uint32_t(f));
     for (unsigned l = 0; l < linhas && l < kLinhas && saida.ok(); ++l)
         for (unsigned c = 0; c < colunas && c < kColunas; ++c) {
+            const uint8_t marca = c < 4 && l < marcas.size() ? marcas[l][c] : 0;
+            if (marca >= 2) {
+                saida.celula('Q', l, c);
+                saida.valor(uint8_t(marca - 2));
+                continue;
+            }
             FreeXL_CellValue v;
             if (freexl_get_cell_value(xls, l, (unsigned short)c, &v) != FREEXL_OK) {
                 saida.celula('X', l, c);
@@ -433,7 +445,7 @@ bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904, const
                 break;
             }
             default:
-                if (c < 4 && l < formulas.size() && (formulas[l] >> c & 1))
+                if (marca == 1)
                     saida.celula('R', l, c);
                 break;
             }
@@ -447,8 +459,8 @@ bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904, const
 int le(const char *ficheiro)
 {
     // Before FreeXL opens the file, so that both do not hold it at once.
-    std::vector<uint8_t> formulas[kFolhasLidas];
-    if (const unsigned f = NumerosDaFolha::folhaCortada(ficheiro, kFolhasLidas, formulas))
+    std::vector<std::array<uint8_t, 4>> marcas[kFolhasLidas];
+    if (const unsigned f = NumerosDaFolha::folhaCortada(ficheiro, kFolhasLidas, marcas))
         return falha(Falha::FolhaCortada, int(f));
     const void *xls = nullptr;
     const int r = freexl_open(ficheiro, &xls);
@@ -476,7 +488,7 @@ int le(const char *ficheiro)
         texto(nome, kNomeMaximo, true);
     }
     for (unsigned f = 1; f <= folhas && f <= kFolhasLidas && saida.ok(); ++f)
-        if (!folha(xls, f, ficheiro, de1904, formulas[f - 1]))
+        if (!folha(xls, f, ficheiro, de1904, marcas[f - 1]))
             return falha(Falha::Danificado, 0);
     saida.marca('Z');
     saida.despeja();

@@ -936,6 +936,17 @@ private slots:
         QVERIFY(recusado("formula.xls",
             "folha 1 (\"Contas\"), célula C3: tem uma fórmula, cujo resultado não se lê num livro .xls: grave o livro como "
             ".xlsx"));
+        // An error cell (#N/A), which FreeXL reads as a number.
+        QVERIFY(xlwtAlterado("erro.xls", [](QByteArray &b) {
+            const qsizetype c3 = b.indexOf(QByteArray::fromHex("7e020a0002000200"));
+            if (c3 <= 0)
+                return false;
+            qToLittleEndian<quint16>(0x0205, b.data() + c3);
+            b[c3 + 10] = 0x2A;
+            b[c3 + 11] = 1;
+            return true;
+        }));
+        QVERIFY(recusado("erro.xls", "folha 1 (\"Contas\"), célula C3: tem o erro #N/A em vez de um valor"));
         // So does column A filled down by formulas, and a row of formulas alone, which read as empty.
         QVERIFY(QFile::copy(QFINDTESTDATA("livros/planos-formulas-libreoffice.xls"), a.pasta() + "/formulas.xls"));
         QVERIFY(recusado("formulas.xls", "folha 1 (\"Contas\"), célula A3: tem uma fórmula, cujo resultado não se lê"));
