@@ -19,6 +19,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <xlsxwriter.h>
+
 #include <cerrno>
 #include <cstddef>
 #include <functional>
@@ -449,6 +451,17 @@ private slots:
         QCOMPARE(a.msgs.mostradas.size(), 1);
         QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível ler os dados")));
         QVERIFY(!QFile::exists(appFolder() + "/nada.xlsx"));
+        // A failure of the writer is told in Portuguese, its own text after, and leaves no workbook.
+        s.gExpSql = "SELECT CAST(? AS text) AS \"Texto\"";
+        s.gExpParams = { QString(40000, QLatin1Char('x')) };
+        a.msgs.limpa();
+        QVERIFY(!ExportaExcel(s));
+        QVERIFY2(a.msgs.ultimo().startsWith(QStringLiteral("Error: %1\n\nA folha de cálculo não foi gravada: um texto tem mais "
+                                                           "de 32767 caracteres")
+                                                .arg(LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)),
+            qPrintable(a.msgs.ultimo()));
+        QVERIFY(!QFile::exists(appFolder() + "/nada.xlsx"));
+        s.gExpParams = { "0001" };
 
         // Another user of a shared folder plants a link to a file of the user at each name the
         // export opens: the file stays whole.
