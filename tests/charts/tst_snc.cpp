@@ -264,7 +264,8 @@ private slots:
         a.msgs.responde(Mensagens::Resposta::Sim);
         QVERIFY(!ConverteSnc(a.sessao, nullptr));
         QCOMPARE(a.msgs.mostradas.size(), 1);
-        QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("\"91\""),
+        QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("\"91\"")
+                && a.msgs.ultimo().endsWith("\n\nNada foi convertido."),
             qPrintable(a.msgs.ultimo()));
         QCOMPARE(conta(db, convertidas), 0);
         QCOMPARE(marcadas(db), 0);
