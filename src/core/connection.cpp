@@ -263,11 +263,6 @@ EstadoLigacao verificaLigacao(QSqlDatabase db, QString *erro)
     return EstadoLigacao::Reaberta;
 }
 
-bool reabreSePerdida(QSqlDatabase db)
-{
-    return verificaLigacao(db) == EstadoLigacao::Reaberta;
-}
-
 QString resultadoIncerto(const QString &erro)
 {
     return QStringLiteral("A ligação à base de dados perdeu-se antes de chegar a resposta: a alteração pode ter ficado "

@@ -12,11 +12,12 @@ Transacao::Transacao(QSqlDatabase db)
         return;
     }
     if (m_db.driverName() != QLatin1String("QSQLITE")) {
-        m_activa = m_db.transaction() || (reabreSePerdida(m_db) && m_db.transaction());
+        QString semLigacao;
+        m_activa = m_db.transaction() || (verificaLigacao(m_db, &semLigacao) == EstadoLigacao::Reaberta && m_db.transaction());
         if (m_activa)
             marcaTransacao(m_db, true);
         else
-            m_erro = textoErro(m_db.lastError());
+            m_erro = semLigacao.isEmpty() ? textoErro(m_db.lastError()) : semLigacao;
         return;
     }
     // SQLite: a transaction that begins as a reader is refused at once, without waiting,

@@ -915,6 +915,7 @@ private slots:
             adm.setDatabaseName("postgres");
             QVERIFY2(adm.open(), qPrintable(textoErro(adm.lastError())));
             bool derrubou = false;
+            const QSqlDatabase propria = a.db();
             msgs.aoPerguntar = [&] {
                 derrubou
                     = corre(adm, QStringLiteral("ALTER DATABASE \"%1\" WITH ALLOW_CONNECTIONS false").arg(base)) && derruba();
@@ -924,6 +925,9 @@ private slots:
             msgs.responde(Mensagens::Resposta::Sim);
             QTest::mouseClick(j.apagar, Qt::LeftButton);
             msgs.aoPerguntar = nullptr;
+            // A transaction that cannot begin for it says so in the program's words.
+            QVERIFY(!Transacao(propria).iniciada(&erro));
+            QVERIFY2(erro.startsWith("Não foi possível abrir a base de dados: "), qPrintable(erro));
             const bool reaberta = corre(adm, QStringLiteral("ALTER DATABASE \"%1\" WITH ALLOW_CONNECTIONS true").arg(base));
             adm.close();
             adm = QSqlDatabase();
