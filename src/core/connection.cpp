@@ -14,6 +14,8 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 const QString kPrefixo = QStringLiteral("molvar-");
 
@@ -377,13 +379,17 @@ bool transacaoSemLigacao()
     return false;
 }
 
-// The server ended the session (an administrator, a shutdown, a restart) or it was cut.
+// The server ended the session (an administrator, a shutdown, a restart) or it was cut. ODBC
+// gives no SQLSTATE, only its drivers' texts: PostgreSQL's, and FreeTDS's for SQL Server.
 bool ligacaoTerminada(const QSqlError &e)
 {
     const QString c = e.nativeErrorCode();
     const QString t = e.databaseText();
+    const QLatin1String textos[] = { QLatin1String("server closed the connection"), QLatin1String("no connection to the server"),
+        QLatin1String("connection lost"), QLatin1String("connection has been lost"), QLatin1String("Communication link failure"),
+        QLatin1String("Read from the server failed"), QLatin1String("Write to the server failed") };
     return c == QLatin1String("57P01") || c == QLatin1String("57P02") || c == QLatin1String("57P03")
-        || t.contains(QLatin1String("server closed the connection")) || t.contains(QLatin1String("no connection to the server"));
+        || std::any_of(std::begin(textos), std::end(textos), [&](QLatin1String x) { return t.contains(x); });
 }
 } // namespace
 

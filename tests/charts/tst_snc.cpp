@@ -330,7 +330,9 @@ private slots:
             fechaLigacao(a.sessao.gLigacao2);
             a.sessao.gLigacao2 = ligacao;
             QCOMPARE(a.msgs.mostradas.size(), 1);
-            QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("connection"),
+            QVERIFY2(
+                a.msgs.ultimo().startsWith(
+                    "Erro na Conversão SNC!\n\nTabela de conversão SNC_Conv: A ligação ao servidor de base de dados perdeu-se."),
                 qPrintable(a.msgs.ultimo()));
             QCOMPARE(conta(db, convertidas), 0);
             QCOMPARE(marcadas(db), 0);
