@@ -205,9 +205,13 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
         db.setPassword(d.senha);
         // A lock wait ends like SQLite's busy timeout, never freezing a window without limit.
         // The program's own waits (a lock wait, a question asked inside a transaction) must
-        // not be cut short by limits an administrator set for the database or the login.
+        // not be cut short by limits an administrator set for the database or the login. Its
+        // transactions wait for each other's rows under READ COMMITTED: a stricter default would
+        // refuse the second one instead ("could not serialize access"). In the conninfo value
+        // "\\ " is the escaped blank that the server's option needs.
         db.setConnectOptions(QStringLiteral("connect_timeout=5;options='-c lock_timeout=%1 -c statement_timeout=0 "
-                                            "-c idle_in_transaction_session_timeout=0'")
+                                            "-c idle_in_transaction_session_timeout=0 "
+                                            "-c default_transaction_isolation=read\\\\ committed'")
                                  .arg(esperaBloqueioMs()));
     }
     if (!db.open()) {

@@ -862,9 +862,12 @@ private slots:
             // The database's own time limits do not end the program's waits...
             QVERIFY(corre(outra, QStringLiteral("ALTER DATABASE \"%1\" SET statement_timeout = 50").arg(base)));
             QVERIFY(corre(outra, QStringLiteral("ALTER DATABASE \"%1\" SET idle_in_transaction_session_timeout = 50").arg(base)));
+            QVERIFY(
+                corre(outra, QStringLiteral("ALTER DATABASE \"%1\" SET default_transaction_isolation = serializable").arg(base)));
             QVERIFY(derruba());
             {
                 Transacao t(a.db());
+                QCOMPARE(valorUnico(a.db(), "SHOW transaction_isolation").toString(), QStringLiteral("read committed"));
                 QVERIFY2(valorUnico(a.db(), "SELECT 1 FROM pg_sleep(0.2)", {}, &erro).isValid(), qPrintable(erro));
                 QTest::qWait(200);
                 QVERIFY2(t.confirma(&erro), qPrintable(erro));
