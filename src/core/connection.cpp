@@ -415,6 +415,9 @@ QString textoErro(const QSqlError &e)
         return QStringLiteral("Outro posto de trabalho gravou entretanto um registo com a mesma chave. Veja os dados e tente "
                               "novamente.\n(%1)")
             .arg(t);
+    // SQLite's SQLITE_FULL, PostgreSQL's disk_full.
+    if (e.nativeErrorCode() == QLatin1String("13") || e.nativeErrorCode() == QLatin1String("53100"))
+        return QStringLiteral("O disco onde está a base de dados não tem espaço livre.\n(%1)").arg(t);
     if (e.nativeErrorCode() == QLatin1String("57014"))
         return QStringLiteral("O servidor de base de dados interrompeu a operação por exceder o tempo que ele permite, ou a "
                               "pedido do administrador.\n(%1)")

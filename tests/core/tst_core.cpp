@@ -249,6 +249,18 @@ private slots:
         qputenv("MOLVAR_HOME", a.pasta().toUtf8());
 
         // Missing SQLite file, unknown driver, unreachable server: clear messages, no database made.
+        // A full disk is said in the program's words; SQLite's page limit stands for it.
+        {
+            QSqlDatabase cheia = QSqlDatabase::addDatabase("QSQLITE", "cheia");
+            cheia.setDatabaseName(a.pasta() + "/cheia.db");
+            QVERIFY(cheia.open());
+            QSqlQuery q(cheia);
+            QVERIFY(q.exec("CREATE TABLE t (x)") && q.exec("PRAGMA max_page_count = 3"));
+            QVERIFY(!q.exec("INSERT INTO t VALUES (randomblob(100000))"));
+            QVERIFY2(textoErro(q.lastError()).startsWith("O disco onde está a base de dados não tem espaço livre."),
+                qPrintable(textoErro(q.lastError())));
+        }
+        QSqlDatabase::removeDatabase("cheia");
         QVERIFY(!abreLigacao("Driver=SQLite;Database=naoexiste.db;", &erro).isValid());
         QVERIFY(erro.contains(QStringLiteral("não existe")));
         QVERIFY(!QFile::exists(a.pasta() + "/naoexiste.db"));
