@@ -351,8 +351,10 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
 
 bool ConverteSnc(Session &s, QWidget *pai)
 {
-    auto falhou = [&](const QString &detalhe) {
-        s.msg->informa(QStringLiteral("Erro na Conversão SNC!") + QStringLiteral("\n\n") + detalhe);
+    // Every failure but a COMMIT without its answer leaves nothing of the conversion.
+    auto falhou = [&](const QString &detalhe, bool incerta = false) {
+        s.msg->informa(QStringLiteral("Erro na Conversão SNC!") + QStringLiteral("\n\n") + detalhe
+            + (incerta ? QString() : QStringLiteral("\n\nNada foi convertido.")));
         return false;
     };
 
@@ -389,7 +391,7 @@ bool ConverteSnc(Session &s, QWidget *pai)
         return false;
     }
     if (!t.confirma(&erro))
-        return falhou(erro);
+        return falhou(erro, t.incerta());
     espera.reset();
     s.msg->informa(QStringLiteral("Conversão SNC Concluida!"));
     s.gSnc = true;

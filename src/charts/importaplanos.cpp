@@ -552,6 +552,7 @@ bool ImportaPlanos(Session &s)
 
     QSqlDatabase db = abreLigacao(s.gLigacao1, &erro);
     int novasContas = 0, novosCentros = 0;
+    bool incerta = false;
     {
         CursorEspera cursor;
         const QString ano = QString::number(s.gAno);
@@ -567,12 +568,16 @@ bool ImportaPlanos(Session &s)
             Transacao t(db);
             if (!t.iniciada(&erro) || (novasContas = acrescenta(db, TipoPlano::Contas, ano, contas, temContas, &erro)) < 0
                 || (leCentros && (novosCentros = acrescenta(db, TipoPlano::CentrosCusto, ano, centros, temCentros, &erro)) < 0)
-                || !t.confirma(&erro))
+                || !t.confirma(&erro)) {
+                incerta = t.incerta();
                 db = QSqlDatabase();
+            }
         }
     }
     if (!db.isValid()) {
-        s.msg->erroBaseDados(QStringLiteral("Erro na importação dos planos. Nada foi importado."), erro);
+        s.msg->erroBaseDados(incerta ? QStringLiteral("Erro na importação dos planos.")
+                                     : QStringLiteral("Erro na importação dos planos. Nada foi importado."),
+            erro);
         return false;
     }
     // No message closes the import.

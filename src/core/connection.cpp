@@ -14,6 +14,8 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 const QString kPrefixo = QStringLiteral("molvar-");
 
@@ -203,9 +205,13 @@ QSqlDatabase abreLigacao(const QString &ligacao, QString *erro)
         db.setPassword(d.senha);
         // A lock wait ends like SQLite's busy timeout, never freezing a window without limit.
         // The program's own waits (a lock wait, a question asked inside a transaction) must
-        // not be cut short by limits an administrator set for the database or the login.
+        // not be cut short by limits an administrator set for the database or the login. Its
+        // transactions wait for each other's rows under READ COMMITTED: a stricter default would
+        // refuse the second one instead ("could not serialize access"). In the conninfo value
+        // "\\ " is the escaped blank that the server's option needs.
         db.setConnectOptions(QStringLiteral("connect_timeout=5;options='-c lock_timeout=%1 -c statement_timeout=0 "
-                                            "-c idle_in_transaction_session_timeout=0'")
+                                            "-c idle_in_transaction_session_timeout=0 "
+                                            "-c default_transaction_isolation=read\\\\ committed'")
                                  .arg(esperaBloqueioMs()));
     }
     if (!db.open()) {
@@ -261,11 +267,6 @@ EstadoLigacao verificaLigacao(QSqlDatabase db, QString *erro)
     preparaPostgres(db);
     ++sessoes()[db.connectionName()];
     return EstadoLigacao::Reaberta;
-}
-
-bool reabreSePerdida(QSqlDatabase db)
-{
-    return verificaLigacao(db) == EstadoLigacao::Reaberta;
 }
 
 QString resultadoIncerto(const QString &erro)
@@ -382,13 +383,17 @@ bool transacaoSemLigacao()
     return false;
 }
 
-// The server ended the session (an administrator, a shutdown, a restart) or it was cut.
+// The server ended the session (an administrator, a shutdown, a restart) or it was cut. ODBC
+// gives no SQLSTATE, only its drivers' texts: PostgreSQL's, and FreeTDS's for SQL Server.
 bool ligacaoTerminada(const QSqlError &e)
 {
     const QString c = e.nativeErrorCode();
     const QString t = e.databaseText();
+    const QLatin1String textos[] = { QLatin1String("server closed the connection"), QLatin1String("no connection to the server"),
+        QLatin1String("connection lost"), QLatin1String("connection has been lost"), QLatin1String("Communication link failure"),
+        QLatin1String("Read from the server failed"), QLatin1String("Write to the server failed") };
     return c == QLatin1String("57P01") || c == QLatin1String("57P02") || c == QLatin1String("57P03")
-        || t.contains(QLatin1String("server closed the connection")) || t.contains(QLatin1String("no connection to the server"));
+        || std::any_of(std::begin(textos), std::end(textos), [&](QLatin1String x) { return t.contains(x); });
 }
 } // namespace
 
@@ -410,6 +415,9 @@ QString textoErro(const QSqlError &e)
         return QStringLiteral("Outro posto de trabalho gravou entretanto um registo com a mesma chave. Veja os dados e tente "
                               "novamente.\n(%1)")
             .arg(t);
+    // SQLite's SQLITE_FULL, PostgreSQL's disk_full.
+    if (e.nativeErrorCode() == QLatin1String("13") || e.nativeErrorCode() == QLatin1String("53100"))
+        return QStringLiteral("O disco onde está a base de dados não tem espaço livre.\n(%1)").arg(t);
     if (e.nativeErrorCode() == QLatin1String("57014"))
         return QStringLiteral("O servidor de base de dados interrompeu a operação por exceder o tempo que ele permite, ou a "
                               "pedido do administrador.\n(%1)")

@@ -46,9 +46,6 @@ void marcaDadosDaSessao(const QSqlDatabase &db, bool guarda);
 // (Perdida, with the reason in erro). Elsewhere, and inside a transaction: Viva.
 enum class EstadoLigacao { Viva, Reaberta, Perdida };
 EstadoLigacao verificaLigacao(QSqlDatabase db, QString *erro = nullptr);
-// After a failure: true when the PostgreSQL connection had been dropped by the server and is
-// open again (outside a transaction only).
-bool reabreSePerdida(QSqlDatabase db);
 // The message for a write whose connection was lost before its answer came: it may have run.
 QString resultadoIncerto(const QString &erro);
 

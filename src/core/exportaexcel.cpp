@@ -24,12 +24,41 @@
 
 #include <xlsxwriter.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
-void mostraErroExcel(Session &s, int numero, const QString &descricao)
+// The writer's error in the user's words, its own English text after them. `sistema` is the
+// errno the failure left, 0 when none.
+QString descricaoErroExcel(lxw_error erro, int sistema)
+{
+    QString motivo;
+    switch (erro) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        motivo = QStringLiteral("falta memória");
+        break;
+    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
+        motivo = QStringLiteral("um texto tem mais de 32767 caracteres, o limite de uma célula");
+        break;
+    case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
+        motivo = QStringLiteral("os dados passam das 1048576 linhas ou 16384 colunas de uma folha");
+        break;
+    default:
+        if (sistema == ENOSPC || sistema == EDQUOT)
+            motivo = QStringLiteral("não há espaço livre no disco");
+        else if (sistema != 0)
+            motivo = QStringLiteral("o disco recusou a escrita (%1)").arg(QString::fromLocal8Bit(std::strerror(sistema)));
+        else
+            motivo = QStringLiteral("a escrita do ficheiro falhou");
+    }
+    return QStringLiteral("A folha de cálculo não foi gravada: %1.\n(%2)").arg(motivo, QString::fromUtf8(lxw_strerror(erro)));
+}
+
+void mostraErroExcel(Session &s, lxw_error erro, int sistema)
 {
     if (s.msg)
-        s.msg->mostra(QStringLiteral("Error: %1\n\n%2").arg(numero).arg(descricao),
+        s.msg->mostra(QStringLiteral("Error: %1\n\n%2").arg(QString::number(erro), descricaoErroExcel(erro, sistema)),
             tituloAplicacao() + QStringLiteral("  -  Advisory"), Mensagens::Botoes::Ok, Mensagens::Icone::Critico);
 }
 
@@ -171,9 +200,10 @@ bool ExportaExcel(Session &s)
     opcoes.constant_memory = LXW_TRUE;
     opcoes.tmpdir = pastaTemporaria.data();
     Escritor w;
+    errno = 0;
     w.wb = workbook_new_opt(QFile::encodeName(emEscrita.nome()).constData(), &opcoes);
     if (!w.wb) {
-        mostraErroExcel(s, LXW_ERROR_CREATING_XLSX_FILE, QString::fromUtf8(lxw_strerror(LXW_ERROR_CREATING_XLSX_FILE)));
+        mostraErroExcel(s, LXW_ERROR_CREATING_XLSX_FILE, errno);
         return false;
     }
     w.ws = workbook_add_worksheet(w.wb, nullptr);
@@ -243,10 +273,10 @@ bool ExportaExcel(Session &s)
     if (w.ok())
         worksheet_set_column(w.ws, 0, qMax(0, colunas - 1), 14, nullptr);
 
+    errno = 0;
     const lxw_error fecho = workbook_close(w.wb);
     if (!w.ok() || fecho != LXW_NO_ERROR) {
-        const lxw_error erro = w.ok() ? fecho : w.erro;
-        mostraErroExcel(s, erro, QString::fromUtf8(lxw_strerror(erro)));
+        mostraErroExcel(s, w.ok() ? fecho : w.erro, w.ok() ? errno : 0);
         return false;
     }
     QString motivo;

@@ -12,11 +12,12 @@ Transacao::Transacao(QSqlDatabase db)
         return;
     }
     if (m_db.driverName() != QLatin1String("QSQLITE")) {
-        m_activa = m_db.transaction() || (reabreSePerdida(m_db) && m_db.transaction());
+        QString semLigacao;
+        m_activa = m_db.transaction() || (verificaLigacao(m_db, &semLigacao) == EstadoLigacao::Reaberta && m_db.transaction());
         if (m_activa)
             marcaTransacao(m_db, true);
         else
-            m_erro = textoErro(m_db.lastError());
+            m_erro = semLigacao.isEmpty() ? textoErro(m_db.lastError()) : semLigacao;
         return;
     }
     // SQLite: a transaction that begins as a reader is refused at once, without waiting,
@@ -55,14 +56,29 @@ bool Transacao::confirma(QString *erro)
             *erro = ligacaoPerdidaNaTransacao(QString());
         return false;
     }
+    if (ePostgres(m_db)) {
+        // A session that ended while the work waited (a server restarted, a question left open)
+        // is found before the COMMIT is sent: nothing was saved, which a failed COMMIT could
+        // not tell.
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("SELECT 1"))) {
+            const QSqlError e = q.lastError();
+            if (erro)
+                *erro = transacaoTerminadaPeloServidor(e) ? textoErro(e) : ligacaoPerdidaNaTransacao(textoErro(e));
+            q = QSqlQuery();
+            if (m_db.isOpen())
+                m_db.rollback();
+            return false;
+        }
+    }
     if (!m_db.commit()) {
         const QSqlError e = m_db.lastError();
         const QString motivo = textoErro(e);
         // A COMMIT whose answer never came may have been carried out, unless the server had
         // already ended the session before it came.
+        m_incerta = !transacaoTerminadaPeloServidor(e) && verificaLigacao(m_db) != EstadoLigacao::Viva;
         if (erro)
-            *erro = transacaoTerminadaPeloServidor(e) || verificaLigacao(m_db) == EstadoLigacao::Viva ? motivo
-                                                                                                      : resultadoIncerto(motivo);
+            *erro = m_incerta ? resultadoIncerto(motivo) : motivo;
         if (m_db.isOpen())
             m_db.rollback();
         return false;

@@ -16,11 +16,14 @@ public:
 
     bool iniciada(QString *erro = nullptr) const;
     bool confirma(QString *erro = nullptr);
+    // The COMMIT failed without its answer: the work may have been saved.
+    bool incerta() const { return m_incerta; }
     void anula();
 
 private:
     QSqlDatabase m_db;
     bool m_activa = false;
+    bool m_incerta = false;
     QString m_erro;
 };
 

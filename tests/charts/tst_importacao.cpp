@@ -468,6 +468,25 @@ private slots:
             qPrintable(a.msgs.ultimo()));
         QCOMPARE(linhas(a.db(), "PlanoContas"), depois);
 
+        // A COMMIT whose answer never came may have saved the import: the message does not
+        // say that nothing was. The trigger ends the connection as the COMMIT runs.
+        if (Ambiente::usaPostgres()) {
+            QVERIFY(corre(ext, "DELETE FROM PlanoContas WHERE Conta = '6301'"));
+            QVERIFY(corre(a.db(),
+                "CREATE FUNCTION molvar_corta() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                "PERFORM pg_terminate_backend(pg_backend_pid()); PERFORM pg_sleep(5); RETURN NULL; END $$"));
+            QVERIFY(corre(a.db(),
+                "CREATE CONSTRAINT TRIGGER molvar_corta AFTER INSERT ON PlanoContas DEFERRABLE INITIALLY DEFERRED "
+                "FOR EACH ROW EXECUTE FUNCTION molvar_corta()"));
+            a.msgs.limpa();
+            a.msgs.responde(Mensagens::Resposta::Ok);
+            QVERIFY(!ImportaPlanos(s));
+            QVERIFY2(a.msgs.ultimo().startsWith("Erro na importação dos planos.\n\nA ligação à base de dados perdeu-se antes "
+                                                "de chegar a resposta"),
+                qPrintable(a.msgs.ultimo()));
+            QVERIFY(corre(a.db(), "DROP TRIGGER molvar_corta ON PlanoContas"));
+        }
+
         // No source, or the workbook not allowed: nothing after the question.
         for (const auto &[tipo, excel] : { std::pair { "", true }, std::pair { "X", false }, std::pair { "s", true } }) {
             s.gTipoImp = tipo;

@@ -15,6 +15,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <functional>
+
 // Base externa: conversao erros
 
 namespace {
@@ -27,8 +29,11 @@ QString b(int n)
 class MensagensEspia : public MensagensFalsas
 {
 public:
+    std::function<void()> aoMostrar;
     Resposta mostra(const QString &texto, const QString &titulo, Botoes botoes, Icone icone) override
     {
+        if (aoMostrar)
+            aoMostrar();
         for (QWidget *w : QApplication::topLevelWidgets())
             if (auto *e = qobject_cast<Espera *>(w); e && e->isVisible())
                 espera = QStringLiteral("%1|%2|%3/%4")
@@ -259,7 +264,8 @@ private slots:
         a.msgs.responde(Mensagens::Resposta::Sim);
         QVERIFY(!ConverteSnc(a.sessao, nullptr));
         QCOMPARE(a.msgs.mostradas.size(), 1);
-        QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("\"91\""),
+        QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("\"91\"")
+                && a.msgs.ultimo().endsWith("\n\nNada foi convertido."),
             qPrintable(a.msgs.ultimo()));
         QCOMPARE(conta(db, convertidas), 0);
         QCOMPARE(marcadas(db), 0);
@@ -324,7 +330,9 @@ private slots:
             fechaLigacao(a.sessao.gLigacao2);
             a.sessao.gLigacao2 = ligacao;
             QCOMPARE(a.msgs.mostradas.size(), 1);
-            QVERIFY2(a.msgs.ultimo().startsWith("Erro na Conversão SNC!\n\n") && a.msgs.ultimo().contains("connection"),
+            QVERIFY2(
+                a.msgs.ultimo().startsWith(
+                    "Erro na Conversão SNC!\n\nTabela de conversão SNC_Conv: A ligação ao servidor de base de dados perdeu-se."),
                 qPrintable(a.msgs.ultimo()));
             QCOMPARE(conta(db, convertidas), 0);
             QCOMPARE(marcadas(db), 0);
@@ -345,6 +353,27 @@ private slots:
         QVERIFY(ConverteSnc(a.sessao, nullptr));
         QCOMPARE(a.msgs.textos(), (QStringList { "Deseja Concluir a Conversão SNC?", "Conversão SNC Concluida!" }));
         QCOMPARE(marcadas(db), 2);
+
+        // The server ends the session while the question is open (a restart): the COMMIT
+        // that follows cannot have saved anything, and the message says so.
+        if (Ambiente::usaPostgres()) {
+            QVERIFY(corre(db, "UPDATE ParamFirma SET SNC = 0"));
+            MensagensEspia espia;
+            espia.aoMostrar = [&] {
+                if (espia.mostradas.isEmpty())
+                    corre(db,
+                        "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE datname = current_database() "
+                        "AND state = 'idle in transaction'");
+            };
+            espia.responde(Mensagens::Resposta::Sim);
+            a.sessao.msg = &espia;
+            QVERIFY(!ConverteSnc(a.sessao, nullptr));
+            a.sessao.msg = &a.msgs;
+            QVERIFY2(espia.ultimo().startsWith("Erro na Conversão SNC!\n\nA ligação ao servidor de base de dados perdeu-se a "
+                                               "meio do trabalho: nada foi gravado."),
+                qPrintable(espia.ultimo()));
+            QCOMPARE(marcadas(db), 0);
+        }
     }
 
     // While another workstation writes, the conversion (which reads before it writes) waits

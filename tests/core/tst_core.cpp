@@ -19,6 +19,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <xlsxwriter.h>
+
 #include <cerrno>
 #include <cstddef>
 #include <functional>
@@ -247,6 +249,18 @@ private slots:
         qputenv("MOLVAR_HOME", a.pasta().toUtf8());
 
         // Missing SQLite file, unknown driver, unreachable server: clear messages, no database made.
+        // A full disk is said in the program's words; SQLite's page limit stands for it.
+        {
+            QSqlDatabase cheia = QSqlDatabase::addDatabase("QSQLITE", "cheia");
+            cheia.setDatabaseName(a.pasta() + "/cheia.db");
+            QVERIFY(cheia.open());
+            QSqlQuery q(cheia);
+            QVERIFY(q.exec("CREATE TABLE t (x)") && q.exec("PRAGMA max_page_count = 3"));
+            QVERIFY(!q.exec("INSERT INTO t VALUES (randomblob(100000))"));
+            QVERIFY2(textoErro(q.lastError()).startsWith("O disco onde está a base de dados não tem espaço livre."),
+                qPrintable(textoErro(q.lastError())));
+        }
+        QSqlDatabase::removeDatabase("cheia");
         QVERIFY(!abreLigacao("Driver=SQLite;Database=naoexiste.db;", &erro).isValid());
         QVERIFY(erro.contains(QStringLiteral("não existe")));
         QVERIFY(!QFile::exists(a.pasta() + "/naoexiste.db"));
@@ -449,6 +463,17 @@ private slots:
         QCOMPARE(a.msgs.mostradas.size(), 1);
         QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível ler os dados")));
         QVERIFY(!QFile::exists(appFolder() + "/nada.xlsx"));
+        // A failure of the writer is told in Portuguese, its own text after, and leaves no workbook.
+        s.gExpSql = "SELECT CAST(? AS text) AS \"Texto\"";
+        s.gExpParams = { QString(40000, QLatin1Char('x')) };
+        a.msgs.limpa();
+        QVERIFY(!ExportaExcel(s));
+        QVERIFY2(a.msgs.ultimo().startsWith(QStringLiteral("Error: %1\n\nA folha de cálculo não foi gravada: um texto tem mais "
+                                                           "de 32767 caracteres")
+                                                .arg(LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)),
+            qPrintable(a.msgs.ultimo()));
+        QVERIFY(!QFile::exists(appFolder() + "/nada.xlsx"));
+        s.gExpParams = { "0001" };
 
         // Another user of a shared folder plants a link to a file of the user at each name the
         // export opens: the file stays whole.

@@ -862,9 +862,12 @@ private slots:
             // The database's own time limits do not end the program's waits...
             QVERIFY(corre(outra, QStringLiteral("ALTER DATABASE \"%1\" SET statement_timeout = 50").arg(base)));
             QVERIFY(corre(outra, QStringLiteral("ALTER DATABASE \"%1\" SET idle_in_transaction_session_timeout = 50").arg(base)));
+            QVERIFY(
+                corre(outra, QStringLiteral("ALTER DATABASE \"%1\" SET default_transaction_isolation = serializable").arg(base)));
             QVERIFY(derruba());
             {
                 Transacao t(a.db());
+                QCOMPARE(valorUnico(a.db(), "SHOW transaction_isolation").toString(), QStringLiteral("read committed"));
                 QVERIFY2(valorUnico(a.db(), "SELECT 1 FROM pg_sleep(0.2)", {}, &erro).isValid(), qPrintable(erro));
                 QTest::qWait(200);
                 QVERIFY2(t.confirma(&erro), qPrintable(erro));
@@ -915,6 +918,7 @@ private slots:
             adm.setDatabaseName("postgres");
             QVERIFY2(adm.open(), qPrintable(textoErro(adm.lastError())));
             bool derrubou = false;
+            const QSqlDatabase propria = a.db();
             msgs.aoPerguntar = [&] {
                 derrubou
                     = corre(adm, QStringLiteral("ALTER DATABASE \"%1\" WITH ALLOW_CONNECTIONS false").arg(base)) && derruba();
@@ -924,6 +928,9 @@ private slots:
             msgs.responde(Mensagens::Resposta::Sim);
             QTest::mouseClick(j.apagar, Qt::LeftButton);
             msgs.aoPerguntar = nullptr;
+            // A transaction that cannot begin for it says so in the program's words.
+            QVERIFY(!Transacao(propria).iniciada(&erro));
+            QVERIFY2(erro.startsWith("Não foi possível abrir a base de dados: "), qPrintable(erro));
             const bool reaberta = corre(adm, QStringLiteral("ALTER DATABASE \"%1\" WITH ALLOW_CONNECTIONS true").arg(base));
             adm.close();
             adm = QSqlDatabase();
