@@ -131,255 +131,232 @@ void texto(const char *t, size_t maximo, bool curto)
     saida.bytes(t, n);
 }
 
-// FreeXL counts a date's days from its first day (1900-01-01, or 1904-01-02 in workbooks of the
-// 1904 system) and gives that first day to every number below 1 as well: 1904-01-01 and
-// 1903-12-31 both read 1904-01-02. For a cell that reads as the first day, the number is taken
-// from the file itself, from the sheet's NUMBER, RK and MULRK records.
-class NumerosDaFolha
+uint32_t u16(const std::vector<unsigned char> &b, size_t o)
 {
-public:
-    // Keeps the numbers below 1 of sheet `folha` (from 1); false when the file cannot be followed.
-    bool carrega(const char *ficheiro, unsigned folha)
-    {
-        m_lidos = true;
-        std::vector<unsigned char> livro;
-        if (!fluxoDoLivro(ficheiro, &livro))
-            return false;
-        const std::vector<uint32_t> inicios = iniciosDasFolhas(livro);
-        if (folha < 1 || folha > inicios.size())
-            return false;
-        for (size_t o = inicios[folha - 1]; o + 4 <= livro.size();) {
-            const uint32_t tipo = u16(livro, o), tam = u16(livro, o + 2);
-            const size_t d = o + 4;
-            if (d + tam > livro.size() || (tipo == 0x000A && o != inicios[folha - 1]))
-                break;
-            if (tipo == 0x0203 && tam >= 14) {
-                double v;
-                std::memcpy(&v, &livro[d + 6], 8);
-                guarda(u16(livro, d), u16(livro, d + 2), v);
-            } else if (tipo == 0x027E && tam >= 10) {
-                guarda(u16(livro, d), u16(livro, d + 2), rk(u32(livro, d + 6)));
-            } else if (tipo == 0x00BD && tam >= 6) {
-                for (uint32_t k = 0; 4 + 6 * (k + 1) + 2 <= tam; ++k)
-                    guarda(u16(livro, d), u16(livro, d + 2) + k, rk(u32(livro, d + 4 + 6 * k + 2)));
-            }
-            o = d + tam;
-        }
-        // The last record of a cell is the one FreeXL keeps.
-        std::stable_sort(m_numeros.begin(), m_numeros.end(), [](const Numero &a, const Numero &b) { return a.chave < b.chave; });
-        return true;
-    }
-    bool lidos() const { return m_lidos; }
+    return o + 2 <= b.size() ? uint32_t(b[o] | b[o + 1] << 8) : 0;
+}
 
-    // The first of sheets 1 to `folhas` whose records do not run whole from its BOF to its EOF
-    // (a record cut short, or a length that runs past the workbook), or hold no DIMENSIONS
-    // record (a length that swallowed it): FreeXL stops reading such a sheet, or reads none of its
-    // cells, without a word, and its cells read as empty. 0 when all do, or when the file
-    // cannot be followed (FreeXL read it, and judges it). marcas[f - 1] gets, for each row of
-    // sheet f and each of columns A to D, what FreeXL misreads there: 1 a formula, whose result it
-    // does not give; from 2, an error (#N/A), which it reads as a number, its code + 2.
-    static unsigned folhaCortada(const char *ficheiro, unsigned folhas, std::vector<std::array<uint8_t, 4>> *marcas)
+uint32_t u32(const std::vector<unsigned char> &b, size_t o)
+{
+    return o + 4 <= b.size() ? u16(b, o) | u16(b, o + 2) << 16 : 0;
+}
+
+double rk(uint32_t r)
+{
+    double v;
+    if (r & 2) {
+        v = double(int32_t(r) >> 2);
+    } else {
+        const uint64_t b = uint64_t(r & 0xFFFFFFFCu) << 32;
+        std::memcpy(&v, &b, 8);
+    }
+    return r & 1 ? v / 100 : v;
+}
+
+// The stream "Workbook" (or "Book") of the compound file, sector by sector.
+bool fluxoDoLivro(const char *ficheiro, std::vector<unsigned char> *fluxo)
+{
+    std::vector<unsigned char> f;
+    if (FILE *h = std::fopen(ficheiro, "rb")) {
+        if (std::fseek(h, 0, SEEK_END) == 0 && std::ftell(h) > 0)
+            f.reserve(size_t(std::ftell(h)));
+        std::rewind(h);
+        unsigned char b[1 << 16];
+        for (size_t n; (n = std::fread(b, 1, sizeof b, h)) > 0;)
+            f.insert(f.end(), b, b + n);
+        std::fclose(h);
+    }
+    if (f.size() < 512 || std::memcmp(f.data(), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) != 0)
+        return false;
+    const uint32_t deslocamento = u16(f, 0x1E);
+    if (deslocamento != 9 && deslocamento != 12)
+        return false;
+    const size_t tam = size_t(1) << deslocamento;
+    const auto setor = [&](uint32_t s) { return (size_t(s) + 1) * tam; };
+    const auto naTabela = [&](std::vector<uint32_t> *t, uint32_t s) {
+        for (size_t j = 0; j < tam / 4 && setor(s) + 4 * j + 4 <= f.size(); ++j)
+            t->push_back(u32(f, setor(s) + 4 * j));
+    };
+    std::vector<uint32_t> setoresFat, fat;
+    for (size_t i = 0; i < 109 && setoresFat.size() < u32(f, 0x2C); ++i)
+        setoresFat.push_back(u32(f, 0x4C + 4 * i));
+    // A chain of extra tables that loops ends where the file's sectors do.
+    for (uint32_t d = u32(f, 0x44), k = 0; d < 0xFFFFFFFA && k < u32(f, 0x48) && k < f.size() / tam && setor(d) + tam <= f.size();
+         ++k) {
+        std::vector<uint32_t> mais;
+        naTabela(&mais, d);
+        setoresFat.insert(setoresFat.end(), mais.begin(), mais.end() - 1);
+        d = mais.back();
+    }
+    for (uint32_t s : setoresFat)
+        if (s < 0xFFFFFFFA)
+            naTabela(&fat, s);
+    // A chain through table t; one that loops is cut at the table's length.
+    const auto cadeia = [](uint32_t s, const std::vector<uint32_t> &t) {
+        std::vector<uint32_t> c;
+        for (; s < t.size() && c.size() < t.size(); s = t[s])
+            c.push_back(s);
+        return c;
+    };
+    const auto junta = [&](std::vector<unsigned char> *destino, uint32_t s) {
+        if (setor(s) + tam <= f.size())
+            destino->insert(destino->end(), f.begin() + long(setor(s)), f.begin() + long(setor(s) + tam));
+    };
+    std::vector<unsigned char> diretorio;
+    for (uint32_t s : cadeia(u32(f, 0x30), fat))
+        junta(&diretorio, s);
+    uint32_t inicio = 0, tamanho = 0, raiz = 0;
+    bool achado = false;
+    for (size_t e = 0; e + 128 <= diretorio.size(); e += 128) {
+        char nome[32] = {};
+        const uint32_t n = std::min<uint32_t>(u16(diretorio, e + 0x40) / 2, 31);
+        for (uint32_t i = 0; i < n; ++i)
+            nome[i] = char(diretorio[e + 2 * i]);
+        if (diretorio[e + 0x42] == 5) {
+            raiz = u32(diretorio, e + 0x74);
+        } else if (!achado && (!std::strcmp(nome, "Workbook") || !std::strcmp(nome, "Book"))) {
+            // By its name, as FreeXL finds it, whatever its type says.
+            inicio = u32(diretorio, e + 0x74);
+            tamanho = u32(diretorio, e + 0x78);
+            achado = true;
+        }
+    }
+    if (!achado)
+        return false;
+    fluxo->reserve(std::min<size_t>(tamanho, f.size()));
+    if (tamanho >= u32(f, 0x38)) {
+        for (uint32_t s : cadeia(inicio, fat))
+            junta(fluxo, s);
+    } else {
+        // Small streams live in the mini stream, in sectors of 64 bytes that the mini FAT chains.
+        std::vector<uint32_t> miniFat;
+        for (uint32_t s : cadeia(u32(f, 0x3C), fat))
+            naTabela(&miniFat, s);
+        std::vector<unsigned char> mini;
+        for (uint32_t s : cadeia(raiz, fat))
+            junta(&mini, s);
+        for (uint32_t s : cadeia(inicio, miniFat))
+            if ((size_t(s) + 1) * 64 <= mini.size())
+                fluxo->insert(fluxo->end(), mini.begin() + long(s) * 64, mini.begin() + long(s + 1) * 64);
+    }
+    if (fluxo->size() > tamanho)
+        fluxo->resize(tamanho);
+    return true;
+}
+
+// The sheets' first records, in the order of their SHEET records, as FreeXL counts them.
+std::vector<uint32_t> iniciosDasFolhas(const std::vector<unsigned char> &livro)
+{
+    std::vector<uint32_t> inicios;
+    for (size_t o = 0; o + 4 <= livro.size();) {
+        const uint32_t tipo = u16(livro, o), tam = u16(livro, o + 2);
+        if (tipo == 0x0085 && tam >= 4)
+            inicios.push_back(u32(livro, o + 4));
+        if (tipo == 0x000A) // the end of the globals
+            break;
+        o += 4 + tam;
+    }
+    return inicios;
+}
+
+// What a sheet's own records say where FreeXL misreads them or says nothing.
+struct RegistosDaFolha {
+    // For each row and each of columns A to D: 1 a formula, whose result FreeXL does not give;
+    // from 2, an error (#N/A), which it reads as a number, its code + 2.
+    std::vector<std::array<uint8_t, 4>> marcas;
+    // FreeXL counts a date's days from its first day (1900-01-01, or 1904-01-02 in workbooks of
+    // the 1904 system) and gives that first day to every number below 1 as well: 1904-01-01 and
+    // 1903-12-31 both read 1904-01-02. The numbers below 1 of the NUMBER, RK and MULRK records,
+    // by row << 16 | column, the last record of a cell (the one FreeXL keeps) last.
+    std::vector<std::pair<uint32_t, double>> pequenos;
+
+    void guarda(uint32_t linha, uint32_t coluna, double v)
     {
-        std::vector<unsigned char> livro;
-        try {
-            if (!fluxoDoLivro(ficheiro, &livro))
-                return 0;
-        } catch (const std::bad_alloc &) {
-            return 0; // a file too big to follow here is left to FreeXL
-        }
-        const std::vector<uint32_t> inicios = iniciosDasFolhas(livro);
-        for (unsigned f = 1; f <= folhas && f <= inicios.size(); ++f) {
-            // Charts kept in a sheet have their own BOF and EOF inside it.
-            int nivel = 0;
-            bool dimensoes = false;
-            size_t o = inicios[f - 1];
-            for (; o + 4 <= livro.size() && o + 4 + u16(livro, o + 2) <= livro.size(); o += 4 + u16(livro, o + 2)) {
-                const uint32_t tipo = u16(livro, o);
-                if (tipo == 0x0809 || tipo == 0x0409 || tipo == 0x0209 || tipo == 0x0009)
-                    ++nivel;
-                else if (o == inicios[f - 1])
-                    break;
-                else if (tipo == 0x0200 && nivel == 1)
-                    dimensoes = true;
-                else if (nivel == 1 && u16(livro, o + 6) < 4 && (tipo == 0x0006 || tipo == 0x0205)) {
-                    const uint32_t linha = u16(livro, o + 4);
-                    // A BOOLERR record holds a Boolean, or an error when its byte 7 is set.
-                    const bool erro = tipo == 0x0205 && u16(livro, o + 2) >= 8 && livro[o + 11] == 1;
-                    if (tipo == 0x0006 || erro) {
-                        if (marcas[f - 1].size() <= linha)
-                            marcas[f - 1].resize(linha + 1);
-                        marcas[f - 1][linha][u16(livro, o + 6)] = erro ? uint8_t(livro[o + 10] + 2) : 1;
-                    }
-                } else if (tipo == 0x000A && --nivel == 0)
-                    break;
-            }
-            if (nivel != 0 || o + 4 > livro.size() || o == inicios[f - 1] || !dimensoes)
-                return f;
-        }
-        return 0;
+        if (v < 1)
+            pequenos.emplace_back(linha << 16 | (coluna & 0xFFFF), v);
     }
     bool procura(unsigned linha, unsigned coluna, double *v) const
     {
         const uint32_t chave = linha << 16 | coluna;
-        auto i = std::upper_bound(
-            m_numeros.begin(), m_numeros.end(), chave, [](uint32_t c, const Numero &n) { return c < n.chave; });
-        if (i == m_numeros.begin() || (--i)->chave != chave)
+        auto i = std::upper_bound(pequenos.begin(), pequenos.end(), chave, [](uint32_t c, const auto &n) { return c < n.first; });
+        if (i == pequenos.begin() || (--i)->first != chave)
             return false;
-        *v = i->valor;
+        *v = i->second;
         return true;
     }
-
-private:
-    struct Numero {
-        uint32_t chave;
-        double valor;
-    };
-    static uint32_t u16(const std::vector<unsigned char> &b, size_t o)
-    {
-        return o + 2 <= b.size() ? uint32_t(b[o] | b[o + 1] << 8) : 0;
-    }
-    static uint32_t u32(const std::vector<unsigned char> &b, size_t o)
-    {
-        return o + 4 <= b.size() ? u16(b, o) | u16(b, o + 2) << 16 : 0;
-    }
-    // The sheets' first records, in the order of their SHEET records, as FreeXL counts them.
-    static std::vector<uint32_t> iniciosDasFolhas(const std::vector<unsigned char> &livro)
-    {
-        std::vector<uint32_t> inicios;
-        for (size_t o = 0; o + 4 <= livro.size();) {
-            const uint32_t tipo = u16(livro, o), tam = u16(livro, o + 2);
-            if (tipo == 0x0085 && tam >= 4)
-                inicios.push_back(u32(livro, o + 4));
-            if (tipo == 0x000A) // the end of the globals
-                break;
-            o += 4 + tam;
-        }
-        return inicios;
-    }
-    static double rk(uint32_t r)
-    {
-        double v;
-        if (r & 2) {
-            v = double(int32_t(r) >> 2);
-        } else {
-            const uint64_t b = uint64_t(r & 0xFFFFFFFCu) << 32;
-            std::memcpy(&v, &b, 8);
-        }
-        return r & 1 ? v / 100 : v;
-    }
-    void guarda(uint32_t linha, uint32_t coluna, double v)
-    {
-        if (v < 1)
-            m_numeros.push_back({ linha << 16 | (coluna & 0xFFFF), v });
-    }
-
-    // The stream "Workbook" (or "Book") of the compound file, sector by sector.
-    static bool fluxoDoLivro(const char *ficheiro, std::vector<unsigned char> *fluxo)
-    {
-        std::vector<unsigned char> f;
-        if (FILE *h = std::fopen(ficheiro, "rb")) {
-            if (std::fseek(h, 0, SEEK_END) == 0 && std::ftell(h) > 0)
-                f.reserve(size_t(std::ftell(h)));
-            std::rewind(h);
-            unsigned char b[1 << 16];
-            for (size_t n; (n = std::fread(b, 1, sizeof b, h)) > 0;)
-                f.insert(f.end(), b, b + n);
-            std::fclose(h);
-        }
-        if (f.size() < 512 || std::memcmp(f.data(), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) != 0)
-            return false;
-        const uint32_t deslocamento = u16(f, 0x1E);
-        if (deslocamento != 9 && deslocamento != 12)
-            return false;
-        const size_t tam = size_t(1) << deslocamento;
-        const auto setor = [&](uint32_t s) { return (size_t(s) + 1) * tam; };
-        const auto naTabela = [&](std::vector<uint32_t> *t, uint32_t s) {
-            for (size_t j = 0; j < tam / 4 && setor(s) + 4 * j + 4 <= f.size(); ++j)
-                t->push_back(u32(f, setor(s) + 4 * j));
-        };
-        std::vector<uint32_t> setoresFat, fat;
-        for (size_t i = 0; i < 109 && setoresFat.size() < u32(f, 0x2C); ++i)
-            setoresFat.push_back(u32(f, 0x4C + 4 * i));
-        // A chain of extra tables that loops ends where the file's sectors do.
-        for (uint32_t d = u32(f, 0x44), k = 0;
-             d < 0xFFFFFFFA && k < u32(f, 0x48) && k < f.size() / tam && setor(d) + tam <= f.size(); ++k) {
-            std::vector<uint32_t> mais;
-            naTabela(&mais, d);
-            setoresFat.insert(setoresFat.end(), mais.begin(), mais.end() - 1);
-            d = mais.back();
-        }
-        for (uint32_t s : setoresFat)
-            if (s < 0xFFFFFFFA)
-                naTabela(&fat, s);
-        // A chain through table t; one that loops is cut at the table's length.
-        const auto cadeia = [](uint32_t s, const std::vector<uint32_t> &t) {
-            std::vector<uint32_t> c;
-            for (; s < t.size() && c.size() < t.size(); s = t[s])
-                c.push_back(s);
-            return c;
-        };
-        const auto junta = [&](std::vector<unsigned char> *destino, uint32_t s) {
-            if (setor(s) + tam <= f.size())
-                destino->insert(destino->end(), f.begin() + long(setor(s)), f.begin() + long(setor(s) + tam));
-        };
-        std::vector<unsigned char> diretorio;
-        for (uint32_t s : cadeia(u32(f, 0x30), fat))
-            junta(&diretorio, s);
-        uint32_t inicio = 0, tamanho = 0, raiz = 0;
-        bool achado = false;
-        for (size_t e = 0; e + 128 <= diretorio.size(); e += 128) {
-            char nome[32] = {};
-            const uint32_t n = std::min<uint32_t>(u16(diretorio, e + 0x40) / 2, 31);
-            for (uint32_t i = 0; i < n; ++i)
-                nome[i] = char(diretorio[e + 2 * i]);
-            if (diretorio[e + 0x42] == 5) {
-                raiz = u32(diretorio, e + 0x74);
-            } else if (!achado && (!std::strcmp(nome, "Workbook") || !std::strcmp(nome, "Book"))) {
-                // By its name, as FreeXL finds it, whatever its type says.
-                inicio = u32(diretorio, e + 0x74);
-                tamanho = u32(diretorio, e + 0x78);
-                achado = true;
-            }
-        }
-        if (!achado)
-            return false;
-        fluxo->reserve(std::min<size_t>(tamanho, f.size()));
-        if (tamanho >= u32(f, 0x38)) {
-            for (uint32_t s : cadeia(inicio, fat))
-                junta(fluxo, s);
-        } else {
-            // Small streams live in the mini stream, in sectors of 64 bytes that the mini FAT chains.
-            std::vector<uint32_t> miniFat;
-            for (uint32_t s : cadeia(u32(f, 0x3C), fat))
-                naTabela(&miniFat, s);
-            std::vector<unsigned char> mini;
-            for (uint32_t s : cadeia(raiz, fat))
-                junta(&mini, s);
-            for (uint32_t s : cadeia(inicio, miniFat))
-                if ((size_t(s) + 1) * 64 <= mini.size())
-                    fluxo->insert(fluxo->end(), mini.begin() + long(s) * 64, mini.begin() + long(s + 1) * 64);
-        }
-        if (fluxo->size() > tamanho)
-            fluxo->resize(tamanho);
-        return true;
-    }
-
-    std::vector<Numero> m_numeros;
-    bool m_lidos = false;
 };
 
+// Follows sheets 1 to `folhas` record by record, once, filling r[f - 1]. Gives the first sheet
+// whose records do not run whole from its BOF to its EOF (a record cut short, or a length that
+// runs past the workbook), or hold no DIMENSIONS record (a length that swallowed it): FreeXL
+// stops reading such a sheet, or reads none of its cells, without a word, and its cells read as
+// empty. 0 when all do, or when the file cannot be followed (FreeXL read it, and judges it).
+unsigned leRegistos(const char *ficheiro, unsigned folhas, RegistosDaFolha *r)
+{
+    std::vector<unsigned char> livro;
+    try {
+        if (!fluxoDoLivro(ficheiro, &livro))
+            return 0;
+    } catch (const std::bad_alloc &) {
+        return 0; // a file too big to follow here is left to FreeXL
+    }
+    const std::vector<uint32_t> inicios = iniciosDasFolhas(livro);
+    for (unsigned f = 1; f <= folhas && f <= inicios.size(); ++f) {
+        RegistosDaFolha &folha = r[f - 1];
+        // Charts kept in a sheet have their own BOF and EOF inside it.
+        int nivel = 0;
+        bool dimensoes = false;
+        size_t o = inicios[f - 1];
+        for (; o + 4 <= livro.size() && o + 4 + u16(livro, o + 2) <= livro.size(); o += 4 + u16(livro, o + 2)) {
+            const uint32_t tipo = u16(livro, o), tam = u16(livro, o + 2);
+            const size_t d = o + 4;
+            if (tipo == 0x0809 || tipo == 0x0409 || tipo == 0x0209 || tipo == 0x0009)
+                ++nivel;
+            else if (o == inicios[f - 1])
+                break;
+            else if (tipo == 0x000A && --nivel == 0)
+                break;
+            else if (nivel != 1)
+                continue;
+            else if (tipo == 0x0200)
+                dimensoes = true;
+            else if (tipo == 0x0203 && tam >= 14) {
+                double v;
+                std::memcpy(&v, &livro[d + 6], 8);
+                folha.guarda(u16(livro, d), u16(livro, d + 2), v);
+            } else if (tipo == 0x027E && tam >= 10) {
+                folha.guarda(u16(livro, d), u16(livro, d + 2), rk(u32(livro, d + 6)));
+            } else if (tipo == 0x00BD && tam >= 6) {
+                for (uint32_t k = 0; 4 + 6 * (k + 1) + 2 <= tam; ++k)
+                    folha.guarda(u16(livro, d), u16(livro, d + 2) + k, rk(u32(livro, d + 4 + 6 * k + 2)));
+            } else if (u16(livro, d + 2) < 4 && (tipo == 0x0006 || tipo == 0x0205)) {
+                const uint32_t linha = u16(livro, d);
+                // A BOOLERR record holds a Boolean, or an error when its byte 7 is set.
+                const bool erro = tipo == 0x0205 && tam >= 8 && livro[d + 7] == 1;
+                if (tipo == 0x0006 || erro) {
+                    if (folha.marcas.size() <= linha)
+                        folha.marcas.resize(linha + 1);
+                    folha.marcas[linha][u16(livro, d + 2)] = erro ? uint8_t(livro[d + 6] + 2) : 1;
+                }
+            }
+        }
+        if (nivel != 0 || o + 4 > livro.size() || o == inicios[f - 1] || !dimensoes)
+            return f;
+        std::stable_sort(
+            folha.pequenos.begin(), folha.pequenos.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    }
+    return 0;
+}
+
 // FreeXL's text of a date that reads as its first day, with the day its number gives.
-void corrigeData(
-    char *texto, bool de1904, unsigned linha, unsigned coluna, NumerosDaFolha &numeros, const char *ficheiro, unsigned f)
+void corrigeData(char *texto, bool de1904, unsigned linha, unsigned coluna, const RegistosDaFolha &registos)
 {
     const char *primeiro = de1904 ? "1904-01-02" : "1900-01-01";
     if (std::strncmp(texto, primeiro, 10) != 0)
         return;
-    if (!numeros.lidos())
-        numeros.carrega(ficheiro, f);
     double v = 0;
     // Past the year -6000 it is left as FreeXL reads it.
-    if (!numeros.procura(linha, coluna, &v) || !(v > -3e6))
+    if (!registos.procura(linha, coluna, &v) || !(v > -3e6))
         return;
     using namespace std::chrono;
     const sys_days inicio = de1904 ? sys_days(year(1904) / 1 / 2) : sys_days(year(1900) / 1 / 1);
@@ -390,9 +367,9 @@ void corrigeData(
         std::memcpy(texto, dia, 10);
 }
 
-bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904, const std::vector<std::array<uint8_t, 4>> &marcas)
+bool folha(const void *xls, unsigned f, bool de1904, const RegistosDaFolha &registos)
 {
-    NumerosDaFolha numeros;
+    const std::vector<std::array<uint8_t, 4>> &marcas = registos.marcas;
     unsigned int linhas = 0;
     unsigned short colunas = 0;
     if (freexl_select_active_worksheet(xls, unsigned(f - 1)) != FREEXL_OK
@@ -438,7 +415,7 @@ bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904, const
                 if (v.value.text_value && std::strlen(v.value.text_value) < sizeof data)
                     std::strcpy(data, v.value.text_value);
                 if (v.type != FREEXL_CELL_TIME)
-                    corrigeData(data, de1904, l, c, numeros, ficheiro, f);
+                    corrigeData(data, de1904, l, c, registos);
                 const size_t n = std::strlen(data);
                 saida.valor(static_cast<unsigned char>(n));
                 saida.bytes(data, n);
@@ -459,8 +436,8 @@ bool folha(const void *xls, unsigned f, const char *ficheiro, bool de1904, const
 int le(const char *ficheiro)
 {
     // Before FreeXL opens the file, so that both do not hold it at once.
-    std::vector<std::array<uint8_t, 4>> marcas[kFolhasLidas];
-    if (const unsigned f = NumerosDaFolha::folhaCortada(ficheiro, kFolhasLidas, marcas))
+    RegistosDaFolha registos[kFolhasLidas];
+    if (const unsigned f = leRegistos(ficheiro, kFolhasLidas, registos))
         return falha(Falha::FolhaCortada, int(f));
     const void *xls = nullptr;
     const int r = freexl_open(ficheiro, &xls);
@@ -488,7 +465,7 @@ int le(const char *ficheiro)
         texto(nome, kNomeMaximo, true);
     }
     for (unsigned f = 1; f <= folhas && f <= kFolhasLidas && saida.ok(); ++f)
-        if (!folha(xls, f, ficheiro, de1904, marcas[f - 1]))
+        if (!folha(xls, f, de1904, registos[f - 1]))
             return falha(Falha::Danificado, 0);
     saida.marca('Z');
     saida.despeja();
