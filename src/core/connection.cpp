@@ -377,8 +377,9 @@ namespace {
 // cut, and the transaction went with it. A failure just met there is that loss.
 bool transacaoSemLigacao()
 {
+    // Only this thread's connections: another thread's is invalid here, not closed.
     for (const QString &nome : std::as_const(emTransacao()))
-        if (QSqlDatabase::contains(nome) && !QSqlDatabase::database(nome, false).isOpen())
+        if (const QSqlDatabase d = QSqlDatabase::database(nome, false); d.isValid() && !d.isOpen())
             return true;
     return false;
 }
