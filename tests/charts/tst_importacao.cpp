@@ -7,6 +7,7 @@
 #include "support/fixtures.h"
 #include "support/postos.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -18,6 +19,7 @@
 #include <iconv.h>
 #include <malloc.h>
 #include <minizip/zip.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,7 +27,9 @@
 #include <zlib.h>
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
+#include <csignal>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -270,11 +274,26 @@ QString noFilho(const std::function<QString()> &f, bool semPrivilegios = false)
     ::close(tubo[1]);
     QByteArray saida;
     char buf[4096];
-    for (ssize_t n; (n = read(tubo[0], buf, sizeof buf)) > 0;)
-        saida.append(buf, n);
+    // A child that hangs (a lock held by another thread at the fork) is ended, not waited for.
+    const QDeadlineTimer prazo(120000);
+    bool passou = false;
+    for (ssize_t n = 1; n > 0;) {
+        pollfd p { tubo[0], POLLIN, 0 };
+        if (::poll(&p, 1, int(prazo.remainingTime())) == 0 || prazo.hasExpired()) {
+            passou = true;
+            ::kill(filho, SIGKILL);
+            break;
+        }
+        if ((n = read(tubo[0], buf, sizeof buf)) > 0)
+            saida.append(buf, n);
+        else if (n < 0 && errno == EINTR)
+            n = 1;
+    }
     ::close(tubo[0]);
     int fim = 0;
     waitpid(filho, &fim, 0);
+    if (passou)
+        return QStringLiteral("o processo filho passou o prazo de 120 s");
     if (WIFSIGNALED(fim))
         return QStringLiteral("o processo filho morreu com o sinal %1").arg(WTERMSIG(fim));
     return WEXITSTATUS(fim) == 0 ? QString::fromUtf8(saida)
