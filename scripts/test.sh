@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --build build -j"${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 # shellcheck source=scripts/pg-temp.sh
 source scripts/pg-temp.sh
 export MOLVAR_REQUIRE_PG=1
-ctest --test-dir build --output-on-failure -j"$(nproc)" "$@"
+ctest --test-dir build --output-on-failure -j"${CTEST_PARALLEL_LEVEL:-$(nproc)}" "$@"
