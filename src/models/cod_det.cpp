@@ -154,11 +154,6 @@ void Cod_det::showEvent(QShowEvent *e)
     m_formActivo = true;
 }
 
-DataCombo *Cod_det::comboDaLista(ListaCampo l) const
-{
-    return m_combos[l];
-}
-
 OpcoesLinha Cod_det::opcoes() const
 {
     OpcoesLinha o;
