@@ -150,7 +150,7 @@ private slots:
         MolvarInsFirma *ins = abertoEm<MolvarInsFirma>(e);
         QVERIFY(ins);
         a.msgs.limpa();
-        escreve(ins->Text2, QStringLiteral("Firma Um, Lda"));
+        escreve(ins->Text2, QStringLiteral(" Firma Um, Lda "));
         clica(ins->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Indique o código da firma!"));
         escreve(ins->Text1, QStringLiteral("12345"));
@@ -207,6 +207,17 @@ private slots:
                      "AND Ana_Ext = 1 AND Analitica = ? AND SNC = 0",
                      { "F01", "S", "E7", "6*7" }),
             1);
+        // Opened again, it shows what was saved; the two flags are saved apart.
+        e->param_firma->trigger();
+        par = abertoEm<ParamFirmaDlg>(e);
+        QVERIFY(par);
+        QCOMPARE(par->EmpCtb->text(), QStringLiteral("E7"));
+        QCOMPARE(par->Analitica->text(), QStringLiteral("6*7"));
+        QCOMPARE(par->TipoLig->currentData().toString(), QStringLiteral("S"));
+        QVERIFY(par->PlanosExt->isChecked() && par->AnaExt->isChecked());
+        par->PlanosExt->setChecked(false);
+        clica(par->OKButton);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE Planos_Ext = 0 AND Ana_Ext = 1"), 1);
 
         // The same code again is refused.
         e->criar_firma->trigger();
@@ -263,7 +274,7 @@ private slots:
         QCOMPARE(a.sessao.gLogin, QStringLiteral("admin"));
         QCOMPARE(a.sessao.gNomeUtilizador, QStringLiteral("Administrador"));
         QVERIFY(a.sessao.gAdmin);
-        QVERIFY(a.sessao.gPlanosExt);
+        QVERIFY(!a.sessao.gPlanosExt);
         QCOMPARE(a.sessao.gTipoLig, QStringLiteral("S"));
         QCOMPARE(a.sessao.gEmpCtb, QStringLiteral("E7"));
         QVERIFY(a.sessao.gAnaExt);
