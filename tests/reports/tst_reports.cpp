@@ -256,7 +256,10 @@ private slots:
             QString texto, mensagem;
         } recusados[] = { { j.combo, "12a", "A referência tem de ser um número inteiro." },
             { j.combo, "1 or 1=1", "A referência tem de ser um número inteiro." },
-            { j.ano, "20x4", "O ano tem de ser um número inteiro." }, { j.mes, "1.", "O mês tem de ser um número inteiro." } };
+            { j.ano, "20x4", "O ano tem de ser um número inteiro." }, { j.mes, "1.", "O mês tem de ser um número inteiro." },
+            // A control character is refused by name before any statement.
+            { j.descr, QStringLiteral("Renda") + QChar(0),
+                "O campo \"Descrição\" tem um carácter de controlo (U+0000) na posição 6: apague-o e escreva só texto." } };
         for (const auto &r : recusados) {
             a.msgs.limpa();
             j.filtra(r.filtro, r.texto);

@@ -833,6 +833,61 @@ private slots:
         // The database the program had is untouched.
         QCOMPARE(conta(abreLigacao(original), "SELECT COUNT(*) FROM ParamFirma"), 1);
 
+        // Another program's database named by mistake: neither the start nor the installation
+        // changes anything in it, and the installation names it.
+        const bool pg = Ambiente::usaPostgres();
+        const QString nomeAlheia = pg ? DadosLigacao::interpreta(original).baseDados + QStringLiteral("_alheia")
+                                      : QDir(a.pasta()).filePath(QStringLiteral("contab.db"));
+        const QString alheia
+            = pg ? Ambiente::ligacaoPg(nomeAlheia) : QStringLiteral("Driver=SQLite;Database=%1;").arg(nomeAlheia);
+        if (pg)
+            QVERIFY(QSqlQuery(abreLigacao(Ambiente::ligacaoPg("postgres"))).exec("CREATE DATABASE " + nomeAlheia));
+        else
+            QVERIFY(QFile(nomeAlheia).open(QIODevice::WriteOnly));
+        const auto largaAlheia = qScopeGuard([&] {
+            fechaLigacao(alheia);
+            if (pg)
+                QSqlQuery(abreLigacao(Ambiente::ligacaoPg("postgres")))
+                    .exec("DROP DATABASE IF EXISTS " + nomeAlheia + " WITH (FORCE)");
+        });
+        QSqlDatabase x = abreLigacao(alheia);
+        SQL_OK(x, "CREATE TABLE PlanoContas (CodFirma char(4), CodExercicio char(4), Conta varchar(22), Saldo numeric(15,2))");
+        SQL_OK(x, "CREATE TABLE Diarios (Numero integer, Nome varchar(40))");
+        SQL_OK(x, "CREATE INDEX ix_planocontas ON PlanoContas (Conta)");
+        SQL_OK(x, "INSERT INTO PlanoContas VALUES ('0001', '2024', '6111', 10.5)");
+        SQL_OK(x, "INSERT INTO Diarios VALUES (1, 'Vendas'), (2, 'Compras')");
+        auto estrutura = [&] {
+            QSqlQuery q(x);
+            q.exec(pg ? "SELECT c.relname || '.' || COALESCE(a.attname, '') FROM pg_class c JOIN pg_namespace n "
+                        "ON n.oid = c.relnamespace LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 "
+                        "WHERE n.nspname = current_schema() ORDER BY 1"
+                      : "SELECT m.name || '.' || COALESCE(p.name, '') FROM sqlite_master m "
+                        "LEFT JOIN pragma_table_info(m.name) p ON m.type = 'table' ORDER BY 1");
+            QStringList r;
+            while (q.next())
+                r << q.value(0).toString();
+            return r << QString::number(conta(x, "SELECT COUNT(*) FROM PlanoContas"))
+                     << QString::number(conta(x, "SELECT COUNT(*) FROM Diarios"));
+        };
+        const QStringList antes = estrutura();
+        QVERIFY(antes.contains("planocontas.saldo", Qt::CaseInsensitive) && antes.join(' ').contains("ix_planocontas"));
+        QVERIFY(GravaIni("DATABASE1", "Connect_sql", alheia));
+        a.msgs.limpa();
+        Molvarentrada quarta(a.sessao);
+        quarta.show();
+        QVERIFY(quarta.instalar_bd->isEnabled());
+        quarta.instalar_bd->trigger();
+        SenhaAdmin *senha = abertoEm<SenhaAdmin>(&quarta);
+        QVERIFY(senha);
+        escreve(senha->Senha1, QStringLiteral("Nova-Senha-7"));
+        escreve(senha->Senha2, QStringLiteral("Nova-Senha-7"));
+        clica(senha->OKButton);
+        QVERIFY2(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível instalar a base de dados."))
+                && a.msgs.ultimo().contains(QStringLiteral("\"%1\" tem tabelas de outro programa").arg(nomeAlheia)),
+            qPrintable(a.msgs.ultimo()));
+        QVERIFY(!quarta.Validar->isEnabled());
+        QCOMPARE(estrutura(), antes);
+
         // An ODBC string put in the file by hand for the program's own database: refused at
         // start, and the installation refuses it too.
         const QString odbc = QStringLiteral("DSN=molvar;Uid=u;Pwd=Segredo9;");
