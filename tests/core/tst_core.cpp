@@ -203,6 +203,16 @@ private slots:
         QCOMPARE(LeIni("Configuracoes", "ImpXls"), QStringLiteral("planos.xlsx"));
         QCOMPARE(LeIni("Configuracoes", "analitica"), QStringLiteral("não"));
         QCOMPARE(ligacaoDaSeccao("DATABASE1"), a.sessao.gLigacao1);
+        // A key is its section's only: one of the same name in a later section is neither read nor
+        // overwritten for it.
+        QVERIFY(GravaIni("Configuracoes", "Marca", "outra"));
+        QVERIFY(LeIni("DATABASE1", "Marca", "nada") == QStringLiteral("nada"));
+        QVERIFY(GravaIni("DATABASE1", "Marca", "minha"));
+        QCOMPARE(LeIni("Configuracoes", "Marca"), QStringLiteral("outra"));
+        // A folder written by hand without its slash gets one.
+        QVERIFY(GravaIni("Configuracoes", "IxlsPath", "/dados/folhas"));
+        a.sessao.carregaConfiguracao();
+        QCOMPARE(a.sessao.gIxlsPath, QStringLiteral("/dados/folhas/"));
 
         // A fresh settings file points the own database at a SQLite file in the program's folder.
         QFile::remove(iniPath());
