@@ -2,8 +2,10 @@
 
 #include <QList>
 #include <QString>
+#include <QStringView>
 
 class DataCombo;
+class Mensagens;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -26,3 +28,19 @@ QHBoxLayout *linhaDeBotoes(const QList<QWidget *> &botoes);
 // Inside the main window, the child window that holds w takes the top-left corner of the
 // window area the first time w is shown (outside it, nothing happens).
 void colocaNoCantoAoMostrar(QWidget *w);
+
+// The first control character (U+0000 to U+001F, U+007F to U+009F) of texto that permitidos
+// does not list, or -1. None of them means anything in a box of one line, and none may reach
+// a statement: PostgreSQL cannot hold NUL in a text, and SQLite's LIKE stops at it.
+qsizetype caracterDeControlo(QStringView texto, QStringView permitidos = {});
+
+// What the user typed in one box or list, named as the window names it.
+struct CampoEscrito {
+    QString nome;
+    QString texto;
+    QWidget *controlo = nullptr;
+    QString permitidos = {}; // control characters this box may hold
+};
+// True when no field holds a control character. Otherwise names the first field that holds
+// one, puts the focus there and returns false: the caller then runs no statement.
+bool semCaracteresDeControlo(Mensagens *msg, const QList<CampoEscrito> &campos);

@@ -101,7 +101,8 @@ Molvarentrada::Molvarentrada(Session &s, QWidget *parent)
             m_s.msg->informa(QStringLiteral("Escolha uma Firma!"));
             return;
         }
-        abreParametros(codigo);
+        if (semCaracteresDeControlo(m_s.msg, { { QStringLiteral("Firma"), codigo, DataCombo1 } }))
+            abreParametros(codigo);
     });
     connect(sair, &QAction::triggered, this, &QWidget::close);
     connect(Sair, &QPushButton::clicked, this, &QWidget::close);
@@ -257,6 +258,9 @@ void Molvarentrada::valida()
         DTPicker1->setFocus();
         return;
     }
+    if (!semCaracteresDeControlo(
+            m_s.msg, { { QStringLiteral("Utilizador"), login, Utilizador }, { QStringLiteral("Firma"), codigo, DataCombo1 } }))
+        return;
 
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);

@@ -178,6 +178,12 @@ private slots:
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Designacao LIKE ?", { "Trab%" }), 1);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", { "%ação%" }), 1);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", { "%AÇÃO%" }), 0);
+        // A text holding NUL is never sent: PostgreSQL would get it cut short, SQLite's LIKE match all.
+        QString erro;
+        QVERIFY(
+            !valorUnico(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", { QStringLiteral("x") + QChar(0) + "%" }, &erro)
+                 .isValid());
+        QVERIFY2(erro.contains(QStringLiteral("carácter nulo")), qPrintable(erro));
     }
 
     void ficheiroDeConfiguracoes()

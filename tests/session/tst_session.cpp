@@ -159,7 +159,7 @@ private slots:
         MolvarInsFirma *ins = abertoEm<MolvarInsFirma>(e);
         QVERIFY(ins);
         a.msgs.limpa();
-        escreve(ins->Text2, QStringLiteral("Firma Um, Lda"));
+        escreve(ins->Text2, QStringLiteral(" Firma Um, Lda "));
         clica(ins->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Indique o código da firma!"));
         escreve(ins->Text1, QStringLiteral("12345"));
@@ -216,6 +216,17 @@ private slots:
                      "AND Ana_Ext = 1 AND Analitica = ? AND SNC = 0",
                      { "F01", "S", "E7", "6*7" }),
             1);
+        // Opened again, it shows what was saved; the two flags are saved apart.
+        e->param_firma->trigger();
+        par = abertoEm<ParamFirmaDlg>(e);
+        QVERIFY(par);
+        QCOMPARE(par->EmpCtb->text(), QStringLiteral("E7"));
+        QCOMPARE(par->Analitica->text(), QStringLiteral("6*7"));
+        QCOMPARE(par->TipoLig->currentData().toString(), QStringLiteral("S"));
+        QVERIFY(par->PlanosExt->isChecked() && par->AnaExt->isChecked());
+        par->PlanosExt->setChecked(false);
+        clica(par->OKButton);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE Planos_Ext = 0 AND Ana_Ext = 1"), 1);
 
         // The same code again is refused.
         e->criar_firma->trigger();
@@ -276,7 +287,7 @@ private slots:
         QCOMPARE(a.sessao.gLogin, QStringLiteral("admin"));
         QCOMPARE(a.sessao.gNomeUtilizador, QStringLiteral("Administrador"));
         QVERIFY(a.sessao.gAdmin);
-        QVERIFY(a.sessao.gPlanosExt);
+        QVERIFY(!a.sessao.gPlanosExt);
         QCOMPARE(a.sessao.gTipoLig, QStringLiteral("S"));
         QCOMPARE(a.sessao.gEmpCtb, QStringLiteral("E7"));
         QVERIFY(a.sessao.gAnaExt);
@@ -885,6 +896,61 @@ private slots:
         QVERIFY(!QFile::exists(QDir(a.pasta()).filePath(QStringLiteral("nao_existe.db"))));
         // The database the program had is untouched.
         QCOMPARE(conta(abreLigacao(original), "SELECT COUNT(*) FROM ParamFirma"), 1);
+
+        // Another program's database named by mistake: neither the start nor the installation
+        // changes anything in it, and the installation names it.
+        const bool pg = Ambiente::usaPostgres();
+        const QString nomeAlheia = pg ? DadosLigacao::interpreta(original).baseDados + QStringLiteral("_alheia")
+                                      : QDir(a.pasta()).filePath(QStringLiteral("contab.db"));
+        const QString alheia
+            = pg ? Ambiente::ligacaoPg(nomeAlheia) : QStringLiteral("Driver=SQLite;Database=%1;").arg(nomeAlheia);
+        if (pg)
+            QVERIFY(QSqlQuery(abreLigacao(Ambiente::ligacaoPg("postgres"))).exec("CREATE DATABASE " + nomeAlheia));
+        else
+            QVERIFY(QFile(nomeAlheia).open(QIODevice::WriteOnly));
+        const auto largaAlheia = qScopeGuard([&] {
+            fechaLigacao(alheia);
+            if (pg)
+                QSqlQuery(abreLigacao(Ambiente::ligacaoPg("postgres")))
+                    .exec("DROP DATABASE IF EXISTS " + nomeAlheia + " WITH (FORCE)");
+        });
+        QSqlDatabase x = abreLigacao(alheia);
+        SQL_OK(x, "CREATE TABLE PlanoContas (CodFirma char(4), CodExercicio char(4), Conta varchar(22), Saldo numeric(15,2))");
+        SQL_OK(x, "CREATE TABLE Diarios (Numero integer, Nome varchar(40))");
+        SQL_OK(x, "CREATE INDEX ix_planocontas ON PlanoContas (Conta)");
+        SQL_OK(x, "INSERT INTO PlanoContas VALUES ('0001', '2024', '6111', 10.5)");
+        SQL_OK(x, "INSERT INTO Diarios VALUES (1, 'Vendas'), (2, 'Compras')");
+        auto estrutura = [&] {
+            QSqlQuery q(x);
+            q.exec(pg ? "SELECT c.relname || '.' || COALESCE(a.attname, '') FROM pg_class c JOIN pg_namespace n "
+                        "ON n.oid = c.relnamespace LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 "
+                        "WHERE n.nspname = current_schema() ORDER BY 1"
+                      : "SELECT m.name || '.' || COALESCE(p.name, '') FROM sqlite_master m "
+                        "LEFT JOIN pragma_table_info(m.name) p ON m.type = 'table' ORDER BY 1");
+            QStringList r;
+            while (q.next())
+                r << q.value(0).toString();
+            return r << QString::number(conta(x, "SELECT COUNT(*) FROM PlanoContas"))
+                     << QString::number(conta(x, "SELECT COUNT(*) FROM Diarios"));
+        };
+        const QStringList antes = estrutura();
+        QVERIFY(antes.contains("planocontas.saldo", Qt::CaseInsensitive) && antes.join(' ').contains("ix_planocontas"));
+        QVERIFY(GravaIni("DATABASE1", "Connect_sql", alheia));
+        a.msgs.limpa();
+        Molvarentrada quarta(a.sessao);
+        quarta.show();
+        QVERIFY(quarta.instalar_bd->isEnabled());
+        quarta.instalar_bd->trigger();
+        SenhaAdmin *senha = abertoEm<SenhaAdmin>(&quarta);
+        QVERIFY(senha);
+        escreve(senha->Senha1, QStringLiteral("Nova-Senha-7"));
+        escreve(senha->Senha2, QStringLiteral("Nova-Senha-7"));
+        clica(senha->OKButton);
+        QVERIFY2(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível instalar a base de dados."))
+                && a.msgs.ultimo().contains(QStringLiteral("\"%1\" tem tabelas de outro programa").arg(nomeAlheia)),
+            qPrintable(a.msgs.ultimo()));
+        QVERIFY(!quarta.Validar->isEnabled());
+        QCOMPARE(estrutura(), antes);
 
         // An ODBC string put in the file by hand for the program's own database: refused at
         // start, and the installation refuses it too.
