@@ -27,6 +27,14 @@ QLineEdit *caixa(QWidget *pai, const char *nome, int maximo, const QString &text
     return e;
 }
 
+QLineEdit *caixaSenha(QWidget *pai, const char *nome)
+{
+    auto *e = new QLineEdit(pai);
+    e->setObjectName(QString::fromLatin1(nome));
+    e->setEchoMode(QLineEdit::Password);
+    return e;
+}
+
 DataCombo *listaDados(QWidget *pai, const char *nome)
 {
     auto *c = new DataCombo(pai);

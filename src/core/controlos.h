@@ -16,6 +16,10 @@ class QWidget;
 // A label given the control it names passes its mnemonic to it.
 QLabel *rotulo(QWidget *pai, const char *nome, const QString &texto, QWidget *controlo = nullptr);
 QLineEdit *caixa(QWidget *pai, const char *nome, int maximo, const QString &texto = QString());
+// A password box. It sets no length of its own, so nothing typed or pasted is cut (Qt's
+// 32767 UTF-16 units lie far past any password): the one limit of every password box,
+// kSenhaMaxima, is checked when the password is used, and said.
+QLineEdit *caixaSenha(QWidget *pai, const char *nome);
 DataCombo *listaDados(QWidget *pai, const char *nome);
 // A button that acts on a click only: Enter typed in a box never presses it.
 QPushButton *botao(QWidget *pai, const char *nome, const QString &texto);

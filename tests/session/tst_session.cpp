@@ -110,11 +110,20 @@ private slots:
         escreve(senha->Senha2, QStringLiteral("curta7!"));
         clica(senha->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha tem de ter pelo menos 8 caracteres!"));
-        // Blanks alone are no password; length counts characters, not UTF-16 units.
-        escreve(senha->Senha1, QStringLiteral("        "));
-        escreve(senha->Senha2, QStringLiteral("        "));
+        // Blanks or invisible characters alone are no password.
+        for (const char16_t c : { u' ', u'\u200B', u'\uFEFF', u'\u2060', u'\u3164', u'\u2800', u'\u180E' }) {
+            senha->Senha1->setText(QString(8, QChar(c)));
+            senha->Senha2->setText(senha->Senha1->text());
+            clica(senha->OKButton);
+            QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ser feita só de espaços ou de caracteres invisíveis!"));
+        }
+        // Past the limit of every password box: refused by name, nothing cut.
+        senha->Senha1->setText(QString(120, QLatin1Char('x')));
+        senha->Senha2->setText(senha->Senha1->text());
         clica(senha->OKButton);
-        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ser feita só de espaços!"));
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ter mais de 100 caracteres!"));
+        QCOMPARE(senha->Senha1->text().size(), 120);
+        // Length counts characters, not UTF-16 units.
         senha->Senha1->setText(QStringLiteral("\U0001F600\U0001F600\U0001F600\U0001F600"));
         senha->Senha2->setText(senha->Senha1->text());
         clica(senha->OKButton);
@@ -246,6 +255,10 @@ private slots:
         escreve(e->Senha, QStringLiteral("Nova-Senha-7"));
         clica(e->Validar);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Utilizador ou Senha Inválidos!"));
+        // The login box has the same limit, and says so.
+        e->Senha->setText(QString(120, QLatin1Char('x')));
+        clica(e->Validar);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ter mais de 100 caracteres!"));
         escreve(e->Utilizador, QStringLiteral("admin"));
         escreve(e->Senha, QStringLiteral("Nova-Senha-7"));
         escreve(e->DTPicker1, QStringLiteral("31-02-2024"));
@@ -392,7 +405,7 @@ private slots:
         nova->Senha1->setText(QStringLiteral("\t\u00A0      "));
         nova->Senha2->setText(nova->Senha1->text());
         clica(nova->OKButton);
-        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ser feita só de espaços!"));
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ser feita só de espaços ou de caracteres invisíveis!"));
         QCOMPARE(entrou2.count(), 0);
         // Another workstation changes the password while the dialog is open: its hash stays.
         {
@@ -415,14 +428,50 @@ private slots:
         clica(e2.Validar);
         nova = abertoEm<SenhaAdmin>(&e2);
         QVERIFY(nova);
-        escreve(nova->Senha1, QStringLiteral("Outra-Senha-9"));
-        escreve(nova->Senha2, QStringLiteral("Outra-Senha-9"));
+        // 100 characters, the last an emoji: kept whole.
+        const QString cheia = QString(99, QLatin1Char('a')) + QStringLiteral("\U0001F600");
+        nova->Senha1->setText(cheia);
+        nova->Senha2->setText(cheia);
         clica(nova->OKButton);
         QCOMPARE(entrou2.count(), 1);
         QCOMPARE(a.sessao.gLogin, QStringLiteral("admin"));
         const QString guardada = valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString();
-        QVERIFY(confereSenha(QStringLiteral("Outra-Senha-9"), guardada));
+        bool cortada = true;
+        QVERIFY(confereSenha(cheia, guardada, &cortada));
+        QVERIFY(!cortada);
         QVERIFY(!confereSenha(QStringLiteral("admin"), guardada));
+
+        // Passwords kept by earlier versions that today's rules refuse (blanks alone; 120
+        // characters that their boxes cut at 100) still open the door, to choose a new one.
+        e2.show();
+        const QString longa = QString(60, QLatin1Char('y')) + QString(60, QLatin1Char('z'));
+        for (const auto &[antiga, escrita] :
+            { std::pair { QString(8, QLatin1Char(' ')), QString(8, QLatin1Char(' ')) }, std::pair { longa.left(100), longa } }) {
+            SQL_OK(a.db(), "UPDATE EUsers SET passw = ? WHERE Login = 'admin'", hashSenha(antiga));
+            e2.Senha->setText(escrita);
+            a.msgs.limpa();
+            clica(e2.Validar);
+            nova = abertoEm<SenhaAdmin>(&e2);
+            QVERIFY2(nova, qPrintable(a.msgs.ultimo()));
+            QVERIFY(nova->Explicacao->text().contains(senhaRecusada(escrita)));
+            clica(nova->CancelButton);
+        }
+        QCOMPARE(entrou2.count(), 1);
+        // The same password typed with its accents apart (NFD) is the same password.
+        const QString acentos = QStringLiteral("Ação-Pêssego-Ünico");
+        SQL_OK(a.db(), "UPDATE EUsers SET passw = ? WHERE Login = 'admin'", hashSenha(acentos));
+        e2.Senha->setText(acentos.normalized(QString::NormalizationForm_D));
+        clica(e2.Validar);
+        QCOMPARE(entrou2.count(), 2);
+        // Half an emoji, as those boxes kept 99 letters and an emoji: the whole password opens
+        // the door, and is kept whole from then on.
+        SQL_OK(a.db(), "UPDATE EUsers SET passw = ? WHERE Login = 'admin'", hashSenha(cheia.left(100)));
+        e2.Senha->setText(cheia);
+        clica(e2.Validar);
+        QCOMPARE(entrou2.count(), 3);
+        cortada = true;
+        QVERIFY(confereSenha(cheia, valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString(), &cortada));
+        QVERIFY(!cortada);
     }
 
     void guardasDosMenusSemDados()
@@ -596,12 +645,27 @@ private slots:
         a.msgs.responde(Mensagens::Resposta::Sim);
         snc->trigger();
         QVERIFY(!snc->isEnabled());
-        QVERIFY(a.sessao.gSnc);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE SNC = 1"), 1);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE CPocDeb = '6271'"), 12);
+        // The next login, through the start-up window, reads the company converted.
         {
-            MDIForm1 outra(a.sessao);
-            QVERIFY(!outra.findChild<QAction *>(QStringLiteral("conv_snc"))->isEnabled());
+            QPointer<Molvarentrada> e = iniciaPrograma(a.sessao);
+            escreve(e->Utilizador, QStringLiteral("admin"));
+            escreve(e->Senha, QString::fromLatin1(kSenhaAdminTeste));
+            e->DataCombo1->setText(QStringLiteral("0001"));
+            escreve(e->DTPicker1, QStringLiteral("01-05-2024"));
+            clica(e->Validar);
+            apagaPendentes();
+            QVERIFY(e.isNull());
+            QVERIFY(a.sessao.gSnc);
+            QPointer<MDIForm1> outra;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *p = qobject_cast<MDIForm1 *>(w); p && p != &m)
+                    outra = p;
+            QVERIFY(outra);
+            QVERIFY(!outra->findChild<QAction *>(QStringLiteral("conv_snc"))->isEnabled());
+            outra->close();
+            apagaPendentes();
         }
 
         // A window that closes itself leaves the main window able to open it again.
