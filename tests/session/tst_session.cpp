@@ -545,6 +545,9 @@ private slots:
             QCOMPARE(a.msgs.mostradas.first().icone, Mensagens::Icone::Nenhum);
         }
         QCOMPARE(m.mdiArea->subWindowList().size(), 0);
+        // The module on, but no cost centres in use: their consultation opens nothing.
+        m.consAnalit();
+        QCOMPARE(m.mdiArea->subWindowList().size(), 0);
 
         // Without the cost-centre module the cost-centre items do nothing at all;
         // without cost centres in use, neither does their consultation.
@@ -642,6 +645,9 @@ private slots:
         QVERIFY(snc);
         QVERIFY(snc->isEnabled());
         a.msgs.limpa();
+        a.msgs.responde(Mensagens::Resposta::Nao);
+        snc->trigger();
+        QVERIFY(snc->isEnabled());
         a.msgs.responde(Mensagens::Resposta::Sim);
         snc->trigger();
         QVERIFY(!snc->isEnabled());
@@ -788,6 +794,12 @@ private slots:
             QVERIFY(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível abrir a base de dados da aplicação externa.")));
             QVERIFY(a.msgs.ultimo().contains(QStringLiteral("não existe")));
         }
+        // A workbook as the import's source: the outside database is not opened at load.
+        QVERIFY(GravaIni("Configuracoes", "TipoImp", "X"));
+        a.sessao.carregaConfiguracao();
+        a.msgs.limpa();
+        MDIForm1 semImportacao(a.sessao);
+        QVERIFY(a.msgs.textos().isEmpty());
     }
 
     void configuracoesDuranteASessao()
