@@ -728,6 +728,7 @@ private slots:
             nova(e);
             e->Utilizador->setText(QStringLiteral("admin"));
             e->DataCombo1->setText(QStringLiteral("0001"));
+            e->DTPicker1->setText(QStringLiteral("15-03-2024"));
             ve(e);
             ve(nova(new SenhaAdmin(&a.msgs, QStringLiteral("Escolha a senha do administrador (utilizador \"admin\")."))));
             auto *ins = new MolvarInsFirma(a.sessao);
