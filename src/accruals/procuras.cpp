@@ -118,6 +118,13 @@ void Procuras::lista(bool pedida)
         colunas << m_fonte.colunasGrelha.at(2);
         layout << m_fonte.layout.value(2);
     }
+    // Said once while typing, as a failing search is.
+    if (!semCaracteresDeControlo(pedida || !m_falhaDita ? m_s.msg : nullptr,
+            { { m_label->text(), m_codigo->text(), m_codigo }, { QStringLiteral("Descrição"), m_desc->text(), m_desc } })) {
+        m_grelha->limpa();
+        m_falhaDita = true;
+        return;
+    }
     QStringList condicoes;
     QVariantList valores;
     if (!m_codigo->text().isEmpty()) {

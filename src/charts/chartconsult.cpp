@@ -103,6 +103,9 @@ void ChartConsult::carrega()
 
 void ChartConsult::procura()
 {
+    if (!semCaracteresDeControlo(
+            m_s.msg, { { m_label->text(), m_combo->text(), m_combo }, { QStringLiteral("Descrição"), m_desc->text(), m_desc } }))
+        return;
     // The session is read afresh; the list and the caption stay those of the load.
     const FontePlano f = fontePlano(m_s, m_tipo);
     if (!f.existe())

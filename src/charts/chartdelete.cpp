@@ -1,6 +1,7 @@
 #include "charts/chartdelete.h"
 
 #include "core/connection.h"
+#include "core/controlos.h"
 #include "core/datacombo.h"
 #include "core/mensagens.h"
 #include "core/session.h"
@@ -146,6 +147,8 @@ void ChartDelete::apaga()
         m_s.msg->informa(QStringLiteral("O %1 não foi lido: não há nada a apagar.").arg(nomePlano(m_tipo)));
         return;
     }
+    if (!semCaracteresDeControlo(m_s.msg, { { m_label->text(), m_combo->text(), m_combo } }))
+        return;
     if (!m_s.msg->perguntaSimNao(contas ? QStringLiteral("Deseja apagar conta?") : QStringLiteral("Deseja apagar ct.custo?"),
             QStringLiteral("Apagar"), Mensagens::Icone::Exclamacao))
         return;

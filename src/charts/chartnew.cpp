@@ -1,6 +1,7 @@
 #include "charts/chartnew.h"
 
 #include "core/connection.h"
+#include "core/controlos.h"
 #include "core/mensagens.h"
 #include "core/session.h"
 
@@ -101,6 +102,7 @@ ChartNew::ChartNew(Session &s, TipoPlano tipo, QWidget *parent)
 
 void ChartNew::insere()
 {
+    const bool contas = m_tipo == TipoPlano::Contas;
     // A code or a description of blanks only counts as empty.
     const QString codigo = m_codigo->text().trimmed();
     const QString descricao = m_desc->text().trimmed();
@@ -108,12 +110,15 @@ void ChartNew::insere()
         m_codigo->setFocus();
         return;
     }
+    if (!semCaracteresDeControlo(m_s.msg,
+            { { contas ? QStringLiteral("Ct. POC") : QStringLiteral("Ct. Custo"), codigo, m_codigo },
+                { QStringLiteral("Descrição"), descricao, m_desc } }))
+        return;
     const int lancadora = m_sim->isChecked() ? 1 : 0;
     m_codigo->setText(codigo);
     m_desc->setText(descricao);
 
     const FontePlano f = fontePropria(m_s, m_tipo);
-    const bool contas = m_tipo == TipoPlano::Contas;
     const QString coisa = contas ? QStringLiteral("a conta") : QStringLiteral("o centro de custo");
     QString erro;
     QSqlDatabase db = f.abre(&erro);

@@ -349,7 +349,7 @@ qint64 converte(QSqlDatabase db, const QString &ligacaoTabela, Espera &espera)
 
 } // namespace
 
-bool ConverteSnc(Session &s, QWidget *pai)
+bool ConverteSnc(const Session &s, QWidget *pai)
 {
     // Every failure but a COMMIT without its answer leaves nothing of the conversion.
     auto falhou = [&](const QString &detalhe, bool incerta = false) {
@@ -394,6 +394,5 @@ bool ConverteSnc(Session &s, QWidget *pai)
         return falhou(erro, t.incerta());
     espera.reset();
     s.msg->informa(QStringLiteral("Conversão SNC Concluida!"));
-    s.gSnc = true;
     return true;
 }

@@ -8,5 +8,5 @@ struct Session;
 // transaction that the user confirms at the end. Only rows of companies whose ParamFirma
 // row says not converted are rewritten, so running it again never converts a code twice;
 // rows of a company without parameters are counted and told before the closing question.
-// True when committed (then s.gSnc is true).
-bool ConverteSnc(Session &s, QWidget *pai);
+// True when committed. The session's s.gSnc keeps its value: the next login reads the new flag.
+bool ConverteSnc(const Session &s, QWidget *pai);

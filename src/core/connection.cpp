@@ -451,6 +451,15 @@ bool correUmaVez(QSqlQuery &q, const QString &sql, const QVariantList &params, Q
         }
         return true;
     }
+    // Qt's PostgreSQL driver writes the values into the statement's text, where a NUL cuts it
+    // short (a broken quote), and SQLite's LIKE stops at one: such a value is never sent.
+    for (const QVariant &v : params)
+        if (v.typeId() == QMetaType::QString && v.toString().contains(QChar(u'\0'))) {
+            if (erro)
+                *erro = QStringLiteral("Um dos valores tem o carácter nulo (U+0000), que a base de dados não pode guardar nem "
+                                       "procurar: nada foi enviado.");
+            return false;
+        }
     if (!q.prepare(sql)) {
         if (erro)
             *erro = textoErro(q.lastError());

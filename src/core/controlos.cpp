@@ -1,6 +1,7 @@
 #include "core/controlos.h"
 
 #include "core/datacombo.h"
+#include "core/mensagens.h"
 #include "core/twips.h"
 
 #include <QEvent>
@@ -27,6 +28,14 @@ QLineEdit *caixa(QWidget *pai, const char *nome, int maximo, const QString &text
     auto *e = new QLineEdit(texto, pai);
     e->setObjectName(QString::fromLatin1(nome));
     e->setMaxLength(maximo);
+    return e;
+}
+
+QLineEdit *caixaSenha(QWidget *pai, const char *nome)
+{
+    auto *e = new QLineEdit(pai);
+    e->setObjectName(QString::fromLatin1(nome));
+    e->setEchoMode(QLineEdit::Password);
     return e;
 }
 
@@ -94,4 +103,31 @@ public:
 void colocaNoCantoAoMostrar(QWidget *w)
 {
     w->installEventFilter(new NoCanto(w));
+}
+
+qsizetype caracterDeControlo(QStringView texto, QStringView permitidos)
+{
+    for (qsizetype i = 0; i < texto.size(); ++i)
+        if (texto.at(i).category() == QChar::Other_Control && !permitidos.contains(texto.at(i)))
+            return i;
+    return -1;
+}
+
+bool semCaracteresDeControlo(Mensagens *msg, const QList<CampoEscrito> &campos)
+{
+    for (const CampoEscrito &c : campos) {
+        const qsizetype i = caracterDeControlo(c.texto, c.permitidos);
+        if (i < 0)
+            continue;
+        if (msg)
+            msg->informa(QStringLiteral("O campo \"%1\" tem um carácter de controlo (U+%2) na posição %3: apague-o e escreva "
+                                        "só texto.")
+                             .arg(c.nome, QStringLiteral("%1").arg(c.texto.at(i).unicode(), 4, 16, QLatin1Char('0')).toUpper())
+                             .arg(i + 1),
+                QString(), Mensagens::Icone::Exclamacao);
+        if (c.controlo)
+            c.controlo->setFocus();
+        return false;
+    }
+    return true;
 }

@@ -22,7 +22,6 @@ class ModeloGrelha : public QSqlQueryModel
 public:
     using QSqlQueryModel::QSqlQueryModel;
     void setColunaBooleana(int coluna, bool ligada);
-    bool colunaBooleana(int coluna) const { return m_booleanas.contains(coluna); }
     // An amount column: always two decimals, whatever type the database returns
     // (SQLite gives a whole amount back as an integer).
     void setColunaMonetaria(int coluna, bool ligada);

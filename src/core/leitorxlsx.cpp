@@ -564,14 +564,6 @@ bool LeitorXlsx::abre(const QString &caminho, QString *erro)
     return true;
 }
 
-QStringList LeitorXlsx::nomesFolhas() const
-{
-    QStringList r;
-    for (const Folha &f : m_folhas)
-        r << f.nome;
-    return r;
-}
-
 bool LeitorXlsx::percorre(int folha, const VisitaCelula &visita, QString *erro) const
 {
     QString e;

@@ -69,7 +69,6 @@ public:
     bool abre(const QString &caminho, QString *erro = nullptr);
 
     int numeroFolhas() const { return m_folhas.size(); }
-    QStringList nomesFolhas() const;
     QString nomeFolha(int folha) const { return m_folhas.value(folha - 1).nome; }
     // The cells of sheet `folha` (from 1) in the order the workbook keeps them, until visita
     // returns false. The rest of the part is still inflated then, so that its checksum is checked.

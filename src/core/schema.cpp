@@ -367,6 +367,35 @@ bool criaBasePostgres(const QString &ligacao, const DadosLigacao &d, QString *er
 
 namespace {
 
+// Only a database that holds EUsers is this program's (perhaps from an earlier version); one
+// that holds other tables or views is another program's, and nothing in it may change. On
+// PostgreSQL the schemas of the search path count, where the program's unquoted names are
+// looked up (folded to lower case); SQLite's own tables do not count. Run inside the caller's
+// transaction, so that what was seen is what is changed.
+bool eDeOutroPrograma(QSqlDatabase db, bool *alheia, QString *erro)
+{
+    QSqlQuery q(db);
+    const QString sql = ePostgres(db)
+        ? QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE c.relname = 'eusers' AND c.relkind IN ('r', 'p')) "
+                         "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                         "WHERE n.nspname = ANY (current_schemas(false)) AND c.relkind IN ('r', 'p', 'v', 'm', 'f')")
+        : QStringLiteral(
+            "SELECT COUNT(*), COALESCE(SUM(CASE WHEN type = 'table' AND lower(name) = 'eusers' THEN 1 ELSE 0 END), 0) "
+            "FROM sqlite_master WHERE type IN ('table', 'view') AND substr(lower(name), 1, 7) <> 'sqlite_'");
+    if (!executa(q, sql, {}, erro) || !q.next()) {
+        if (erro && erro->isEmpty())
+            *erro = textoErro(q.lastError());
+        return false;
+    }
+    *alheia = q.value(0).toLongLong() > 0 && q.value(1).toLongLong() == 0;
+    if (*alheia && erro)
+        *erro = QStringLiteral("A base de dados \"%1\" tem tabelas de outro programa e não a tabela EUsers deste: não é a base "
+                               "de dados do programa, e nada nela foi alterado. Verifique a base de dados do programa nas "
+                               "Configurações.")
+                    .arg(db.databaseName());
+    return true;
+}
+
 int larguraUtilizador(QSqlDatabase db, QString *erro)
 {
     QSqlQuery q(db);
@@ -477,8 +506,11 @@ bool actualizaBaseDados(QSqlDatabase db, QString *erro)
     if (!falta)
         return true;
     Transacao t(db);
-    if (t.iniciada(erro) && aplicaActualizacoes(db, erro) && t.confirma(erro))
+    bool alheia = false;
+    if (t.iniciada(erro) && eDeOutroPrograma(db, &alheia, erro) && !alheia && aplicaActualizacoes(db, erro) && t.confirma(erro))
         return true;
+    if (alheia)
+        return false;
     t.anula();
     // Another workstation starting at the same moment may have brought it up to date first.
     QString ignorado;
@@ -506,6 +538,11 @@ bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAd
     Transacao t(db);
     if (!t.iniciada(&e)) {
         *erro = QStringLiteral("Não foi possível criar as tabelas: %1").arg(e);
+        return false;
+    }
+    bool alheia = false;
+    if (!eDeOutroPrograma(db, &alheia, &e) || alheia) {
+        *erro = alheia ? e : QStringLiteral("Não foi possível ler as tabelas da base de dados: %1").arg(e);
         return false;
     }
     QSqlQuery q(db);

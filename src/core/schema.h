@@ -18,12 +18,14 @@ inline constexpr int kSenhaMinima = 8;
 // Running it on a database that already has them changes nothing (an existing
 // administrator keeps his password); on one that holds repeated rows where the program
 // now keeps them unique (chart codes, model names) it names them and changes nothing.
+// A database that holds tables but not EUsers is another program's: it is refused, named,
+// and left as it was.
 // All or nothing: on failure nothing is left
 // half-made and erro says why, in Portuguese.
 bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAdmin = QString());
 
 // Brings a database installed by an earlier version to what this one needs, where that keeps
 // every stored value (installing is offered only on a database that cannot be read): the
-// unique guarantees, with the same refusal as criaBaseDados where repeated rows stand in
-// their way. Reads only, and writes nothing, when there is nothing to change.
+// unique guarantees, with the same refusals as criaBaseDados where repeated rows stand in
+// their way or the database is another program's. Reads only, and writes nothing, when there is nothing to change.
 bool actualizaBaseDados(QSqlDatabase db, QString *erro);

@@ -1,9 +1,27 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
 
 class Mensagens;
+class QDate;
+
+// A company's row of ParamFirma, as a login reads it.
+struct DadosFirma {
+    QString codigo;
+    QString nome;
+    QString analitica;
+    bool planosExt = false;
+    QString empCtb;
+    bool anaExt = false;
+    QString tipoLig;
+    bool snc = false;
+};
+
+// Reads the company's row of ParamFirma. False when it cannot be read (erro says why) or
+// when there is no such company (erro left empty).
+bool leDadosFirma(QSqlDatabase db, const QString &codigo, DadosFirma *firma, QString *erro);
 
 // The state of one running program: the company and processing date, the company's
 // parameters, the user, the connection strings and the inputs of the shared routines.
@@ -65,4 +83,7 @@ struct Session {
     // Builds gLigacao1 and gLigacao2 from the settings file, and reads the settings
     // that the settings dialog keeps (import source, cost-centre module, workbook opening).
     void carregaConfiguracao();
+
+    // Opens the session on a company, for a user and a processing date.
+    void entra(const DadosFirma &firma, const QString &login, const QString &nomeUtilizador, bool admin, const QDate &data);
 };

@@ -154,11 +154,6 @@ void Cod_det::showEvent(QShowEvent *e)
     m_formActivo = true;
 }
 
-DataCombo *Cod_det::comboDaLista(ListaCampo l) const
-{
-    return m_combos[l];
-}
-
 OpcoesLinha Cod_det::opcoes() const
 {
     OpcoesLinha o;
@@ -200,6 +195,11 @@ void Cod_det::escolheCampo()
 
 void Cod_det::confirma()
 {
+    // A fixed text may hold a tab, which can separate fields in a text line; no other control
+    // character has a place in one line.
+    if (!semCaracteresDeControlo(
+            m_s.msg, { { QStringLiteral("Texto fixo"), m_Lfcampo1->text(), m_Lfcampo1, QStringLiteral("\t") } }))
+        return;
     ControlosCampo c;
     c.Pcampo = m_Pcampo->text();
     c.Lpcampo1 = m_combos[LConteudo]->text();

@@ -33,7 +33,6 @@ private:
     void anula();
     void cancela();
     void foca(const QString &nome);
-    DataCombo *comboDaLista(ListaCampo l) const;
     OpcoesLinha opcoes() const;
 
     Session &m_s;

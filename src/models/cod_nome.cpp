@@ -253,6 +253,8 @@ void Cod_nome::avisa(const FalhaCampo &f)
 
 void Cod_nome::confirmaParteNome()
 {
+    if (!semCaracteresDeControlo(m_s.msg, { { QStringLiteral("Texto fixo da parte do nome"), m_Ffnome1->text(), m_Ffnome1 } }))
+        return;
     const FalhaCampo f = confirmaParte(m_Pnome->text(), 4, QStringLiteral("Pnome"), m_Fpnome1->text(), m_Ftnome1->text(),
         m_Ffnome1->text(), m_partesNome.data());
     if (!f.ok())
@@ -261,6 +263,8 @@ void Cod_nome::confirmaParteNome()
 
 void Cod_nome::confirmaParteExtensao()
 {
+    if (!semCaracteresDeControlo(m_s.msg, { { QStringLiteral("Texto fixo da parte da extensão"), m_Ffext1->text(), m_Ffext1 } }))
+        return;
     const FalhaCampo f = confirmaParte(
         m_Pext->text(), 3, QStringLiteral("Pext"), m_Fpext1->text(), m_Ftext1->text(), m_Ffext1->text(), m_partesExtensao.data());
     if (!f.ok())
@@ -289,6 +293,11 @@ NomeExtensao Cod_nome::estado()
 
 void Cod_nome::grava()
 {
+    // Part texts were checked as each part was confirmed.
+    if (!semCaracteresDeControlo(m_s.msg,
+            { { QStringLiteral("Texto fixo do nome"), m_Ffnome->text(), m_Ffnome },
+                { QStringLiteral("Texto fixo da extensão"), m_Ffext->text(), m_Ffext } }))
+        return;
     NomeExtensao e = estado();
     const ValidacaoNome v = validaNomeExtensao(e);
     m_partesNome = e.PartesNome;

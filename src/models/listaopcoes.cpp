@@ -27,16 +27,6 @@ bool codigoDaOpcao(const DataCombo *combo, int *codigo, int *linha)
     return true;
 }
 
-QString designacaoDaOpcao(const DataCombo *combo, int codigo)
-{
-    for (int i = 0; i < combo->rowCount(); ++i) {
-        const QSqlRecord r = combo->row(i);
-        if (r.value(QStringLiteral("codigo")).toInt() == codigo)
-            return r.value(QStringLiteral("designacao")).toString().trimmed();
-    }
-    return {};
-}
-
 bool preencheModelos(DataCombo *combo, Session &s)
 {
     QString erro;

@@ -16,9 +16,6 @@ bool preencheOpcoes(DataCombo *combo, QSqlDatabase db, int tipoMenu, QString *er
 // *linha); false when the text names no option.
 bool codigoDaOpcao(const DataCombo *combo, int *codigo, int *linha = nullptr);
 
-// The Designacao of the first option with that code, trimmed; empty when there is none.
-QString designacaoDaOpcao(const DataCombo *combo, int codigo);
-
 struct Session;
 
 // Fills a combo with the stored models (Modexptxt), shown by name and bound to "activo";

@@ -167,6 +167,8 @@ bool New_Modelo::verificaNome(QSqlDatabase db, QVariant *)
         modelo->setFocus();
         return false;
     }
+    if (!semCaracteresDeControlo(m_s.msg, { { QStringLiteral("Modelo"), modelo->text(), modelo } }))
+        return false;
     QSqlQuery q(db);
     QString erro;
     if (!executa(q, QStringLiteral("SELECT * FROM modexptxt where ") + condicaoNomeModelo(),
@@ -263,6 +265,8 @@ void Alt_Modelo::focaNome()
 
 bool Alt_Modelo::verificaNome(QSqlDatabase db, QVariant *id)
 {
+    if (!semCaracteresDeControlo(m_s.msg, { { QStringLiteral("Modelo"), Modelo->text(), Modelo } }))
+        return false;
     QSqlQuery q(db);
     QString erro;
     if (!executa(q, QStringLiteral("SELECT * FROM modexptxt where ") + condicaoNomeModelo(),

@@ -24,7 +24,6 @@ public:
     bool nulo(const QString &coluna) const { return valor(coluna).isNull(); }
     // Assigns a column in memory; nothing reaches the database until grava().
     void atribui(const QString &coluna, const QVariant &v);
-    QStringList atribuidas() const { return m_atribuidas; }
     // Forgets the assignments of a save that failed, before the next one.
     void limpaAtribuicoes() { m_atribuidas.clear(); }
 
@@ -32,9 +31,6 @@ public:
     // has meanwhile disappeared. Both in one transaction, so nothing is half-written.
     bool grava(QSqlDatabase db, QString *erro = nullptr);
 
-    // Whether the last cria() or grava() wrote nothing because the item's model has no header
-    // (deleted meanwhile): an item is never written without its model.
-    bool semModelo() const { return m_semModelo; }
     // Says why cria() or grava() failed: the model gone, or `falha` with the database's text.
     void dizFalha(Session &s, const QString &falha, const QString &erro) const;
 
@@ -49,6 +45,7 @@ private:
     bool modeloDefinido(QSqlDatabase db, QString *erro);
 
     QString m_modelo;
+    // The last cria() or grava() wrote nothing: the item's model has no header (deleted meanwhile).
     bool m_semModelo = false;
     qint16 m_tipocod = 0;
     bool m_existe = false;

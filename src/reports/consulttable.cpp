@@ -208,6 +208,11 @@ void ConsultTable::procura()
         if (m_s.msg)
             m_s.msg->informa(texto, QString(), Mensagens::Icone::Exclamacao);
     };
+    if (!semCaracteresDeControlo(m_s.msg,
+            { { Label1->text(), DataCombo1->text(), DataCombo1 }, { Label4->text(), Text1->text(), Text1 },
+                { Label5->text(), Text2->text(), Text2 }, { Label2->text(), anoInic1->text(), anoInic1 },
+                { Label3->text(), mesInic1->text(), mesInic1 } }))
+        return;
     // At most one filter holds a value in normal use; should several, the first in this order applies.
     if (const QString ref = DataCombo1->text(); !ref.isEmpty()) {
         int n = 0;

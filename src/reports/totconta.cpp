@@ -294,11 +294,14 @@ void TotConta::leMesEscolhido()
 
 bool TotConta::contaEscolhida()
 {
-    if (!DataCombo1->text().isEmpty())
-        return true;
-    if (m_s.msg)
-        m_s.msg->informa(kEscolhaConta);
-    return false;
+    if (DataCombo1->text().isEmpty()) {
+        if (m_s.msg)
+            m_s.msg->informa(kEscolhaConta);
+        return false;
+    }
+    return semCaracteresDeControlo(m_s.msg,
+        { { QStringLiteral("Ct Poc"), DataCombo1->text(), DataCombo1 },
+            { QStringLiteral("Ccusto"), DataCombo2->text(), DataCombo2 } });
 }
 
 QString TotConta::filtroMolvar(const QStringList &colunasConta, QVariantList *params) const

@@ -1,6 +1,7 @@
 #include "session/main_confsql.h"
 
 #include "core/connection.h"
+#include "core/controlos.h"
 #include "core/inifile.h"
 #include "core/mensagens.h"
 #include "core/session.h"
@@ -119,6 +120,13 @@ void MainConfSql::grava()
 {
     const QString l1 = Ligacao1->text().trimmed();
     const QString l2 = Ligacao2->text().trimmed();
+    // Each goes into one line of the settings file.
+    if (!semCaracteresDeControlo(m_s.msg,
+            { { QStringLiteral("Base de dados do programa"), l1, Ligacao1 },
+                { QStringLiteral("Base de dados da aplicação externa"), l2, Ligacao2 },
+                { QStringLiteral("Pasta da folha a importar"), IxlsPath->text(), IxlsPath },
+                { QStringLiteral("Folha a importar"), ImpXls->text(), ImpXls } }))
+        return;
     const DadosLigacao d1 = DadosLigacao::interpretaPropria(l1);
     if (!d1.erro.isEmpty()) {
         m_s.msg->informa(QStringLiteral("A ligação à base de dados do programa não é válida:\n\n") + d1.erro);

@@ -61,9 +61,7 @@ Molvarentrada::Molvarentrada(Session &s, QWidget *parent)
     Utilizador = new QLineEdit(centro);
     Utilizador->setObjectName(QStringLiteral("Utilizador"));
     Utilizador->setMaxLength(10);
-    Senha = new QLineEdit(centro);
-    Senha->setObjectName(QStringLiteral("Senha"));
-    Senha->setEchoMode(QLineEdit::Password);
+    Senha = caixaSenha(centro, "Senha");
     DataCombo1 = new DataCombo(centro);
     DataCombo1->setObjectName(QStringLiteral("DataCombo1"));
     NomeFirma = new QLabel(centro);
@@ -104,7 +102,8 @@ Molvarentrada::Molvarentrada(Session &s, QWidget *parent)
             m_s.msg->informa(QStringLiteral("Escolha uma Firma!"));
             return;
         }
-        abreParametros(codigo);
+        if (semCaracteresDeControlo(m_s.msg, { { QStringLiteral("Firma"), codigo, DataCombo1 } }))
+            abreParametros(codigo);
     });
     connect(sair, &QAction::triggered, this, &QWidget::close);
     connect(Sair, &QPushButton::clicked, this, &QWidget::close);
@@ -260,6 +259,9 @@ void Molvarentrada::valida()
         DTPicker1->setFocus();
         return;
     }
+    if (!semCaracteresDeControlo(
+            m_s.msg, { { QStringLiteral("Utilizador"), login, Utilizador }, { QStringLiteral("Firma"), codigo, DataCombo1 } }))
+        return;
 
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
@@ -274,9 +276,12 @@ void Molvarentrada::valida()
     static const QString semUtilizador = hashSenha(QString());
     const bool conhecido = u.next();
     const QString senha = Senha->text();
-    const bool certa = confereSenha(senha, conhecido ? u.value(1).toString() : semUtilizador);
+    bool antiga = false;
+    const bool certa = confereSenha(senha, conhecido ? u.value(1).toString() : semUtilizador, &antiga);
     if (!conhecido || !certa || senha.isEmpty()) {
-        m_s.msg->informa(QStringLiteral("Utilizador ou Senha Inválidos!"));
+        // Past the limit of every password box the limit is named, whoever the user.
+        m_s.msg->informa(
+            caracteresSenha(senha) > kSenhaMaxima ? senhaRecusada(senha) : QStringLiteral("Utilizador ou Senha Inválidos!"));
         Senha->clear();
         Senha->setFocus();
         return;
@@ -284,31 +289,32 @@ void Molvarentrada::valida()
     const Entrada entrada { u.value(0).toString().trimmed(), u.value(2).toString().trimmed(), u.value(3).toInt() != 0,
         u.value(1).toString(), data };
 
-    QSqlQuery f(db);
-    if (!executa(f,
-            QStringLiteral("SELECT CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC "
-                           "FROM ParamFirma WHERE CodFirma = ?"),
-            { codigo }, &erro)) {
-        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os parâmetros da firma."), erro);
-        return;
-    }
-    if (!f.next()) {
+    DadosFirma firma;
+    if (!leDadosFirma(db, codigo, &firma, &erro)) {
+        if (!erro.isEmpty()) {
+            m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os parâmetros da firma."), erro);
+            return;
+        }
         m_s.msg->informa(QStringLiteral("A firma \"%1\" não existe!").arg(codigo));
         DataCombo1->setFocus();
         return;
     }
-    QVariantList firma;
-    for (int i = 0; i < 8; ++i)
-        firma << f.value(i);
 
-    if (senha != QLatin1String(kSenhaAdminAntiga)) {
-        entra(entrada, firma);
+    const QString recusa = senhaRecusada(senha);
+    if (recusa.isEmpty()) {
+        // A hash an earlier version made of the text in another form is kept again in today's.
+        if (!antiga || trocaSenha(entrada, senha))
+            entra(entrada, firma);
         return;
     }
-    // The password every earlier installation gave the administrator is known to all:
-    // a new one is chosen before the session starts.
-    auto *d = new SenhaAdmin(m_s.msg,
-        QStringLiteral("A sua senha ainda é a senha de origem, que todos conhecem. Escolha uma nova senha para entrar."), this);
+    // A password known to all (the one every earlier installation gave the administrator), or
+    // one that today's rules refuse: a new one is chosen before the session starts.
+    const QString explicacao = senha == QLatin1String(kSenhaAdminAntiga)
+        ? QStringLiteral("A sua senha ainda é a senha de origem, que todos conhecem. Escolha uma nova senha para entrar.")
+        : QStringLiteral("A sua senha foi escolhida numa versão anterior e já não é aceite:\n%1\nEscolha uma nova senha para "
+                         "entrar.")
+              .arg(recusa);
+    auto *d = new SenhaAdmin(m_s.msg, explicacao, this);
     d->setAttribute(Qt::WA_DeleteOnClose);
     connect(d, &QDialog::accepted, this, [this, d, entrada, firma] {
         if (trocaSenha(entrada, d->senha()))
@@ -342,24 +348,9 @@ bool Molvarentrada::trocaSenha(const Entrada &entrada, const QString &nova)
     return true;
 }
 
-void Molvarentrada::entra(const Entrada &entrada, const QVariantList &firma)
+void Molvarentrada::entra(const Entrada &entrada, const DadosFirma &firma)
 {
-    m_s.gCodFirma = firma.value(0).toString().trimmed();
-    m_s.gNomeFirma = firma.value(1).toString().trimmed();
-    m_s.gAnalitica = firma.value(2).toString().trimmed();
-    m_s.gContasAnalitica = m_s.gAnalitica;
-    m_s.gPlanosExt = firma.value(3).toInt() != 0;
-    m_s.gEmpCtb = firma.value(4).toString().trimmed();
-    m_s.gAnaExt = firma.value(5).toInt() != 0;
-    m_s.gTipoLig = firma.value(6).toString().trimmed();
-    m_s.gSnc = firma.value(7).toInt() != 0;
-    m_s.gAno = static_cast<qint16>(entrada.data.year());
-    m_s.gMes = static_cast<qint16>(entrada.data.month());
-    m_s.gDataProc = entrada.data.toString(QLatin1String(kFormatoData));
-    m_s.gLogin = entrada.login;
-    m_s.gNomeUtilizador = entrada.nome;
-    m_s.gAdmin = entrada.admin;
-
+    m_s.entra(firma, entrada.login, entrada.nome, entrada.admin, entrada.data);
     emit entrou();
     close();
 }

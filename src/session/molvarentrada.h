@@ -2,13 +2,13 @@
 
 #include <QDate>
 #include <QMainWindow>
-#include <QVariantList>
 
 class DataCombo;
 class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+struct DadosFirma;
 struct Session;
 
 // The start-up window: checks the database, offers its installation and the creation of
@@ -60,7 +60,7 @@ private:
     void valida();
     bool trocaSenha(const Entrada &entrada, const QString &nova);
     // Sets the session from the user and the company's ParamFirma row, and hands over.
-    void entra(const Entrada &entrada, const QVariantList &firma);
+    void entra(const Entrada &entrada, const DadosFirma &firma);
 
     Session &m_s;
     bool m_baseOk = false;

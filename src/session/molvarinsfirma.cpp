@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QVBoxLayout>
-#include <algorithm>
 
 MolvarInsFirma::MolvarInsFirma(Session &s, QWidget *parent)
     : QDialog(parent)
@@ -60,8 +59,8 @@ void MolvarInsFirma::insere()
         return;
     }
     // The code names the company's workbooks: it must be able to stand in a file name.
-    const bool cabeEmFicheiro = std::none_of(
-        codigo.cbegin(), codigo.cend(), [](QChar c) { return c == u'/' || c == u'\\' || c.category() == QChar::Other_Control; });
+    const bool cabeEmFicheiro
+        = !codigo.contains(QLatin1Char('/')) && !codigo.contains(QLatin1Char('\\')) && caracterDeControlo(codigo) < 0;
     if (!cabeEmFicheiro) {
         m_s.msg->informa(QStringLiteral("O código da firma não pode ter \"/\", \"\\\" nem caracteres de controlo!"));
         Text1->setFocus();
@@ -72,6 +71,8 @@ void MolvarInsFirma::insere()
         Text2->setFocus();
         return;
     }
+    if (!semCaracteresDeControlo(m_s.msg, { { QStringLiteral("Nome"), nome, Text2 } }))
+        return;
     QString erro;
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, &erro);
     if (!db.isValid()) {

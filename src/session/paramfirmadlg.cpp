@@ -110,6 +110,10 @@ void ParamFirmaDlg::grava()
         m_s.msg->informa(QStringLiteral("Indique o nome da firma!"));
         return;
     }
+    if (!semCaracteresDeControlo(m_s.msg,
+            { { QStringLiteral("Nome"), nome, Designacao }, { QStringLiteral("Código na aplicação externa"), empCtb, EmpCtb },
+                { QStringLiteral("Contas com centro de custo"), analitica, Analitica } }))
+        return;
     if (PlanosExt->isChecked() && tipo.isEmpty()) {
         m_s.msg->informa(QStringLiteral("Escolha a aplicação externa onde estão os planos!"));
         return;

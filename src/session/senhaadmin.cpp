@@ -3,14 +3,13 @@
 #include "core/avancoenter.h"
 #include "core/controlos.h"
 #include "core/mensagens.h"
-#include "core/schema.h"
+#include "core/senha.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 
 SenhaAdmin::SenhaAdmin(Mensagens *msg, const QString &explicacao, QWidget *parent)
@@ -22,10 +21,8 @@ SenhaAdmin::SenhaAdmin(Mensagens *msg, const QString &explicacao, QWidget *paren
 
     Explicacao = rotulo(this, "Explicacao", explicacao);
     Explicacao->setWordWrap(true);
-    Senha1 = caixa(this, "Senha1", 100);
-    Senha1->setEchoMode(QLineEdit::Password);
-    Senha2 = caixa(this, "Senha2", 100);
-    Senha2->setEchoMode(QLineEdit::Password);
+    Senha1 = caixaSenha(this, "Senha1");
+    Senha2 = caixaSenha(this, "Senha2");
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
@@ -47,28 +44,18 @@ SenhaAdmin::SenhaAdmin(Mensagens *msg, const QString &explicacao, QWidget *paren
 
 QString SenhaAdmin::senha() const
 {
-    return Senha1->text();
+    return normalizaSenha(Senha1->text());
 }
 
 void SenhaAdmin::confere()
 {
-    // Counted as the user sees characters: an emoji takes two UTF-16 units, an accent may
-    // take a code point of its own.
-    int caracteres = 0;
-    QTextBoundaryFinder f(QTextBoundaryFinder::Grapheme, Senha1->text());
-    while (f.toNextBoundary() != -1)
-        ++caracteres;
-    if (Senha1->text().trimmed().isEmpty() && !Senha1->text().isEmpty()) {
-        m_msg->informa(QStringLiteral("A senha não pode ser feita só de espaços!"));
+    const QString recusa = senhaRecusada(Senha1->text());
+    if (!recusa.isEmpty()) {
+        m_msg->informa(recusa);
         Senha1->setFocus();
         return;
     }
-    if (caracteres < kSenhaMinima) {
-        m_msg->informa(QStringLiteral("A senha tem de ter pelo menos %1 caracteres!").arg(kSenhaMinima));
-        Senha1->setFocus();
-        return;
-    }
-    if (Senha2->text() != Senha1->text()) {
+    if (normalizaSenha(Senha2->text()) != senha()) {
         m_msg->informa(QStringLiteral("As duas senhas não são iguais!"));
         Senha2->clear();
         Senha2->setFocus();

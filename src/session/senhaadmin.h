@@ -7,15 +7,15 @@ class QLineEdit;
 class QPushButton;
 class Mensagens;
 
-// Asks for a new password twice: both the same and at least kSenhaMinima characters long.
-// Used when the database is installed and when a login still uses the old default password.
+// Asks for a new password twice: both the same, and taken by today's rules (senhaRecusada).
+// Used when the database is installed and when a login uses a password those rules refuse.
 class SenhaAdmin : public QDialog
 {
     Q_OBJECT
 public:
     SenhaAdmin(Mensagens *msg, const QString &explicacao, QWidget *parent = nullptr);
 
-    // The accepted password.
+    // The accepted password, in the form it is kept in.
     QString senha() const;
 
     QLabel *Explicacao;

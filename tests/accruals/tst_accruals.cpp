@@ -104,6 +104,12 @@ private slots:
         QCOMPARE(procura("", "50%"), QStringList { "6811" });
         QCOMPARE(procura("6_", ""), QStringList { "6_13" });
         QCOMPARE(procura("6", "Trab"), QStringList { "6221" });
+        // A control character is refused by name, and nothing is searched.
+        QCOMPARE(procura("", QStringLiteral("Trab") + QChar(0)), QStringList {});
+        QCOMPARE(a.msgs.textos(),
+            QStringList {
+                "O campo \"Descrição\" tem um carácter de controlo (U+0000) na posição 5: apague-o e escreva só texto." });
+        a.msgs.limpa();
         // Typing narrows the list after a pause; Enter searches at once. Each search makes
         // its first row current.
         codigo->clear();

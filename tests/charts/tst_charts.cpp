@@ -659,6 +659,10 @@ private slots:
         QCOMPARE(DadosLigacao::interpreta("Driver=PostgreSQL;Server=h;Database=d;").tipo, Tipo::PostgreSQL);
         QVERIFY(DadosLigacao::interpretaPropria("Driver=SQLite;Database=x.db;").erro.isEmpty());
         QVERIFY(DadosLigacao::interpretaPropria(freeTds).erro.contains("ODBC"));
+        QVERIFY(DadosLigacao::interpretaPropria("Driver=PostgreSQL;Server=h;Uid=u;").erro.contains("Database="));
+        const DadosLigacao pg = DadosLigacao::interpreta("Driver=PostgreSQL;Host=h;Port=5433;User Id=u;Password=p;Dbname=d;");
+        QCOMPARE(QStringList({ pg.servidor, QString::number(pg.porta), pg.utilizador, pg.senha, pg.baseDados }),
+            QStringList({ "h", "5433", "u", "p", "d" }));
         const DadosLigacao chaveta = DadosLigacao::interpreta("Driver={FreeTDS};Server=h;Pwd={a;b=c};Uid=u;");
         QCOMPARE(chaveta.senha, QStringLiteral("a;b=c"));
         QCOMPARE(chaveta.utilizador, QStringLiteral("u"));

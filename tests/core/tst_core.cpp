@@ -178,6 +178,12 @@ private slots:
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM PlanoContas WHERE Designacao LIKE ?", { "Trab%" }), 1);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", { "%ação%" }), 1);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", { "%AÇÃO%" }), 0);
+        // A text holding NUL is never sent: PostgreSQL would get it cut short, SQLite's LIKE match all.
+        QString erro;
+        QVERIFY(
+            !valorUnico(a.db(), "SELECT COUNT(*) FROM Molvar WHERE Descr LIKE ?", { QStringLiteral("x") + QChar(0) + "%" }, &erro)
+                 .isValid());
+        QVERIFY2(erro.contains(QStringLiteral("carácter nulo")), qPrintable(erro));
     }
 
     void ficheiroDeConfiguracoes()
@@ -197,6 +203,16 @@ private slots:
         QCOMPARE(LeIni("Configuracoes", "ImpXls"), QStringLiteral("planos.xlsx"));
         QCOMPARE(LeIni("Configuracoes", "analitica"), QStringLiteral("não"));
         QCOMPARE(ligacaoDaSeccao("DATABASE1"), a.sessao.gLigacao1);
+        // A key is its section's only: one of the same name in a later section is neither read nor
+        // overwritten for it.
+        QVERIFY(GravaIni("Configuracoes", "Marca", "outra"));
+        QVERIFY(LeIni("DATABASE1", "Marca", "nada") == QStringLiteral("nada"));
+        QVERIFY(GravaIni("DATABASE1", "Marca", "minha"));
+        QCOMPARE(LeIni("Configuracoes", "Marca"), QStringLiteral("outra"));
+        // A folder written by hand without its slash gets one.
+        QVERIFY(GravaIni("Configuracoes", "IxlsPath", "/dados/folhas"));
+        a.sessao.carregaConfiguracao();
+        QCOMPARE(a.sessao.gIxlsPath, QStringLiteral("/dados/folhas/"));
 
         // A fresh settings file points the own database at a SQLite file in the program's folder.
         QFile::remove(iniPath());

@@ -200,11 +200,20 @@ private slots:
         escreve(senha->Senha2, QStringLiteral("curta7!"));
         clica(senha->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha tem de ter pelo menos 8 caracteres!"));
-        // Blanks alone are no password; length counts characters, not UTF-16 units.
-        escreve(senha->Senha1, QStringLiteral("        "));
-        escreve(senha->Senha2, QStringLiteral("        "));
+        // Blanks or invisible characters alone are no password.
+        for (const char16_t c : { u' ', u'\u200B', u'\uFEFF', u'\u2060', u'\u3164', u'\u2800', u'\u180E' }) {
+            senha->Senha1->setText(QString(8, QChar(c)));
+            senha->Senha2->setText(senha->Senha1->text());
+            clica(senha->OKButton);
+            QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ser feita só de espaços ou de caracteres invisíveis!"));
+        }
+        // Past the limit of every password box: refused by name, nothing cut.
+        senha->Senha1->setText(QString(120, QLatin1Char('x')));
+        senha->Senha2->setText(senha->Senha1->text());
         clica(senha->OKButton);
-        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ser feita só de espaços!"));
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ter mais de 100 caracteres!"));
+        QCOMPARE(senha->Senha1->text().size(), 120);
+        // Length counts characters, not UTF-16 units.
         senha->Senha1->setText(QStringLiteral("\U0001F600\U0001F600\U0001F600\U0001F600"));
         senha->Senha2->setText(senha->Senha1->text());
         clica(senha->OKButton);
@@ -240,7 +249,7 @@ private slots:
         MolvarInsFirma *ins = abertoEm<MolvarInsFirma>(e);
         QVERIFY(ins);
         a.msgs.limpa();
-        escreve(ins->Text2, QStringLiteral("Firma Um, Lda"));
+        escreve(ins->Text2, QStringLiteral(" Firma Um, Lda "));
         clica(ins->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Indique o código da firma!"));
         escreve(ins->Text1, QStringLiteral("12345"));
@@ -297,6 +306,17 @@ private slots:
                      "AND Ana_Ext = 1 AND Analitica = ? AND SNC = 0",
                      { "F01", "S", "E7", "6*7" }),
             1);
+        // Opened again, it shows what was saved; the two flags are saved apart.
+        e->param_firma->trigger();
+        par = abertoEm<ParamFirmaDlg>(e);
+        QVERIFY(par);
+        QCOMPARE(par->EmpCtb->text(), QStringLiteral("E7"));
+        QCOMPARE(par->Analitica->text(), QStringLiteral("6*7"));
+        QCOMPARE(par->TipoLig->currentData().toString(), QStringLiteral("S"));
+        QVERIFY(par->PlanosExt->isChecked() && par->AnaExt->isChecked());
+        par->PlanosExt->setChecked(false);
+        clica(par->OKButton);
+        QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE Planos_Ext = 0 AND Ana_Ext = 1"), 1);
 
         // The same code again is refused.
         e->criar_firma->trigger();
@@ -325,6 +345,10 @@ private slots:
         escreve(e->Senha, QStringLiteral("Nova-Senha-7"));
         clica(e->Validar);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("Utilizador ou Senha Inválidos!"));
+        // The login box has the same limit, and says so.
+        e->Senha->setText(QString(120, QLatin1Char('x')));
+        clica(e->Validar);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ter mais de 100 caracteres!"));
         escreve(e->Utilizador, QStringLiteral("admin"));
         escreve(e->Senha, QStringLiteral("Nova-Senha-7"));
         escreve(e->DTPicker1, QStringLiteral("31-02-2024"));
@@ -352,7 +376,7 @@ private slots:
         QCOMPARE(a.sessao.gLogin, QStringLiteral("admin"));
         QCOMPARE(a.sessao.gNomeUtilizador, QStringLiteral("Administrador"));
         QVERIFY(a.sessao.gAdmin);
-        QVERIFY(a.sessao.gPlanosExt);
+        QVERIFY(!a.sessao.gPlanosExt);
         QCOMPARE(a.sessao.gTipoLig, QStringLiteral("S"));
         QCOMPARE(a.sessao.gEmpCtb, QStringLiteral("E7"));
         QVERIFY(a.sessao.gAnaExt);
@@ -470,7 +494,7 @@ private slots:
         nova->Senha1->setText(QStringLiteral("\t\u00A0      "));
         nova->Senha2->setText(nova->Senha1->text());
         clica(nova->OKButton);
-        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ser feita só de espaços!"));
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha não pode ser feita só de espaços ou de caracteres invisíveis!"));
         QCOMPARE(entrou2.count(), 0);
         // Another workstation changes the password while the dialog is open: its hash stays.
         {
@@ -493,14 +517,50 @@ private slots:
         clica(e2.Validar);
         nova = abertoEm<SenhaAdmin>(&e2);
         QVERIFY(nova);
-        escreve(nova->Senha1, QStringLiteral("Outra-Senha-9"));
-        escreve(nova->Senha2, QStringLiteral("Outra-Senha-9"));
+        // 100 characters, the last an emoji: kept whole.
+        const QString cheia = QString(99, QLatin1Char('a')) + QStringLiteral("\U0001F600");
+        nova->Senha1->setText(cheia);
+        nova->Senha2->setText(cheia);
         clica(nova->OKButton);
         QCOMPARE(entrou2.count(), 1);
         QCOMPARE(a.sessao.gLogin, QStringLiteral("admin"));
         const QString guardada = valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString();
-        QVERIFY(confereSenha(QStringLiteral("Outra-Senha-9"), guardada));
+        bool cortada = true;
+        QVERIFY(confereSenha(cheia, guardada, &cortada));
+        QVERIFY(!cortada);
         QVERIFY(!confereSenha(QStringLiteral("admin"), guardada));
+
+        // Passwords kept by earlier versions that today's rules refuse (blanks alone; 120
+        // characters that their boxes cut at 100) still open the door, to choose a new one.
+        e2.show();
+        const QString longa = QString(60, QLatin1Char('y')) + QString(60, QLatin1Char('z'));
+        for (const auto &[antiga, escrita] :
+            { std::pair { QString(8, QLatin1Char(' ')), QString(8, QLatin1Char(' ')) }, std::pair { longa.left(100), longa } }) {
+            SQL_OK(a.db(), "UPDATE EUsers SET passw = ? WHERE Login = 'admin'", hashSenha(antiga));
+            e2.Senha->setText(escrita);
+            a.msgs.limpa();
+            clica(e2.Validar);
+            nova = abertoEm<SenhaAdmin>(&e2);
+            QVERIFY2(nova, qPrintable(a.msgs.ultimo()));
+            QVERIFY(nova->Explicacao->text().contains(senhaRecusada(escrita)));
+            clica(nova->CancelButton);
+        }
+        QCOMPARE(entrou2.count(), 1);
+        // The same password typed with its accents apart (NFD) is the same password.
+        const QString acentos = QStringLiteral("Ação-Pêssego-Ünico");
+        SQL_OK(a.db(), "UPDATE EUsers SET passw = ? WHERE Login = 'admin'", hashSenha(acentos));
+        e2.Senha->setText(acentos.normalized(QString::NormalizationForm_D));
+        clica(e2.Validar);
+        QCOMPARE(entrou2.count(), 2);
+        // Half an emoji, as those boxes kept 99 letters and an emoji: the whole password opens
+        // the door, and is kept whole from then on.
+        SQL_OK(a.db(), "UPDATE EUsers SET passw = ? WHERE Login = 'admin'", hashSenha(cheia.left(100)));
+        e2.Senha->setText(cheia);
+        clica(e2.Validar);
+        QCOMPARE(entrou2.count(), 3);
+        cortada = true;
+        QVERIFY(confereSenha(cheia, valorUnico(a.db(), "SELECT passw FROM EUsers WHERE Login = 'admin'").toString(), &cortada));
+        QVERIFY(!cortada);
     }
 
     void guardasDosMenusSemDados()
@@ -664,12 +724,27 @@ private slots:
         a.msgs.responde(Mensagens::Resposta::Sim);
         snc->trigger();
         QVERIFY(!snc->isEnabled());
-        QVERIFY(a.sessao.gSnc);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE SNC = 1"), 1);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM Molvar WHERE CPocDeb = '6271'"), 12);
+        // The next login, through the start-up window, reads the company converted.
         {
-            MDIForm1 outra(a.sessao);
-            QVERIFY(!outra.findChild<QAction *>(QStringLiteral("conv_snc"))->isEnabled());
+            QPointer<Molvarentrada> e = iniciaPrograma(a.sessao);
+            escreve(e->Utilizador, QStringLiteral("admin"));
+            escreve(e->Senha, QString::fromLatin1(kSenhaAdminTeste));
+            e->DataCombo1->setText(QStringLiteral("0001"));
+            escreve(e->DTPicker1, QStringLiteral("01-05-2024"));
+            clica(e->Validar);
+            apagaPendentes();
+            QVERIFY(e.isNull());
+            QVERIFY(a.sessao.gSnc);
+            QPointer<MDIForm1> outra;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *p = qobject_cast<MDIForm1 *>(w); p && p != &m)
+                    outra = p;
+            QVERIFY(outra);
+            QVERIFY(!outra->findChild<QAction *>(QStringLiteral("conv_snc"))->isEnabled());
+            outra->close();
+            apagaPendentes();
         }
 
         // A window that closes itself leaves the main window able to open it again.
@@ -1000,6 +1075,61 @@ private slots:
         QVERIFY(!QFile::exists(QDir(a.pasta()).filePath(QStringLiteral("nao_existe.db"))));
         // The database the program had is untouched.
         QCOMPARE(conta(abreLigacao(original), "SELECT COUNT(*) FROM ParamFirma"), 1);
+
+        // Another program's database named by mistake: neither the start nor the installation
+        // changes anything in it, and the installation names it.
+        const bool pg = Ambiente::usaPostgres();
+        const QString nomeAlheia = pg ? DadosLigacao::interpreta(original).baseDados + QStringLiteral("_alheia")
+                                      : QDir(a.pasta()).filePath(QStringLiteral("contab.db"));
+        const QString alheia
+            = pg ? Ambiente::ligacaoPg(nomeAlheia) : QStringLiteral("Driver=SQLite;Database=%1;").arg(nomeAlheia);
+        if (pg)
+            QVERIFY(QSqlQuery(abreLigacao(Ambiente::ligacaoPg("postgres"))).exec("CREATE DATABASE " + nomeAlheia));
+        else
+            QVERIFY(QFile(nomeAlheia).open(QIODevice::WriteOnly));
+        const auto largaAlheia = qScopeGuard([&] {
+            fechaLigacao(alheia);
+            if (pg)
+                QSqlQuery(abreLigacao(Ambiente::ligacaoPg("postgres")))
+                    .exec("DROP DATABASE IF EXISTS " + nomeAlheia + " WITH (FORCE)");
+        });
+        QSqlDatabase x = abreLigacao(alheia);
+        SQL_OK(x, "CREATE TABLE PlanoContas (CodFirma char(4), CodExercicio char(4), Conta varchar(22), Saldo numeric(15,2))");
+        SQL_OK(x, "CREATE TABLE Diarios (Numero integer, Nome varchar(40))");
+        SQL_OK(x, "CREATE INDEX ix_planocontas ON PlanoContas (Conta)");
+        SQL_OK(x, "INSERT INTO PlanoContas VALUES ('0001', '2024', '6111', 10.5)");
+        SQL_OK(x, "INSERT INTO Diarios VALUES (1, 'Vendas'), (2, 'Compras')");
+        auto estrutura = [&] {
+            QSqlQuery q(x);
+            q.exec(pg ? "SELECT c.relname || '.' || COALESCE(a.attname, '') FROM pg_class c JOIN pg_namespace n "
+                        "ON n.oid = c.relnamespace LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 "
+                        "WHERE n.nspname = current_schema() ORDER BY 1"
+                      : "SELECT m.name || '.' || COALESCE(p.name, '') FROM sqlite_master m "
+                        "LEFT JOIN pragma_table_info(m.name) p ON m.type = 'table' ORDER BY 1");
+            QStringList r;
+            while (q.next())
+                r << q.value(0).toString();
+            return r << QString::number(conta(x, "SELECT COUNT(*) FROM PlanoContas"))
+                     << QString::number(conta(x, "SELECT COUNT(*) FROM Diarios"));
+        };
+        const QStringList antes = estrutura();
+        QVERIFY(antes.contains("planocontas.saldo", Qt::CaseInsensitive) && antes.join(' ').contains("ix_planocontas"));
+        QVERIFY(GravaIni("DATABASE1", "Connect_sql", alheia));
+        a.msgs.limpa();
+        Molvarentrada quarta(a.sessao);
+        quarta.show();
+        QVERIFY(quarta.instalar_bd->isEnabled());
+        quarta.instalar_bd->trigger();
+        SenhaAdmin *senha = abertoEm<SenhaAdmin>(&quarta);
+        QVERIFY(senha);
+        escreve(senha->Senha1, QStringLiteral("Nova-Senha-7"));
+        escreve(senha->Senha2, QStringLiteral("Nova-Senha-7"));
+        clica(senha->OKButton);
+        QVERIFY2(a.msgs.ultimo().startsWith(QStringLiteral("Não foi possível instalar a base de dados."))
+                && a.msgs.ultimo().contains(QStringLiteral("\"%1\" tem tabelas de outro programa").arg(nomeAlheia)),
+            qPrintable(a.msgs.ultimo()));
+        QVERIFY(!quarta.Validar->isEnabled());
+        QCOMPARE(estrutura(), antes);
 
         // An ODBC string put in the file by hand for the program's own database: refused at
         // start, and the installation refuses it too.

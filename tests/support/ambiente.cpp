@@ -245,29 +245,12 @@ QSqlDatabase Ambiente::dbExterna() const
 
 bool Ambiente::entra(const QString &firma, qint16 ano, qint16 mes)
 {
-    QSqlQuery q(db());
+    DadosFirma dados;
     QString e;
-    if (!executa(q,
-            QStringLiteral("SELECT CodFirma, Designacao, Analitica, Planos_Ext, EmpCtb, Ana_Ext, Tipo_Lig, SNC FROM ParamFirma "
-                           "WHERE CodFirma = ?"),
-            { firma }, &e)
-        || !q.next()) {
+    if (!leDadosFirma(db(), firma, &dados, &e)) {
         qWarning() << "entra:" << firma << e;
         return false;
     }
-    sessao.gCodFirma = q.value(0).toString().trimmed();
-    sessao.gNomeFirma = q.value(1).toString();
-    sessao.gAnalitica = q.value(2).toString();
-    sessao.gContasAnalitica = sessao.gAnalitica;
-    sessao.gPlanosExt = q.value(3).toInt() != 0;
-    sessao.gEmpCtb = q.value(4).toString().trimmed();
-    sessao.gAnaExt = q.value(5).toInt() != 0;
-    sessao.gTipoLig = q.value(6).toString().trimmed();
-    sessao.gSnc = q.value(7).toInt() != 0;
-    sessao.gAno = ano;
-    sessao.gMes = mes;
-    sessao.gDataProc = QStringLiteral("01-%1-%2").arg(mes, 2, 10, QLatin1Char('0')).arg(ano);
-    sessao.gLogin = QStringLiteral("admin");
-    sessao.gNomeUtilizador = QStringLiteral("Administrador");
+    sessao.entra(dados, QString::fromLatin1(kAdminLogin), QStringLiteral("Administrador"), true, QDate(ano, mes, 1));
     return true;
 }

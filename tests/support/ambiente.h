@@ -43,7 +43,8 @@ public:
     QString criaBaseExterna(const QString &pacote);
     QSqlDatabase dbExterna() const;
 
-    // The session as a login to the company would leave it (parameters read from ParamFirma).
+    // The session as the login of the administrator to the company, on the first of the
+    // month, leaves it (the program's own reading of ParamFirma and filling of the session).
     bool entra(const QString &firma, qint16 ano, qint16 mes);
 
     Session sessao;
