@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -61,7 +62,6 @@ Procuras::Procuras(Session &s, ProcurasDestino *destino, QWidget *parent)
     l->addLayout(g);
     l->addWidget(m_grelha, 1);
     l->addLayout(linhaDeBotoes({ m_ok, m_cancelar }));
-    resize(620, 420);
 
     // Typing narrows the list after a short pause, so a long chart is not re-read per key.
     m_espera = new QTimer(this);
@@ -79,6 +79,11 @@ Procuras::Procuras(Session &s, ProcurasDestino *destino, QWidget *parent)
     connect(m_cancelar, &QPushButton::clicked, this, &QDialog::reject);
 
     procura();
+    // Wide enough for the columns the search laid out, as far as the screen allows.
+    QSize tamanho = QSize(620, 420).expandedTo(sizeHint());
+    if (const QScreen *ecra = (parent ? parent->screen() : screen()))
+        tamanho = tamanho.boundedTo(ecra->availableGeometry().size());
+    resize(tamanho);
 }
 
 void Procuras::procura()

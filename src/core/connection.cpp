@@ -579,6 +579,19 @@ QVariant valorUnico(QSqlDatabase db, const QString &sql, const QVariantList &par
     return q.value(0);
 }
 
+QDate dataDaBase(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::QDate:
+    case QMetaType::QDateTime:
+        return v.toDate();
+    case QMetaType::QString:
+        return QDate::fromString(v.toString().left(10), Qt::ISODate);
+    default:
+        return {};
+    }
+}
+
 namespace {
 const QChar kEscape = QLatin1Char('!');
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -94,6 +95,10 @@ bool executa(QSqlQuery &q, const QString &sql, const QVariantList &params = {}, 
 
 // The first column of the first row of a query (invalid when there is none or on failure).
 QVariant valorUnico(QSqlDatabase db, const QString &sql, const QVariantList &params = {}, QString *erro = nullptr);
+
+// The value of a date column as a date: PostgreSQL hands back a date, SQLite the text it holds
+// ("2024-01-28", possibly with a time). Invalid for anything else.
+QDate dataDaBase(const QVariant &v);
 
 // A LIKE condition on a column whose pattern is built by padraoLike: the ESCAPE clause reads
 // the same on SQLite, PostgreSQL and SQL Server.

@@ -2,6 +2,7 @@
 
 #include "core/datacombo.h"
 #include "core/mensagens.h"
+#include "core/twips.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -9,6 +10,9 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QtMath>
 
 QLabel *rotulo(QWidget *pai, const char *nome, const QString &texto, QWidget *controlo)
 {
@@ -48,6 +52,25 @@ QPushButton *botao(QWidget *pai, const char *nome, const QString &texto)
     b->setObjectName(QString::fromLatin1(nome));
     b->setAutoDefault(false);
     return b;
+}
+
+int larguraDeLetras(const QWidget *w, int letras)
+{
+    return qCeil(letras * letraMedia(w->font()));
+}
+
+void mostraCampoInteiro(QLineEdit *e)
+{
+    // The box's frame and margins, as its style draws them, around the letters.
+    QStyleOptionFrame o;
+    o.initFrom(e);
+    o.lineWidth = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &o, e) : 0;
+    o.midLineWidth = 0;
+    o.state |= QStyle::State_Sunken;
+    const QMargins m = e->textMargins();
+    // QLineEdit keeps 2 pixels clear on each side of its text.
+    const QSize texto(larguraDeLetras(e, e->maxLength()) + 4 + m.left() + m.right(), e->fontMetrics().height());
+    e->setMinimumWidth(e->style()->sizeFromContents(QStyle::CT_LineEdit, &o, texto, e).width());
 }
 
 QHBoxLayout *linhaDeBotoes(const QList<QWidget *> &botoes)

@@ -23,6 +23,10 @@ QLineEdit *caixaSenha(QWidget *pai, const char *nome);
 DataCombo *listaDados(QWidget *pai, const char *nome);
 // A button that acts on a click only: Enter typed in a box never presses it.
 QPushButton *botao(QWidget *pai, const char *nome, const QString &texto);
+// The width that n letters of w's font take (its average letter, see letraMedia).
+int larguraDeLetras(const QWidget *w, int letras);
+// Makes box e wide enough to show as many letters as it may hold (its maxLength).
+void mostraCampoInteiro(QLineEdit *e);
 // A row of buttons at the right of a form.
 QHBoxLayout *linhaDeBotoes(const QList<QWidget *> &botoes);
 // Inside the main window, the child window that holds w takes the top-left corner of the

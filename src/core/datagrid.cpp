@@ -6,6 +6,7 @@
 
 #include <QHeaderView>
 #include <QLocale>
+#include <QScrollBar>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -23,6 +24,14 @@ void ModeloGrelha::setColunaMonetaria(int coluna, bool ligada)
         m_monetarias.insert(coluna);
     else
         m_monetarias.remove(coluna);
+}
+
+void ModeloGrelha::setColunaData(int coluna, bool ligada)
+{
+    if (ligada)
+        m_datas.insert(coluna);
+    else
+        m_datas.remove(coluna);
 }
 
 QVariant ModeloGrelha::data(const QModelIndex &item, int role) const
@@ -47,6 +56,10 @@ QVariant ModeloGrelha::data(const QModelIndex &item, int role) const
     }
     if (m_monetarias.contains(item.column()))
         return formataCentimos(paraCentimos(v));
+    if (m_datas.contains(item.column())) {
+        const QDate d = dataDaBase(v);
+        return d.isValid() ? d.toString(QStringLiteral("dd-MM-yyyy")) : v;
+    }
     if (v.typeId() == QMetaType::Double)
         return QLocale(QLocale::Portuguese, QLocale::Portugal).toString(v.toDouble(), 'f', 2);
     return v;
@@ -106,11 +119,28 @@ void DataGrid::aplicaLayout(const QList<ColunaGrelha> &colunas)
         m_modelo->setHeaderData(c, Qt::Horizontal, colunas[c].titulo);
         setColumnWidth(c, qMax(twipsParaPixels(colunas[c].larguraTwips, this), cabecalho->sectionSizeHint(c)));
     }
+    updateGeometry();
+}
+
+QSize DataGrid::sizeHint() const
+{
+    QSize s = QTableView::sizeHint();
+    int largura = 2 * frameWidth() + horizontalHeader()->length() + verticalScrollBar()->sizeHint().width();
+    if (!verticalHeader()->isHidden())
+        largura += verticalHeader()->sizeHint().width();
+    s.setWidth(qMax(s.width(), largura));
+    return s;
 }
 
 void DataGrid::setColunaMonetaria(int coluna, bool ligada)
 {
     m_modelo->setColunaMonetaria(coluna, ligada);
+    viewport()->update();
+}
+
+void DataGrid::setColunaData(int coluna, bool ligada)
+{
+    m_modelo->setColunaData(coluna, ligada);
     viewport()->update();
 }
 

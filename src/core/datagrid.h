@@ -25,11 +25,14 @@ public:
     // An amount column: always two decimals, whatever type the database returns
     // (SQLite gives a whole amount back as an integer).
     void setColunaMonetaria(int coluna, bool ligada);
+    // A date column: shown dd-mm-aaaa like every date of the program.
+    void setColunaData(int coluna, bool ligada);
     QVariant data(const QModelIndex &item, int role = Qt::DisplayRole) const override;
 
 private:
     QSet<int> m_booleanas;
     QSet<int> m_monetarias;
+    QSet<int> m_datas;
 };
 
 class DataGrid : public QTableView
@@ -51,6 +54,11 @@ public:
     void aplicaLayout(const QList<ColunaGrelha> &colunas);
     void setColunaBooleana(int coluna, bool ligada = true);
     void setColunaMonetaria(int coluna, bool ligada = true);
+    void setColunaData(int coluna, bool ligada = true);
+
+    // Wide enough for every column beside the row numbers and the vertical scroll bar, so
+    // that a window sized by its hint shows the whole grid where there is room.
+    QSize sizeHint() const override;
 
     // Rows read so far (the view reads more as it scrolls); totalLinhas() reads them all.
     int linhasLidas() const;

@@ -110,9 +110,7 @@ struct Escritor {
         if (!ok() || v.isNull())
             return;
         if (emData && v.typeId() == QMetaType::QString) {
-            const QString t = v.toString();
-            const QDate d = QDate::fromString(t.left(10), Qt::ISODate);
-            if (d.isValid())
+            if (const QDate d = dataDaBase(v); d.isValid())
                 return data(l, c, d);
         }
         switch (v.typeId()) {

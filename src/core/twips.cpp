@@ -16,11 +16,16 @@ double fator(const QWidget *w)
 }
 } // namespace
 
-double pixelsPorTwip(const QFont &fonte)
+double letraMedia(const QFont &fonte)
 {
     static const QString alfabeto = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     const double letra = QFontMetricsF(fonte).horizontalAdvance(alfabeto) / alfabeto.size();
-    return (letra > 0 ? letra : kLetraDesenho) / (kLetraDesenho * kTwipsPorPixelDesenho);
+    return letra > 0 ? letra : kLetraDesenho;
+}
+
+double pixelsPorTwip(const QFont &fonte)
+{
+    return letraMedia(fonte) / (kLetraDesenho * kTwipsPorPixelDesenho);
 }
 
 int twipsParaPixels(int twips, const QWidget *w)

@@ -12,6 +12,9 @@ class QWidget;
 // pixels, in both directions, so each measure keeps its share and its text fits as it
 // did in the design. Every conversion of twips goes through here.
 double pixelsPorTwip(const QFont &fonte);
+// The average letter of a font in pixels, as above: the measure for a box or label that
+// must show n characters of a field whole.
+double letraMedia(const QFont &fonte);
 // In w's font; without a widget, in the application's.
 int twipsParaPixels(int twips, const QWidget *w = nullptr);
 // Left, top, width and height in twips; neighbours that touched in twips still touch.

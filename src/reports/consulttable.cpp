@@ -100,9 +100,10 @@ ConsultTable::ConsultTable(Session &s, QWidget *parent)
     DataGrid1->viewport()->installEventFilter(this);
     // Tab leaves the grid for the filters instead of walking its cells.
     DataGrid1->setTabKeyNavigation(false);
-    // Valor and Valor_Ori always show their cents.
+    // Valor and Valor_Ori always show their cents; the integration date reads dd-mm-aaaa.
     DataGrid1->setColunaMonetaria(3);
     DataGrid1->setColunaMonetaria(12);
+    DataGrid1->setColunaData(13);
 
     Command2 = botao(this, "Command2", QStringLiteral("Apagar"));
     Command3 = botao(this, "Command3", QStringLiteral("Exportar"));
@@ -361,15 +362,15 @@ bool ConsultTable::eventFilter(QObject *obj, QEvent *e)
 
 QSize ConsultTable::sizeHint() const
 {
-    // Inside the main window a child window opens at its size hint: room for the main
-    // columns and for 20 rows of the grid above its horizontal scroll bar.
+    // Inside the main window a child window opens at its size hint (as far as the window
+    // area allows): room for every column and for 20 rows of the grid above its horizontal
+    // scroll bar.
     constexpr int kLinhas = 20;
     QSize s = QWidget::sizeHint();
     const int grelha = DataGrid1->horizontalHeader()->sizeHint().height()
         + kLinhas * DataGrid1->verticalHeader()->defaultSectionSize() + DataGrid1->horizontalScrollBar()->sizeHint().height()
         + 2 * DataGrid1->frameWidth();
     s.rheight() += grelha - DataGrid1->sizeHint().height();
-    s.setWidth(qMax(s.width(), 1240));
     return s;
 }
 

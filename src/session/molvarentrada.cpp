@@ -66,7 +66,8 @@ Molvarentrada::Molvarentrada(Session &s, QWidget *parent)
     DataCombo1->setObjectName(QStringLiteral("DataCombo1"));
     NomeFirma = new QLabel(centro);
     NomeFirma->setObjectName(QStringLiteral("NomeFirma"));
-    NomeFirma->setMinimumWidth(220);
+    // Room for a whole company name: ParamFirma.Designacao holds up to 50 characters.
+    NomeFirma->setMinimumWidth(larguraDeLetras(NomeFirma, 50));
     DTPicker1 = new QLineEdit(centro);
     DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
     DTPicker1->setPlaceholderText(QStringLiteral("dd-mm-aaaa"));

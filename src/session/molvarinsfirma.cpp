@@ -25,6 +25,7 @@ MolvarInsFirma::MolvarInsFirma(Session &s, QWidget *parent)
     Text2 = new QLineEdit(this);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setMaxLength(50);
+    mostraCampoInteiro(Text2);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);

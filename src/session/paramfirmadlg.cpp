@@ -30,6 +30,7 @@ ParamFirmaDlg::ParamFirmaDlg(Session &s, const QString &codFirma, QWidget *paren
     Designacao = new QLineEdit(this);
     Designacao->setObjectName(QStringLiteral("Designacao"));
     Designacao->setMaxLength(50);
+    mostraCampoInteiro(Designacao);
     PlanosExt = new QCheckBox(QStringLiteral("Planos na aplicação externa"), this);
     PlanosExt->setObjectName(QStringLiteral("PlanosExt"));
     TipoLig = new QComboBox(this);

@@ -185,12 +185,15 @@ private slots:
         QCOMPARE(j.grid->columnWidth(2), twipsParaPixels(5000));
 
         // Reference: its lines by year and month, the "Ok" layout.
+        QVERIFY(corre(a.db(), "UPDATE Molvar SET DataCtb = ? WHERE Ref = 5 AND Mes = 6", { QDate(2024, 1, 28) }));
         j.filtra(j.combo, "5");
         QCOMPARE(j.refs(), (QList<int> { 5, 5, 5, 5 }));
         QCOMPARE(j.grid->valor(0, 4).toInt(), 6);
-        // Amounts show their cents, even when the database hands back a whole number.
+        // Amounts show their cents, even when the database hands back a whole number; the
+        // integration date reads as every date of the program.
         QCOMPARE(j.grid->texto(0, 3), QStringLiteral("10,00"));
         QCOMPARE(j.grid->texto(0, 12), QStringLiteral("40,00"));
+        QCOMPARE(j.grid->texto(0, 13), QStringLiteral("28-01-2024"));
         QCOMPARE(j.grid->linhaActual(), 3);
         QCOMPARE(titulos(j.grid), kTitulos);
         QCOMPARE(j.grid->columnWidth(0), twipsParaPixels(2000));

@@ -1,9 +1,19 @@
+#include "accruals/procuras.h"
 #include "core/connection.h"
 #include "core/datacombo.h"
 #include "core/datagrid.h"
+#include "core/espera.h"
 #include "core/inifile.h"
 #include "core/schema.h"
 #include "core/senha.h"
+#include "models/cod_det.h"
+#include "models/cod_modelo.h"
+#include "models/cod_nome.h"
+#include "models/del_modelo.h"
+#include "models/modelos_txt.h"
+#include "models/new_modelo.h"
+#include "models/sim_modelo.h"
+#include "reports/totconta.h"
 #include "session/arranque.h"
 #include "session/main_confsql.h"
 #include "session/mdiform1.h"
@@ -14,12 +24,14 @@
 #include "support/ambiente.h"
 #include "support/fixtures.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -27,9 +39,12 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QtTest>
+#include <functional>
+#include <memory>
 
 namespace {
 void escreve(QLineEdit *campo, const QString &texto)
@@ -72,6 +87,81 @@ void captura(QWidget *w, const QString &nome)
     if (pasta.isEmpty() || Ambiente::usaPostgres())
         return;
     w->grab().save(QDir(pasta).filePath(nome));
+}
+
+// What a user would find cut or covered in window w (a top-level window, or the window inside
+// a frame of the main window's area), one line per fault: a grid caption wider than its
+// column; a grid whose columns run past its view while the window could still grow in the
+// room it has; a label, or a box for a field of up to 50 characters, whose text does not
+// fit; a control past the edge of what holds it; and controls of one container that overlap.
+QStringList defeitosDeDesenho(QWidget *w)
+{
+    QStringList defeitos;
+    const auto *moldura = qobject_cast<QMdiSubWindow *>(w->parentWidget());
+    const int largura = moldura ? moldura->width() : w->width();
+    const int espaco = moldura ? moldura->mdiArea()->viewport()->width() : w->screen()->availableGeometry().width();
+    auto diz = [&](const QWidget *c, const QString &falta) {
+        defeitos << QStringLiteral("%1 (%2 pt) %3: %4")
+                        .arg(w->objectName())
+                        .arg(w->font().pointSize())
+                        .arg(c->objectName().isEmpty() ? QString::fromLatin1(c->metaObject()->className()) : c->objectName(),
+                            falta);
+    };
+    std::function<void(QWidget *)> confere = [&](QWidget *pai) {
+        const QList<QWidget *> filhos = pai->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        QList<QWidget *> vistos;
+        for (QWidget *c : filhos)
+            if (c->isVisible() && !c->isWindow())
+                vistos << c;
+        for (int i = 0; i < vistos.size(); ++i) {
+            QWidget *c = vistos[i];
+            if (!pai->rect().contains(c->geometry()))
+                diz(c, QStringLiteral("passa além de %1").arg(pai->objectName()));
+            for (int j = i + 1; j < vistos.size(); ++j)
+                if (c->geometry().intersects(vistos[j]->geometry()))
+                    diz(c, QStringLiteral("sobrepõe-se a %1").arg(vistos[j]->objectName()));
+            if (auto *l = qobject_cast<QLabel *>(c); l && !l->text().isEmpty()) {
+                if (l->wordWrap() ? l->heightForWidth(l->width()) > l->height() : l->sizeHint().width() > l->width())
+                    diz(c, QStringLiteral("texto \"%1\" cortado").arg(l->text()));
+            } else if (auto *e = qobject_cast<QLineEdit *>(c);
+                       e && e->maxLength() <= 50 && e->echoMode() == QLineEdit::Normal && !e->text().isEmpty()) {
+                // Shown from its start (a box scrolls as it paints), its right edge falls past its last letter.
+                e->setCursorPosition(0);
+                e->repaint();
+                if (e->cursorPositionAt(QPoint(e->width() - 4, e->height() / 2)) < e->text().size())
+                    diz(c, QStringLiteral("texto \"%1\" cortado").arg(e->text()));
+            }
+            if (auto *v = qobject_cast<QAbstractItemView *>(c)) {
+                for (const QHeaderView *h : v->findChildren<QHeaderView *>(Qt::FindDirectChildrenOnly)) {
+                    if (h->orientation() != Qt::Horizontal || h->isHidden())
+                        continue;
+                    const int vista = h->viewport()->width();
+                    const int margem = 2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
+                    for (int s = 0; s < h->count(); ++s) {
+                        const int x = h->sectionViewportPosition(s);
+                        if (h->isSectionHidden(s) || x >= vista || x + h->sectionSize(s) <= 0)
+                            continue;
+                        const QString titulo = h->model()->headerData(s, Qt::Horizontal).toString();
+                        if (h->fontMetrics().horizontalAdvance(titulo) + margem > h->sectionSize(s))
+                            diz(c, QStringLiteral("título \"%1\" cortado").arg(titulo));
+                    }
+                    if (h->length() > vista && largura < espaco)
+                        diz(c,
+                            QStringLiteral("colunas além da vista (%1 de %2 px) numa janela de %3 px que pode ter %4")
+                                .arg(h->length())
+                                .arg(vista)
+                                .arg(largura)
+                                .arg(espaco));
+                }
+            }
+            // The parts of a grid, a list or a number box are theirs to place; the main
+            // window's area holds frames that may overlap, each seen on its own.
+            if (!qobject_cast<QAbstractScrollArea *>(c) && !qobject_cast<QComboBox *>(c) && !qobject_cast<QAbstractSpinBox *>(c))
+                confere(c);
+        }
+    };
+    confere(w);
+    return defeitos;
 }
 
 bool temItem(QWidget *w, const char *nome)
@@ -275,7 +365,6 @@ private slots:
         // The right password: the session is set and the main window takes over.
         a.msgs.limpa();
         escreve(e->DTPicker1, QStringLiteral("15-03-2024"));
-        captura(e, QStringLiteral("molvarentrada.png"));
         clica(e->Validar);
         QCOMPARE(entrou.count(), 1);
         QVERIFY(a.msgs.textos().isEmpty());
@@ -626,16 +715,6 @@ private slots:
         m.findChild<QAction *>(QStringLiteral("tot_cpoc"))->trigger();
         m.findChild<QAction *>(QStringLiteral("tot_cpoc"))->trigger();
         QCOMPARE(abertas().count(QStringLiteral("Tot_conta")), 1);
-        if (!qEnvironmentVariableIsEmpty("MOLVAR_CAPTURAS")) {
-            // The main window on a 1280x800 screen, with the accrual list as it opens in it.
-            MDIForm1 m2(a.sessao);
-            m2.resize(1280, 800);
-            m2.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&m2));
-            m2.findChild<QAction *>(QStringLiteral("mnu_manut_list"))->trigger();
-            QTest::qWait(50);
-            captura(&m2, QStringLiteral("mdiform1.png"));
-        }
 
         // The SNC conversion is offered while the company is not converted, and no longer
         // once a conversion has been committed.
@@ -681,6 +760,106 @@ private slots:
         m.findChild<QAction *>(QStringLiteral("cons_poc"))->trigger();
         QCOMPARE(abertas().count(QStringLiteral("ConsultPoc")), 1);
         m.mdiArea->closeAllSubWindows();
+    }
+
+    // Every window, at the desktop's font and at 13 pt, as a user sees it: pictures of each
+    // (MOLVAR_CAPTURAS) and nothing cut or covered.
+    void janelasInteirasEmDuasFontes()
+    {
+        Ambiente a;
+        QVERIFY2(a.ok(), qPrintable(a.erro()));
+        // The longest company name there can be: 50 characters.
+        const QString nome = QStringLiteral("Sociedade Agrícola e Comercial do Vale do Sousa, L");
+        QCOMPARE(nome.size(), 50);
+        QVERIFY(criaFirma(a.db(), "0001", nome, { false, "", "", true, "6", false }));
+        QVERIFY(criaConta(a.db(), "0001", 2024, "62211234567890", "Trabalhos especializados gerai"));
+        QVERIFY(criaCCusto(a.db(), "0001", 2024, "CC0123456789", "Armazém de produtos acabados"));
+        QVERIFY(criaMolvaralizacao(a.db(),
+            { "0001", 1, "Renda do armazém de Paredes", "FT24/17", 1800000, 12, 2024, 1, "62211234567890", "2722", "CC01",
+                "1" }));
+        QVERIFY(corre(a.db(), "UPDATE Molvar SET DataCtb = ? WHERE Mes = 1", { QDate(2024, 1, 28) }));
+        SQL_OK(a.db(),
+            "INSERT INTO Modexptxt (Modelo, TipoDet, NlinCab, NlinIni, NlinSep, NlinFim, Activo) VALUES ('MOD1', 0, 1, 1, 0, 0, "
+            "0)");
+        QVERIFY(a.entra("0001", 2024, 5));
+        a.sessao.gModelo = QStringLiteral("MOD1");
+        a.sessao.gItemNome = QStringLiteral("Linha de Detalhe");
+
+        const QFont normal = QApplication::font();
+        QFont grande = normal;
+        grande.setPointSize(13);
+        QStringList defeitos;
+        for (const QFont &fonte : { normal, grande }) {
+            QApplication::setFont(fonte);
+            const QString sufixo = fonte == normal ? QString() : QStringLiteral("-13pt");
+            auto ve = [&](QWidget *w) {
+                w->show();
+                QVERIFY(QTest::qWaitForWindowExposed(w));
+                auto *moldura = qobject_cast<QMdiSubWindow *>(w->parentWidget());
+                captura(moldura ? static_cast<QWidget *>(moldura) : w, w->objectName().toLower() + sufixo + ".png");
+                defeitos << defeitosDeDesenho(w);
+            };
+            std::vector<std::unique_ptr<QWidget>> janelas;
+            auto nova = [&janelas](QWidget *w) {
+                janelas.emplace_back(w);
+                return w;
+            };
+
+            auto *e = new Molvarentrada(a.sessao);
+            nova(e);
+            e->Utilizador->setText(QStringLiteral("admin"));
+            e->DataCombo1->setText(QStringLiteral("0001"));
+            e->DTPicker1->setText(QStringLiteral("15-03-2024"));
+            ve(e);
+            ve(nova(new SenhaAdmin(&a.msgs, QStringLiteral("Escolha a senha do administrador (utilizador \"admin\")."))));
+            auto *ins = new MolvarInsFirma(a.sessao);
+            nova(ins);
+            ins->Text1->setText(QStringLiteral("0002"));
+            ins->Text2->setText(nome);
+            ve(ins);
+            ve(nova(new ParamFirmaDlg(a.sessao, QStringLiteral("0001"))));
+            ve(nova(new MainConfSql(a.sessao)));
+            ve(nova(new Espera));
+            ve(nova(new Modelos_Txt(a.sessao)));
+            ve(nova(new New_Modelo(a.sessao)));
+            ve(nova(new Alt_Modelo(a.sessao)));
+            ve(nova(new Del_Modelo(a.sessao)));
+            ve(nova(new Cod_Modelo(a.sessao)));
+            a.sessao.gItemCodigo = 0;
+            ve(nova(new Cod_nome(a.sessao)));
+            a.sessao.gItemCodigo = 3;
+            ve(nova(new Cod_det(a.sessao)));
+            ve(nova(new Sim_Modelo(a.sessao)));
+
+            // The main window on a 1280x800 screen, with the accrual list as it opens in it,
+            // then every window of its menus.
+            // The start-up window read the settings again: the cost-centre module is off there.
+            a.sessao.gAnaliticaAtiva = true;
+            auto *m = new MDIForm1(a.sessao);
+            nova(m);
+            m->resize(1280, 800);
+            m->show();
+            QVERIFY(QTest::qWaitForWindowExposed(m));
+            m->findChild<QAction *>(QStringLiteral("mnu_manut_list"))->trigger();
+            ve(m);
+            for (const char *item :
+                { "nova_poc", "apaga_poc", "cons_poc", "novo_analit", "apaga_analit", "cons_analit", "tot_cpoc" })
+                m->findChild<QAction *>(QString::fromLatin1(item))->trigger();
+            for (QMdiSubWindow *sub : m->mdiArea->subWindowList())
+                ve(sub->widget());
+            // The search dialog, opened from the totals window by the keypad's divide key.
+            QWidget *totais = m->findChild<QWidget *>(QStringLiteral("Tot_conta"));
+            QVERIFY(totais);
+            auto *conta = totais->findChild<DataCombo *>(QStringLiteral("DataCombo1"));
+            QTest::keyClick(
+                conta->lineEdit() ? static_cast<QWidget *>(conta->lineEdit()) : conta, Qt::Key_Slash, Qt::KeypadModifier);
+            auto *procuras = abertoEm<Procuras>(totais);
+            QVERIFY(procuras);
+            ve(procuras);
+        }
+        QApplication::setFont(normal);
+        QVERIFY2(a.msgs.textos().isEmpty(), qPrintable(a.msgs.textos().join('|')));
+        QVERIFY2(defeitos.isEmpty(), qPrintable(defeitos.join('\n')));
     }
 
     void configuracoesGuardadasELidasNoArranque()
