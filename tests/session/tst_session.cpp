@@ -238,6 +238,12 @@ private slots:
         QVERIFY(confereSenha(QStringLiteral("Nova-Senha-7"), guardada));
         // The hash check itself refuses an empty password, not only the login window.
         QVERIFY(!confereSenha(QString(), guardada));
+        // Every byte of the hash counts, not only the last.
+        QStringList partes = guardada.split(QLatin1Char('$'));
+        QByteArray resumo = QByteArray::fromBase64(partes.last().toLatin1());
+        resumo[0] = static_cast<char>(resumo[0] ^ 1);
+        partes.last() = QString::fromLatin1(resumo.toBase64());
+        QVERIFY(!confereSenha(QStringLiteral("Nova-Senha-7"), partes.join(QLatin1Char('$'))));
         QVERIFY(!e->instalar_bd->isEnabled());
         QVERIFY(e->criar_firma->isEnabled());
         QVERIFY(e->Validar->isEnabled());
