@@ -15,6 +15,7 @@
 
 #include <QCryptographicHash>
 #include <QDialog>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QtTest>
@@ -330,6 +331,10 @@ private slots:
         c->setText("622");
         QCOMPARE(c->text(), QStringLiteral("622"));
         QVERIFY(!c->boundText().isValid());
+        // Typed over a chosen row, the text names its own row.
+        c->setText("6221");
+        c->lineEdit()->setText("62");
+        QCOMPARE(c->boundText().toString(), QStringLiteral("Fornecimentos"));
         // Esc closes the dialog unless the window handles it in the list.
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));

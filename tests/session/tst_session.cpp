@@ -283,6 +283,10 @@ private slots:
         QCOMPARE(e->DataCombo1->rowCount(), 1);
         QCOMPARE(e->DataCombo1->text(), QStringLiteral("F01"));
         QCOMPARE(e->NomeFirma->text(), QStringLiteral("Firma Um, Lda"));
+        // Codes are told apart by case.
+        e->DataCombo1->setText(QStringLiteral("f01"));
+        QVERIFY(e->NomeFirma->text().isEmpty());
+        e->DataCombo1->setText(QStringLiteral("F01"));
 
         ParamFirmaDlg *par = abertoEm<ParamFirmaDlg>(e);
         QVERIFY(par);
