@@ -93,6 +93,12 @@ QString ligacaoDaSeccao(const QString &seccao)
         + LeIni(seccao, QStringLiteral("Connect_sql2")) + LeIni(seccao, QStringLiteral("Connect_sql3"));
 }
 
+QList<ChaveIni> chavesDaLigacao(const QString &seccao, const QString &ligacao)
+{
+    return { { seccao, QStringLiteral("Connect_sql"), ligacao }, { seccao, QStringLiteral("Connect_sql1"), QString() },
+        { seccao, QStringLiteral("Connect_sql2"), QString() }, { seccao, QStringLiteral("Connect_sql3"), QString() } };
+}
+
 int esperaBloqueioMs()
 {
     bool ok = false;

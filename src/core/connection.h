@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/inifile.h"
+
 #include <QDate>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -30,6 +32,9 @@ struct DadosLigacao {
 
 // The concatenation of Connect_sql, Connect_sql1, Connect_sql2 and Connect_sql3 of a section.
 QString ligacaoDaSeccao(const QString &seccao);
+// The keys that keep a connection string in its section: whole in Connect_sql, the other three
+// (which the file may split it into) emptied, so that ligacaoDaSeccao reads exactly that string.
+QList<ChaveIni> chavesDaLigacao(const QString &seccao, const QString &ligacao);
 
 // One reusable connection per distinct string, opened on first use. An invalid
 // QSqlDatabase (and the reason in erro) when it cannot be opened.

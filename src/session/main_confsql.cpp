@@ -146,22 +146,14 @@ void MainConfSql::grava()
     const QString folha = ImpXls->text().trimmed();
     const QString analitica = Analitica->currentText();
 
-    // Each string goes whole into Connect_sql; the other three keys that the file may
-    // split it into are emptied, so the concatenation is exactly what was typed.
-    const QList<ChaveIni> chaves = {
-        { QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql"), l1 },
-        { QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql1"), QString() },
-        { QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql2"), QString() },
-        { QStringLiteral("DATABASE1"), QStringLiteral("Connect_sql3"), QString() },
-        { QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql"), l2 },
-        { QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql1"), QString() },
-        { QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql2"), QString() },
-        { QStringLiteral("DATABASE2"), QStringLiteral("Connect_sql3"), QString() },
-        { kConfig, QStringLiteral("analitica"), analitica },
-        { kConfig, QStringLiteral("TipoImp"), tipoImp },
-        { kConfig, QStringLiteral("IxlsPath"), pasta },
-        { kConfig, QStringLiteral("ImpXls"), folha },
-    };
+    const QList<ChaveIni> chaves = chavesDaLigacao(QStringLiteral("DATABASE1"), l1)
+        + chavesDaLigacao(QStringLiteral("DATABASE2"), l2)
+        + QList<ChaveIni> {
+              { kConfig, QStringLiteral("analitica"), analitica },
+              { kConfig, QStringLiteral("TipoImp"), tipoImp },
+              { kConfig, QStringLiteral("IxlsPath"), pasta },
+              { kConfig, QStringLiteral("ImpXls"), folha },
+          };
     // One write: a failure leaves the file exactly as it was.
     QString erro;
     if (!GravaIni(chaves, &erro)) {

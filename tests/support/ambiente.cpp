@@ -26,10 +26,7 @@ QString servidorPg()
 
 bool gravaLigacao(const QString &seccao, const QString &ligacao)
 {
-    // The whole string in Connect_sql; the other three keys stay empty.
-    return GravaIni(seccao, QStringLiteral("Connect_sql"), ligacao) && GravaIni(seccao, QStringLiteral("Connect_sql1"), QString())
-        && GravaIni(seccao, QStringLiteral("Connect_sql2"), QString())
-        && GravaIni(seccao, QStringLiteral("Connect_sql3"), QString());
+    return GravaIni(chavesDaLigacao(seccao, ligacao));
 }
 } // namespace
 
