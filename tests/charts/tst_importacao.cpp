@@ -643,6 +643,9 @@ private slots:
             { "0001", "6302", 1, QDate(2024, 1, 15) },
             { "0001", "6304", 1, QDateTime(QDate(2024, 1, 15), QTime(10, 30), Qt::UTC) },
             { "0001", "6303", 1, 0.000001 },
+            // A day before Excel's false 29 February 1900, and a time whose serial is not exact in binary.
+            { "0001", "6305", 1, QDate(1900, 2, 28) },
+            { "0001", "6306", 1, QDateTime(QDate(2024, 1, 15), QTime(16, 48), Qt::UTC) },
             { "  ", "6999", 1, "Depois do fim" },
             { "0001", "7000", 1, "Não lida" },
         };
@@ -666,7 +669,8 @@ private slots:
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
         const QStringList esperadas = ordenada({ "0001|2024|6221|1|Própria", "0001|2024|62211|1|Número",
             "0001|2024|6300|0|Aparada", "0001|2024|6301|0|", "0001|2024|6302|1|2024-01-15 00:00:00", "0001|2024|6303|1|0.000001",
-            "0001|2024|6304|1|2024-01-15 10:30:00", "0002|2024|6400|1|Da outra firma", "0002|2024|6401|1|Outra firma" });
+            "0001|2024|6304|1|2024-01-15 10:30:00", "0001|2024|6305|1|1900-02-28 00:00:00",
+            "0001|2024|6306|1|2024-01-15 16:48:00", "0002|2024|6400|1|Da outra firma", "0002|2024|6401|1|Outra firma" });
         QCOMPARE(linhas(a.db(), "PlanoContas"), esperadas);
         QCOMPARE(linhas(a.db(), "PlanoCCusto"), (QStringList { "0001|2024|CC1|1|Loja", "0001|2024|CC2|0|Armazém" }));
 
