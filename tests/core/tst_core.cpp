@@ -341,8 +341,8 @@ private slots:
         Centimos c = 0;
         QVERIFY(textoParaCentimos("1234,5", &c));
         QCOMPARE(c, 123450);
-        QVERIFY(textoParaCentimos("-0.10", &c));
-        QCOMPARE(c, -10);
+        QVERIFY(textoParaCentimos("-0.17", &c));
+        QCOMPARE(c, -17);
         QVERIFY(textoParaCentimos("2,005", &c));
         QCOMPARE(c, 201);
         QVERIFY(!textoParaCentimos("12a", &c));

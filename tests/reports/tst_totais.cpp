@@ -371,7 +371,9 @@ private slots:
         QCOMPARE(x.valor(1, "H5").toString(), QStringLiteral("FT1 Seguro automóvel da frota "));
         QCOMPARE(x.valor(1, "H6").toString(), QStringLiteral(" Renda"));
 
-        // A prefix keeps the pattern characters; an empty prefix takes every account; none without a list.
+        // A prefix keeps the pattern characters ("#" is any digit, 0 and 9 too); an empty prefix takes every account; none
+        // without a list.
+        QVERIFY(contaComPrefixo("6909", "6##9"));
         const struct {
             const char *lista, *conta;
             QStringList esperado;
