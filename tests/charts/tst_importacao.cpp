@@ -426,6 +426,7 @@ private slots:
             { "0001", "2024", "6222  ", 1, "Com brancos" },
             { "0001", "2024", " 6226 ", 1, " Aparada " },
             { "0001", "2024", "6227", 1, "Já existe com brancos" },
+            { "0001", "2024", "6228", QVariant(QMetaType::fromType<int>()), "Sem indicador" },
             { "0001", "2023", "6229", 1, "Ano anterior" },
             { "0002", "2024", "6230", 1, "Outra firma" },
         };
@@ -460,7 +461,8 @@ private slots:
         QCOMPARE(linhas(a.db(), "PlanoContas"),
             ordenada(QStringList { "0001|2023|6222|1|Ano anterior", "0001|2024|6221a|1|Caixa", "0001|2024|6221|1|Própria",
                 "0001|2024|6222|1|Nova", "0001|2024|6223|0|Não lançadora", "0001|2024|6225|1|Repetida",
-                "0001|2024|62'4|1|Com aspa", "0001|2024|6226|1|Aparada", "0001|2024|6227 |1|Com brancos" }));
+                "0001|2024|62'4|1|Com aspa", "0001|2024|6226|1|Aparada", "0001|2024|6227 |1|Com brancos",
+                "0001|2024|6228|0|Sem indicador" }));
         QCOMPARE(linhas(a.db(), "PlanoCCusto"), QStringList { "0001|2024|CC1|1|Própria" });
 
         // Again, with cost centres: only what is still missing.
@@ -476,7 +478,7 @@ private slots:
         QCOMPARE(a.msgs.textos(), QStringList { "Confirma Importação" });
 
         // All or nothing: one row too long for its column refuses the whole import, on both databases.
-        QVERIFY(corre(ext, conta, { "0001", "2024", "6300", 1, "Válida" }));
+        QVERIFY(corre(ext, conta, { "0001", "2024", "6300", 1, QString(30, QLatin1Char('v')) }));
         QVERIFY(corre(ext, conta, { "0001", "2024", "6301", 1, QString(31, QLatin1Char('d')) }));
         const QStringList depois = linhas(a.db(), "PlanoContas");
         a.msgs.limpa();
@@ -486,6 +488,19 @@ private slots:
                 && a.msgs.ultimo().contains("Nada foi importado"),
             qPrintable(a.msgs.ultimo()));
         QCOMPARE(linhas(a.db(), "PlanoContas"), depois);
+        // The cost centres refused once the accounts are written: the accounts are undone too.
+        QVERIFY(corre(ext, "UPDATE PlanoContas SET Designacao = 'Curta' WHERE Conta = '6301'"));
+        QVERIFY(corre(ext,
+            "INSERT INTO PlanoCCusto (CodFirma, CodExercicio, CCusto, Lancador, Designacao) VALUES "
+            "('0001', '2024', 'CC3', 1, 'Nova')"));
+        QVERIFY(corre(a.db(), "ALTER TABLE PlanoCCusto RENAME TO PlanoCCustoDados"));
+        QVERIFY(corre(a.db(), "CREATE VIEW PlanoCCusto AS SELECT DISTINCT * FROM PlanoCCustoDados"));
+        a.msgs.limpa();
+        a.msgs.responde(Mensagens::Resposta::Ok);
+        QVERIFY(!ImportaPlanos(s));
+        QVERIFY2(a.msgs.ultimo().startsWith("Erro na importação dos planos. Nada foi importado."), qPrintable(a.msgs.ultimo()));
+        QCOMPARE(linhas(a.db(), "PlanoContas"), depois);
+        QVERIFY(corre(a.db(), "DROP VIEW PlanoCCusto") && corre(a.db(), "ALTER TABLE PlanoCCustoDados RENAME TO PlanoCCusto"));
 
         // A COMMIT whose answer never came may have saved the import: the message does not
         // say that nothing was. The trigger ends the connection as the COMMIT runs.

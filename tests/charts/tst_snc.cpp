@@ -159,6 +159,8 @@ private slots:
         QVERIFY(!conv("22111111111111111"
                       "00001")
                      .ok());
+        // A new account of exactly 17 characters keeps its suffix.
+        QCOMPARE(conv("22" + QString(14, '1') + b(1) + "00001").valor, "2711" + QString(13, '1') + "00001");
         QCOMPARE(tiraBrancos("\t 22 \t "), QStringLiteral("\t 22 \t"));
     }
 

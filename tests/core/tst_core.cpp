@@ -362,14 +362,19 @@ private slots:
         Centimos c = 0;
         QVERIFY(textoParaCentimos("1234,5", &c));
         QCOMPARE(c, 123450);
-        QVERIFY(textoParaCentimos("-0.10", &c));
-        QCOMPARE(c, -10);
+        QVERIFY(textoParaCentimos("-0.17", &c));
+        QCOMPARE(c, -17);
         QVERIFY(textoParaCentimos("2,005", &c));
         QCOMPARE(c, 201);
         QVERIFY(!textoParaCentimos("12a", &c));
         QVERIFY(!textoParaCentimos("", &c));
         QVERIFY(!textoParaCentimos("1,2,3", &c));
         QCOMPARE(paraCentimos(QVariant(0.1)) + paraCentimos(QVariant(0.2)), 30);
+        // Amounts just under their cent as doubles (0,29 is 28,999... cents), of either sign: rounded to it, never cut.
+        const std::pair<double, Centimos> abaixo[]
+            = { { 0.29, 29 }, { 0.57, 57 }, { 1.15, 115 }, { 4.35, 435 }, { -0.29, -29 }, { -1.15, -115 } };
+        for (const auto &[v, c] : abaixo)
+            QCOMPARE(paraCentimos(QVariant(v)), c);
         QCOMPARE(formataCentimos(-123456), QStringLiteral("-1234,56"));
         QCOMPARE(centimosParaDecimal(5), QStringLiteral("0.05"));
     }

@@ -482,6 +482,7 @@ private slots:
             }
         };
         preenche(23, 11);
+        campos[23].Comprimento = 13; // 255 characters in all, the most
         QVERIFY(validaLinha(23, campos, o));
         QVERIFY(!validaLinha(0, campos, o));
         QVERIFY(!validaLinha(25, campos, o));
@@ -529,7 +530,7 @@ private slots:
                 c.Tipo = QStringLiteral("D");
                 c.Conteudo = 9;
                 c.OrdemData = 2;
-                c.SeparadorData = 2;
+                c.SeparadorData = 0;
                 c.DigitosAno = 1;
                 break;
             case 3:
@@ -799,13 +800,16 @@ private slots:
         a.sessao.gModelo = kModelo;
         // An unknown name type shows the first option; a part type the list lacks loads as its first.
         SQL_OK(a.db(),
-            "INSERT INTO modexptxtdet (modelo, tipocod, Fnome, Ffnome, Fext, Fpext, Fpext1, Ftext1, Ffext1) VALUES (?, 0, 77, "
-            "'N', 1, 1, 99, 3, NULL)",
+            "INSERT INTO modexptxtdet (modelo, tipocod, Fnome, Ffnome, Fext, Fpext, Fpext1, Ftext1, Ffext1, Fpext3, Ftext3, "
+            "Ffext3) VALUES (?, 0, 77, 'N', 1, 3, 99, 3, NULL, 0, 1, 'Z')",
             kModelo);
         Cod_nome d(a.sessao);
         d.show();
         QCOMPARE(filho<DataCombo>(&d, "Fnome")->text(), QStringLiteral("Texto Fixo"));
         QCOMPARE(filho<DataCombo>(&d, "Fext")->text(), QStringLiteral("Composto por Partes"));
+        // Every stored part comes back, the last one too.
+        escreve(&d, "Pext", QStringLiteral("3"));
+        QCOMPARE(filho<QLineEdit>(&d, "Ffext1")->text(), QStringLiteral("Z"));
         escreve(&d, "Pext", QStringLiteral("1"));
         QCOMPARE(filho<DataCombo>(&d, "Fpext1")->text(), QStringLiteral("Fixo"));
         escolhe(&d, "Fpext1", QStringLiteral("Mês"));

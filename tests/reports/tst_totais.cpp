@@ -306,7 +306,7 @@ private slots:
         Ambiente a;
         QVERIFY2(a.ok(), qPrintable(a.erro()));
         QSqlDatabase db = a.db();
-        QVERIFY(criaFirma(db, "0001", "Firma Um, Lda", { false, "", "", true, "6*7" }) && criaFirma(db, "0002", "Dois"));
+        QVERIFY(criaFirma(db, "0001", "Firma Um, Lda", { false, "", "", true, "6* 7" }) && criaFirma(db, "0002", "Dois"));
         QVERIFY(criaMolvaralizacao(
             db, { "0001", 1, "Seguro automóvel da frota toda", "FT1", 10010, 1, 2025, 1, "62110", "2711", "CC1" }));
         QVERIFY(criaMolvaralizacao(db, { "0001", 2, "Renda", "", 5000, 1, 2025, 2, "411", "62110", "CC2" }));
@@ -325,7 +325,7 @@ private slots:
         Janela j = abre(a.sessao);
         const QString folha = QDir(appFolder()).filePath("0001122024.xlsx");
 
-        // No account: the prefixes are rebuilt, but no movement and no workbook.
+        // No account: the prefixes are rebuilt (a blank after a "*" is no part of one), but no movement and no workbook.
         j.data->setDate(QDate(2024, 12, 1));
         j.exporta->click();
         QCOMPARE(a.msgs.textos(), QStringList { "Escolha uma ContaPoc!" });
@@ -371,7 +371,9 @@ private slots:
         QCOMPARE(x.valor(1, "H5").toString(), QStringLiteral("FT1 Seguro automóvel da frota "));
         QCOMPARE(x.valor(1, "H6").toString(), QStringLiteral(" Renda"));
 
-        // A prefix keeps the pattern characters; an empty prefix takes every account; none without a list.
+        // A prefix keeps the pattern characters ("#" is any digit, 0 and 9 too); an empty prefix takes every account; none
+        // without a list.
+        QVERIFY(contaComPrefixo("6909", "6##9"));
         const struct {
             const char *lista, *conta;
             QStringList esperado;
