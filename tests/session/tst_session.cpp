@@ -1018,6 +1018,15 @@ private slots:
             MDIForm1 seguinte(a.sessao);
             QVERIFY2(a.msgs.textos().isEmpty(), qPrintable(a.msgs.textos().join('|')));
         }
+        // The outside database alone changed is said too, and kept for the next start.
+        m->configSqlConnect();
+        c = abertoEm<MainConfSql>(m);
+        QVERIFY(c);
+        escreve(c->Ligacao2, QStringLiteral("Driver=SQLite;Database=fora.db;"));
+        a.msgs.limpa();
+        clica(c->OKButton);
+        QCOMPARE(a.msgs.textos().size(), 1);
+        QVERIFY(a.sessao.gLigacao2.isEmpty());
 
         // Another database named during the session: saved for the next start, said in one
         // sentence, and the session keeps the database it started with.
