@@ -1,5 +1,7 @@
 #include "core/money.h"
 
+#include <QLocale>
+
 #include <cmath>
 
 Centimos paraCentimos(const QVariant &v)
@@ -10,7 +12,13 @@ Centimos paraCentimos(const QVariant &v)
         Centimos c = 0;
         return textoParaCentimos(v.toString(), &c) ? c : 0;
     }
-    return static_cast<Centimos>(std::llround(v.toDouble() * 100.0));
+    // Rounded as the amount reads in decimal: 2,675 is stored as 2,67499999..., yet it is the
+    // half cent the user wrote, and the database's ROUND(Valor, 2) takes it up too.
+    const double d = v.toDouble();
+    Centimos c = 0;
+    if (std::isfinite(d) && textoParaCentimos(QString::number(d, 'f', QLocale::FloatingPointShortest), &c))
+        return c;
+    return static_cast<Centimos>(std::llround(d * 100.0));
 }
 
 bool textoParaCentimos(const QString &texto, Centimos *out)

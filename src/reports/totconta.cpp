@@ -327,8 +327,10 @@ bool TotConta::calculaTotais(Centimos *deb, Centimos *cre, QString *erro)
     QSqlDatabase db = abreLigacao(m_s.gLigacao1, erro);
     if (!db.isValid())
         return false;
-    // Whole cents summed by the database: no binary-floating error, on either database.
-    const QString cabeca = QStringLiteral("SELECT SUM(CAST(ROUND(Valor * 100) AS BIGINT)) FROM Molvar WHERE ");
+    // Whole cents summed by the database: no binary-floating error, on either database. Each
+    // amount is first rounded to the cent as written in decimal (SQLite keeps 1,005 as a double
+    // just under it, which times 100 would round down), as the export's ROUND(Valor, 2) does.
+    const QString cabeca = QStringLiteral("SELECT SUM(CAST(ROUND(ROUND(Valor, 2) * 100) AS BIGINT)) FROM Molvar WHERE ");
     for (auto [coluna, total] : { std::pair { QStringLiteral("CPocDeb"), deb }, std::pair { QStringLiteral("CPocCre"), cre } }) {
         QVariantList params;
         const QString sql = cabeca + filtroMolvar({ coluna }, &params);

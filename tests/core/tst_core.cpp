@@ -372,7 +372,9 @@ private slots:
         QCOMPARE(paraCentimos(QVariant(0.1)) + paraCentimos(QVariant(0.2)), 30);
         // Amounts just under their cent as doubles (0,29 is 28,999... cents), of either sign: rounded to it, never cut.
         const std::pair<double, Centimos> abaixo[]
-            = { { 0.29, 29 }, { 0.57, 57 }, { 1.15, 115 }, { 4.35, 435 }, { -0.29, -29 }, { -1.15, -115 } };
+            = { { 0.29, 29 }, { 0.57, 57 }, { 1.15, 115 }, { 4.35, 435 }, { -0.29, -29 }, { -1.15, -115 },
+                  // Half a cent as written (2,675 is 267,4999... cents as a double): away from zero.
+                  { 2.675, 268 }, { 1.005, 101 }, { -2.675, -268 } };
         for (const auto &[v, c] : abaixo)
             QCOMPARE(paraCentimos(QVariant(v)), c);
         QCOMPARE(formataCentimos(-123456), QStringLiteral("-1234,56"));

@@ -293,6 +293,9 @@ private slots:
         QVERIFY(criaMolvaralizacao(db, { "0001", 7, "Selos", "P7", 29, 1, 2025, 3, "2781", "2711", "" }));
         QVERIFY(criaMolvaralizacao(db, { "0001", 8, "Taxas", "P8", 57, 1, 2025, 3, "2781", "2711", "" }));
         QCOMPARE(j.totais("2781", "", 2025, 2), local("2,01/0"));
+        // Three decimals written by another program: rounded as written, half away from zero.
+        QVERIFY(corre(db, "UPDATE Molvar SET Valor = 1.005 WHERE Ref = 6"));
+        QCOMPARE(j.totais("2781", "", 2025, 2), local("1,87/0"));
 
         // No total is cut, however long: eleven rows of 9 999 999 999 999,99.
         for (int r = 10; r < 21; ++r)
