@@ -135,7 +135,8 @@ private slots:
     // The rewrite of one stored value.
     void regraDaConta()
     {
-        const TabelaSnc t { { "221", "2711" }, { "22", "2311" }, { "6a", "7" }, { "2218", "27" }, { "9", QString(23, '1') } };
+        const TabelaSnc t { { "221", "2711" }, { "22", "2311" }, { "6a", "7" }, { "2218", "27" }, { "9", QString(23, '1') },
+            { "8", "8 123456789012345678901" } };
         auto conv = [&](const QString &v) { return converteContaSnc(v, t); };
         // The longest prefix wins; the suffix stays in characters 18 to 22.
         QCOMPARE(conv("22111" + b(12) + "00001").valor, "271111" + b(11) + "00001");
@@ -154,6 +155,8 @@ private slots:
         QCOMPARE(conv("6a1").valor, QStringLiteral("71"));
         // A new code that cannot be stored is an error, never cut.
         QVERIFY(!conv("91").ok());
+        // Too long by one, with a blank: that one blank goes.
+        QCOMPARE(conv("8").valor, QStringLiteral("8123456789012345678901"));
         // A "%1" in the value is not filled in with the limit.
         QVERIFY(conv("9%1").erro.endsWith("\"9%1\" passa a \"" + QString(23, '1') + "\", com mais de 22 caracteres"));
         QVERIFY(!conv("22111111111111111"
@@ -182,8 +185,10 @@ private slots:
         QVERIFY(linha(db, "0001", "22111", "41000"));
         QVERIFY(linha(db, "0002", "6a1", QVariant()));
         QVERIFY(linha(db, "0002", "6A1", "27"));
+        QVERIFY(linha(db, "0002", QVariant(), "221"));
         const QStringList antes = contas(db);
-        const QStringList depois { "0001|271111" + b(11) + "00001|231199", "0001|271111|41000", "0002|71|NULL", "0002|6A1|28" };
+        const QStringList depois { "0001|271111" + b(11) + "00001|231199", "0001|271111|41000", "0002|71|NULL", "0002|6A1|28",
+            "0002|NULL|2711" };
         Session &s = a.sessao;
 
         // No: nothing changes, no closing message. A read left pending on the program's
@@ -198,13 +203,13 @@ private slots:
         while (pendente.next())
             ++lidas;
         QVERIFY2(!pendente.lastError().isValid(), qPrintable(pendente.lastError().text()));
-        QCOMPARE(lidas, 4);
+        QCOMPARE(lidas, 5);
         pendente.finish();
         QCOMPARE(espia.textos(), QStringList { "Deseja Concluir a Conversão SNC?" });
         QCOMPARE(espia.mostradas[0].titulo, QStringLiteral("TarvikGest"));
         QCOMPARE(espia.mostradas[0].botoes, Mensagens::Botoes::SimNao);
         QCOMPARE(espia.mostradas[0].icone, Mensagens::Icone::Pergunta);
-        QCOMPARE(espia.espera, QStringLiteral("Conversão SNC|Tabela Molvar|4/4"));
+        QCOMPARE(espia.espera, QStringLiteral("Conversão SNC|Tabela Molvar|5/5"));
         QCOMPARE(contas(db), antes);
         QCOMPARE(marcadas(db), 0);
         QVERIFY(!s.gSnc);
@@ -404,13 +409,14 @@ private slots:
         // Two workstations converting at once, held at their first write: the second waits
         // for the first, then finds nothing left to convert. Converted twice, 271111 would
         // become 69911, as 61111 does once. The keys span several blocks of 20 000, a negative
-        // one and 0 among them, with a row on each side of the first boundary: a block that
-        // overlaps the next, or a second run let in between the first one's blocks, converts
-        // some rows twice; a loop that takes a key for "no rows" converts none.
+        // one and 0 among them, with a row on each side of the first boundary and the last key
+        // just past a block's end: a block that overlaps the next, or a second run let in between
+        // the first one's blocks, converts some rows twice; a loop that takes a key for "no rows",
+        // or stops a block early, converts none or too few.
         QVERIFY(corre(db, "UPDATE ParamFirma SET SNC = 0"));
         QVERIFY(linha(db, "0001", "61111", "41000"));
         for (const auto &[chave, conta] : { std::pair { -7, "271111" }, std::pair { 0, "61111" }, std::pair { 19992, "271111" },
-                 std::pair { 19993, "271111" }, std::pair { 45000, "271111" } })
+                 std::pair { 19993, "271111" }, std::pair { 39993, "271111" } })
             QVERIFY(corre(db,
                 "INSERT INTO Molvar (Chave, Ref, CodFirma, Descr, Mes, Ano, Valor, CPocDeb, CPocCre) "
                 "VALUES (?, 1, '0001', 'x', 1, 2024, 10, ?, '41000')",
