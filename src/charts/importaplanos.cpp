@@ -105,6 +105,9 @@ QString validaLinha(const LinhaPlano &l, TipoPlano t)
             .arg(citacao(l.codigo), QString::number(d.larguraCodigo));
     if (l.designacao.size() > 30)
         return QStringLiteral("a descrição \"%1\" tem mais de 30 caracteres").arg(citacao(l.designacao));
+    // PostgreSQL cannot hold it in a text, and SQLite's searches stop at it.
+    if ((l.firma + l.codigo + l.designacao).contains(QChar(u'\0')))
+        return QStringLiteral("o código ou a descrição tem o carácter nulo (U+0000), que a base de dados não pode guardar");
     return {};
 }
 

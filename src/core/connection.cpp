@@ -4,6 +4,7 @@
 #include "core/inifile.h"
 #include "core/ocultasenhas.h"
 #include "core/odbc.h"
+#include "core/schema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -160,7 +161,11 @@ bool preparaSqlite(QSqlDatabase db, QString *erro)
         db.close();
         return false;
     }
-    q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    // WAL is written into the file for good: a file of another program, named by mistake,
+    // keeps its own journal.
+    bool alheia = true;
+    if (eDeOutroPrograma(db, &alheia, nullptr) && !alheia)
+        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     return true;
 }
 } // namespace

@@ -365,20 +365,16 @@ bool criaBasePostgres(const QString &ligacao, const DadosLigacao &d, QString *er
 
 } // namespace
 
-namespace {
-
-// Only a database that holds EUsers is this program's (perhaps from an earlier version); one
-// that holds other tables or views is another program's, and nothing in it may change. On
-// PostgreSQL the schemas of the search path count, where the program's unquoted names are
-// looked up (folded to lower case); SQLite's own tables do not count. Run inside the caller's
-// transaction, so that what was seen is what is changed.
 bool eDeOutroPrograma(QSqlDatabase db, bool *alheia, QString *erro)
 {
     QSqlQuery q(db);
+    // An extension's own tables and views (pg_stat_statements, say) are no program's data.
     const QString sql = ePostgres(db)
         ? QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE c.relname = 'eusers' AND c.relkind IN ('r', 'p')) "
                          "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-                         "WHERE n.nspname = ANY (current_schemas(false)) AND c.relkind IN ('r', 'p', 'v', 'm', 'f')")
+                         "WHERE n.nspname = ANY (current_schemas(false)) AND c.relkind IN ('r', 'p', 'v', 'm', 'f') "
+                         "AND NOT EXISTS (SELECT 1 FROM pg_depend d WHERE d.classid = 'pg_class'::regclass "
+                         "AND d.objid = c.oid AND d.deptype = 'e')")
         : QStringLiteral(
             "SELECT COUNT(*), COALESCE(SUM(CASE WHEN type = 'table' AND lower(name) = 'eusers' THEN 1 ELSE 0 END), 0) "
             "FROM sqlite_master WHERE type IN ('table', 'view') AND substr(lower(name), 1, 7) <> 'sqlite_'");
@@ -395,6 +391,8 @@ bool eDeOutroPrograma(QSqlDatabase db, bool *alheia, QString *erro)
                     .arg(db.databaseName());
     return true;
 }
+
+namespace {
 
 int larguraUtilizador(QSqlDatabase db, QString *erro)
 {

@@ -29,3 +29,11 @@ bool criaBaseDados(const QString &ligacao, QString *erro, const QString &senhaAd
 // unique guarantees, with the same refusals as criaBaseDados where repeated rows stand in
 // their way or the database is another program's. Reads only, and writes nothing, when there is nothing to change.
 bool actualizaBaseDados(QSqlDatabase db, QString *erro);
+
+// Only a database that holds EUsers is this program's (perhaps from an earlier version); one
+// that holds other tables or views is another program's, and nothing in it may change. On
+// PostgreSQL the schemas of the search path count, where the program's unquoted names are
+// looked up (folded to lower case); SQLite's own tables do not count. *alheia tells which;
+// when it is, erro (if given) names the database. False, with erro, when it cannot be read.
+// Run inside the caller's transaction, so that what was seen is what is changed.
+bool eDeOutroPrograma(QSqlDatabase db, bool *alheia, QString *erro);

@@ -488,6 +488,16 @@ private slots:
                 && a.msgs.ultimo().contains("Nada foi importado"),
             qPrintable(a.msgs.ultimo()));
         QCOMPARE(linhas(a.db(), "PlanoContas"), depois);
+        // A NUL in a SQLite outside database's text is refused by its row, not stored cut.
+        if (!Ambiente::usaPostgres() && Ambiente::modoExterno() == QLatin1String("native")) {
+            QVERIFY(corre(ext, "UPDATE PlanoContas SET Designacao = 'd' || char(0) || 'd' WHERE Conta = '6301'"));
+            a.msgs.limpa();
+            a.msgs.responde(Mensagens::Resposta::Ok);
+            QVERIFY(!ImportaPlanos(s));
+            QVERIFY2(
+                a.msgs.ultimo().contains("\"6301\": o código ou a descrição tem o carácter nulo"), qPrintable(a.msgs.ultimo()));
+            QCOMPARE(linhas(a.db(), "PlanoContas"), depois);
+        }
         // The cost centres refused once the accounts are written: the accounts are undone too.
         QVERIFY(corre(ext, "UPDATE PlanoContas SET Designacao = 'Curta' WHERE Conta = '6301'"));
         QVERIFY(corre(ext,

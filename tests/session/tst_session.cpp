@@ -1125,8 +1125,23 @@ private slots:
                     .exec("DROP DATABASE IF EXISTS " + nomeAlheia + " WITH (FORCE)");
         });
         QSqlDatabase x = abreLigacao(alheia);
+        // An extension's views are no program's tables: that database is still empty.
+        if (pg) {
+            SQL_OK(x, "CREATE EXTENSION pg_stat_statements");
+            bool deOutro = true;
+            QVERIFY(eDeOutroPrograma(x, &deOutro, nullptr) && !deOutro);
+        }
         SQL_OK(x, "CREATE TABLE PlanoContas (CodFirma char(4), CodExercicio char(4), Conta varchar(22), Saldo numeric(15,2))");
         SQL_OK(x, "CREATE TABLE Diarios (Numero integer, Nome varchar(40))");
+        if (!pg) {
+            // The other program keeps its file in rollback mode: opening it does not turn it to
+            // WAL, which is written into the file.
+            SQL_OK(x, "PRAGMA journal_mode=DELETE");
+            x = QSqlDatabase();
+            fechaLigacao(alheia);
+            x = abreLigacao(alheia);
+            QCOMPARE(valorUnico(x, "PRAGMA journal_mode").toString(), QStringLiteral("delete"));
+        }
         SQL_OK(x, "CREATE INDEX ix_planocontas ON PlanoContas (Conta)");
         SQL_OK(x, "INSERT INTO PlanoContas VALUES ('0001', '2024', '6111', 10.5)");
         SQL_OK(x, "INSERT INTO Diarios VALUES (1, 'Vendas'), (2, 'Compras')");
