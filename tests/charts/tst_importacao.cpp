@@ -991,18 +991,22 @@ private slots:
             true);
         QVERIFY2(semLeitura.contains(a.pasta() + "/zip.xls: sem permissão de leitura."), qPrintable(semLeitura));
         a.msgs.limpa();
-        // A flag that LibreOffice wrote as a formula (TRUE()) reads as empty from an .xls: the record
-        // of C3 made one that FreeXL passes over, as it passes over formulas.
-        QVERIFY(xlwtAlterado("formula.xls", [](QByteArray &b) {
-            const qsizetype c3 = b.indexOf(QByteArray::fromHex("7e020a0002000200"));
-            if (c3 <= 0)
-                return false;
-            qToLittleEndian<quint16>(0x0006, b.data() + c3);
-            return true;
-        }));
-        QVERIFY(recusado("formula.xls",
-            "folha 1 (\"Contas\"), célula C3: tem uma fórmula, cujo resultado não se lê num livro .xls: grave o livro como "
-            ".xlsx"));
+        // A flag that LibreOffice wrote as a formula (TRUE()), or a description built by one, reads as
+        // empty from an .xls: the record of a C3 or D3 made one that FreeXL passes over, as it passes over formulas.
+        for (const auto &[celula, registo] : { std::pair { "1 (\"Contas\"), célula C3", "7e020a0002000200" },
+                 std::pair { "2 (\"Centros\"), célula D3", "fd000a0002000300" } }) {
+            QVERIFY(xlwtAlterado("formula.xls", [registo](QByteArray &b) {
+                const qsizetype c = b.indexOf(QByteArray::fromHex(registo));
+                if (c <= 0)
+                    return false;
+                qToLittleEndian<quint16>(0x0006, b.data() + c);
+                return true;
+            }));
+            QVERIFY(recusado("formula.xls",
+                QStringLiteral("folha %1: tem uma fórmula, cujo resultado não se lê num livro .xls: grave "
+                               "o livro como .xlsx")
+                    .arg(QString::fromUtf8(celula))));
+        }
         // An error cell (#N/A), which FreeXL reads as a number.
         QVERIFY(xlwtAlterado("erro.xls", [](QByteArray &b) {
             const qsizetype c3 = b.indexOf(QByteArray::fromHex("7e020a0002000200"));
