@@ -214,6 +214,13 @@ private slots:
         QVERIFY(GravaIni("Configuracoes", "IxlsPath", "/dados/folhas"));
         a.sessao.carregaConfiguracao();
         QCOMPARE(a.sessao.gIxlsPath, QStringLiteral("/dados/folhas/"));
+        // "não" keeps workbooks closed, written with its accent or without.
+        QVERIFY(GravaIni("Configuracoes", "AbrirFolhas", "Nao"));
+        const QByteArray semAbrir = qgetenv("MOLVAR_NO_OPEN");
+        qunsetenv("MOLVAR_NO_OPEN");
+        a.sessao.carregaConfiguracao();
+        qputenv("MOLVAR_NO_OPEN", semAbrir);
+        QVERIFY(!a.sessao.abrirFolhas);
 
         // A fresh settings file points the own database at a SQLite file in the program's folder.
         QFile::remove(iniPath());
