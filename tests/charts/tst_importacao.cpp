@@ -855,13 +855,14 @@ private slots:
         };
         // Inline and rich shared strings, in a zip that ends with a ZIP64 end record; the shared
         // strings are where the relationships say, and a target may climb out of its folder.
-        // An ISO date cell (t="d"); a code whose format a conditional format's reuses for a date; a
-        // 1904 workbook's date before 1904.
+        // A false Boolean flag; an ISO date cell (t="d"); a code whose format a conditional format's
+        // reuses for a date; a 1904 workbook's date before 1904.
         QList<ParteZip> p = partesLivro(contas,
             centros
                 + "<row r=\"3\"><c r=\"A3\" t=\"inlineStr\"><is><t>0001</t></is></c><c r=\"B3\" t=\"inlineStr\"><is><t>CC8</t>"
-                  "</is></c><c r=\"C3\"><v>0</v></c><c r=\"D3\" t=\"d\"><v>2024-01-15T10:30:00</v></c></row><row r=\"4\"><c "
-                  "r=\"A4\" t=\"inlineStr\"><is><t>0001</t></is></c><c r=\"B4\" s=\"1\"><v>2111</v></c><c r=\"C4\"><v>1</v></c>"
+                  "</is></c><c r=\"C3\" t=\"b\"><v>0</v></c><c r=\"D3\" t=\"d\"><v>2024-01-15T10:30:00</v></c></row>"
+                  "<row r=\"4\"><c r=\"A4\" t=\"inlineStr\"><is><t>0001</t></is></c><c r=\"B4\" s=\"1\"><v>2111</v></c><c "
+                  "r=\"C4\"><v>1</v></c>"
                   "<c r=\"D4\" s=\"2\"><v>-1401.75</v></c></row>",
             textos);
         p[0].dados.replace("<sheets>", "<workbookPr date1904=\"1\"/><sheets>");

@@ -222,6 +222,15 @@ private slots:
         qputenv("MOLVAR_NO_OPEN", semAbrir);
         QVERIFY(!a.sessao.abrirFolhas);
 
+        // A section that holds no key yet gets the key under its own heading.
+        {
+            QFile f(iniPath());
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("[Vazia]\n[Outra]\nChave=outra\n");
+        }
+        QVERIFY(GravaIni("Vazia", "Chave", "minha"));
+        QCOMPARE(LeIni("Vazia", "Chave"), QStringLiteral("minha"));
+
         // A fresh settings file points the own database at a SQLite file in the program's folder.
         QFile::remove(iniPath());
         QString msg;

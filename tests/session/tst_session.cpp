@@ -327,6 +327,10 @@ private slots:
         par->PlanosExt->setChecked(false);
         clica(par->OKButton);
         QCOMPARE(conta(a.db(), "SELECT COUNT(*) FROM ParamFirma WHERE Planos_Ext = 0 AND Ana_Ext = 1"), 1);
+        e->param_firma->trigger();
+        par = abertoEm<ParamFirmaDlg>(e);
+        QVERIFY(par && !par->PlanosExt->isChecked() && par->AnaExt->isChecked());
+        clica(par->CancelButton);
 
         // The same code again is refused.
         e->criar_firma->trigger();
@@ -514,8 +518,9 @@ private slots:
             outra.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("outro-posto"));
-        escreve(nova->Senha1, QStringLiteral("Outra-Senha-9"));
-        escreve(nova->Senha2, QStringLiteral("Outra-Senha-9"));
+        // The repeat typed with its accent apart (NFD) is the same password.
+        escreve(nova->Senha1, QStringLiteral("Outra-Senha-Ç9"));
+        nova->Senha2->setText(QStringLiteral("Outra-Senha-Ç9").normalized(QString::NormalizationForm_D));
         a.msgs.limpa();
         clica(nova->OKButton);
         QCOMPARE(a.msgs.ultimo(), QStringLiteral("A senha deste utilizador foi alterada entretanto. Entre de novo."));
