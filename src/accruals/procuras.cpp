@@ -151,7 +151,7 @@ void Procuras::lista(bool pedida)
     }
     m_falhaDita = false;
     m_grelha->aplicaLayout(layout);
-    m_grelha->setColunaBooleana(2, m_fonte.temLancadora());
+    m_grelha->setFormato(2, m_fonte.temLancadora() ? FormatoColuna::Booleana : FormatoColuna::Texto);
     // "Ok" takes the first row unless the user picks another.
     if (m_grelha->temLinhas())
         m_grelha->setCurrentIndex(m_grelha->model()->index(0, 0));

@@ -146,7 +146,7 @@ void ChartConsult::aplicaLayout()
     m_grelha->aplicaLayout(m_fonte.layout);
     // A search may have changed the source: only its own flag column reads "Sim"/"Não".
     for (int c = 0; c < m_fonte.layout.size(); ++c)
-        m_grelha->setColunaBooleana(c, c == m_fonte.colunaFlag);
+        m_grelha->setFormato(c, c == m_fonte.colunaFlag ? FormatoColuna::Booleana : FormatoColuna::Texto);
 }
 
 void ChartConsult::resizeEvent(QResizeEvent *e)

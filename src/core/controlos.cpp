@@ -122,8 +122,8 @@ bool semCaracteresDeControlo(Mensagens *msg, const QList<CampoEscrito> &campos)
         if (msg)
             msg->informa(QStringLiteral("O campo \"%1\" tem um carácter de controlo (U+%2) na posição %3: apague-o e escreva "
                                         "só texto.")
-                             .arg(c.nome, QStringLiteral("%1").arg(c.texto.at(i).unicode(), 4, 16, QLatin1Char('0')).toUpper())
-                             .arg(i + 1),
+                             .arg(c.nome, QStringLiteral("%1").arg(c.texto.at(i).unicode(), 4, 16, QLatin1Char('0')).toUpper(),
+                                 QString::number(i + 1)),
                 QString(), Mensagens::Icone::Exclamacao);
         if (c.controlo)
             c.controlo->setFocus();

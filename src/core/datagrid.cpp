@@ -3,6 +3,7 @@
 #include "core/connection.h"
 #include "core/money.h"
 #include "core/odbc.h"
+#include "core/session.h"
 
 #include <QHeaderView>
 #include <QLocale>
@@ -10,36 +11,21 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-void ModeloGrelha::setColunaBooleana(int coluna, bool ligada)
+void ModeloGrelha::setFormato(int coluna, FormatoColuna formato)
 {
-    if (ligada)
-        m_booleanas.insert(coluna);
+    if (formato == FormatoColuna::Texto)
+        m_formatos.remove(coluna);
     else
-        m_booleanas.remove(coluna);
-}
-
-void ModeloGrelha::setColunaMonetaria(int coluna, bool ligada)
-{
-    if (ligada)
-        m_monetarias.insert(coluna);
-    else
-        m_monetarias.remove(coluna);
-}
-
-void ModeloGrelha::setColunaData(int coluna, bool ligada)
-{
-    if (ligada)
-        m_datas.insert(coluna);
-    else
-        m_datas.remove(coluna);
+        m_formatos.insert(coluna, formato);
 }
 
 QVariant ModeloGrelha::data(const QModelIndex &item, int role) const
 {
     const QVariant v = QSqlQueryModel::data(item, role == Qt::TextAlignmentRole ? Qt::DisplayRole : role);
+    const FormatoColuna formato = m_formatos.value(item.column(), FormatoColuna::Texto);
     if (role == Qt::TextAlignmentRole) {
         const auto t = v.typeId();
-        if (!m_booleanas.contains(item.column())
+        if (formato != FormatoColuna::Booleana
             && (t == QMetaType::Double || t == QMetaType::Int || t == QMetaType::LongLong || t == QMetaType::Short))
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return {};
@@ -49,16 +35,20 @@ QVariant ModeloGrelha::data(const QModelIndex &item, int role) const
     // Some drivers give a NULL the column's type, which a view shows as "0": blank on all.
     if (v.isNull())
         return QVariant();
-    if (m_booleanas.contains(item.column())) {
+    switch (formato) {
+    case FormatoColuna::Booleana: {
         const QString s = v.toString().trimmed().toLower();
         const bool verdade = !(s.isEmpty() || s == QLatin1String("0") || s == QLatin1String("false") || s == QLatin1String("f"));
         return verdade ? QStringLiteral("Sim") : QStringLiteral("Não");
     }
-    if (m_monetarias.contains(item.column()))
+    case FormatoColuna::Monetaria:
         return formataCentimos(paraCentimos(v));
-    if (m_datas.contains(item.column())) {
+    case FormatoColuna::Data: {
         const QDate d = dataDaBase(v);
-        return d.isValid() ? d.toString(QStringLiteral("dd-MM-yyyy")) : v;
+        return d.isValid() ? d.toString(QLatin1String(kFormatoData)) : v;
+    }
+    case FormatoColuna::Texto:
+        break;
     }
     if (v.typeId() == QMetaType::Double)
         return QLocale(QLocale::Portuguese, QLocale::Portugal).toString(v.toDouble(), 'f', 2);
@@ -132,21 +122,9 @@ QSize DataGrid::sizeHint() const
     return s;
 }
 
-void DataGrid::setColunaMonetaria(int coluna, bool ligada)
+void DataGrid::setFormato(int coluna, FormatoColuna formato)
 {
-    m_modelo->setColunaMonetaria(coluna, ligada);
-    viewport()->update();
-}
-
-void DataGrid::setColunaData(int coluna, bool ligada)
-{
-    m_modelo->setColunaData(coluna, ligada);
-    viewport()->update();
-}
-
-void DataGrid::setColunaBooleana(int coluna, bool ligada)
-{
-    m_modelo->setColunaBooleana(coluna, ligada);
+    m_modelo->setFormato(coluna, formato);
     viewport()->update();
 }
 

@@ -2,7 +2,7 @@
 
 #include "core/twips.h"
 
-#include <QSet>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQueryModel>
 #include <QTableView>
@@ -14,25 +14,26 @@ struct ColunaGrelha {
     int larguraTwips = 0;
 };
 
-// The rows of a query for a grid: Boolean columns read "Sim"/"Não", amounts show two
-// decimals with a decimal comma. Rows are fetched as the view needs them.
+// How a grid column shows its values.
+enum class FormatoColuna {
+    Texto, // as the database gives it
+    Booleana, // "Sim"/"Não"
+    Monetaria, // always two decimals with a decimal comma, whatever type the database returns
+    Data, // dd-mm-aaaa like every date of the program
+};
+
+// The rows of a query for a grid, each column in its format. Rows are fetched as the view
+// needs them.
 class ModeloGrelha : public QSqlQueryModel
 {
     Q_OBJECT
 public:
     using QSqlQueryModel::QSqlQueryModel;
-    void setColunaBooleana(int coluna, bool ligada);
-    // An amount column: always two decimals, whatever type the database returns
-    // (SQLite gives a whole amount back as an integer).
-    void setColunaMonetaria(int coluna, bool ligada);
-    // A date column: shown dd-mm-aaaa like every date of the program.
-    void setColunaData(int coluna, bool ligada);
+    void setFormato(int coluna, FormatoColuna formato);
     QVariant data(const QModelIndex &item, int role = Qt::DisplayRole) const override;
 
 private:
-    QSet<int> m_booleanas;
-    QSet<int> m_monetarias;
-    QSet<int> m_datas;
+    QHash<int, FormatoColuna> m_formatos;
 };
 
 class DataGrid : public QTableView
@@ -52,9 +53,7 @@ public:
     // drawn for a smaller font, so fixed 15 twips to a pixel would cut the captions);
     // a column whose caption needs more is widened to the caption, so none is cut.
     void aplicaLayout(const QList<ColunaGrelha> &colunas);
-    void setColunaBooleana(int coluna, bool ligada = true);
-    void setColunaMonetaria(int coluna, bool ligada = true);
-    void setColunaData(int coluna, bool ligada = true);
+    void setFormato(int coluna, FormatoColuna formato);
 
     // Wide enough for every column beside the row numbers and the vertical scroll bar, so
     // that a window sized by its hint shows the whole grid where there is room.

@@ -63,7 +63,7 @@ void Session::entra(const DadosFirma &firma, const QString &login, const QString
     gSnc = firma.snc;
     gAno = static_cast<qint16>(data.year());
     gMes = static_cast<qint16>(data.month());
-    gDataProc = data.toString(QStringLiteral("dd-MM-yyyy"));
+    gDataProc = data.toString(QLatin1String(kFormatoData));
     gLogin = login;
     gNomeUtilizador = nomeUtilizador;
     gAdmin = admin;

@@ -5,6 +5,9 @@
 #include <QVariantList>
 
 class Mensagens;
+
+// Every date the program shows or reads from the user: dd-mm-aaaa.
+inline constexpr const char *kFormatoData = "dd-MM-yyyy";
 class QDate;
 
 // A company's row of ParamFirma, as a login reads it.

@@ -71,7 +71,7 @@ Sim_Modelo::Sim_Modelo(Session &s, QWidget *parent)
     Modelo = poe(new DataCombo(this), "Modelo", twips(200, 540, 1560, 315));
     Label2 = poe(new QLabel(QStringLiteral("Data de Integração"), this), "Label2", twips(2040, 300, 1815, 285));
     DTPicker1 = poe(new QDateEdit(this), "DTPicker1", twips(2040, 540, 1335, 285));
-    DTPicker1->setDisplayFormat(QStringLiteral("dd-MM-yyyy"));
+    DTPicker1->setDisplayFormat(QLatin1String(kFormatoData));
     Label3 = poe(new QLabel(QStringLiteral("Diário de Contabilidade:"), this), "Label3", twips(3720, 300, 1815, 285));
     // A fixed journal code that nothing reads.
     Text1 = poe(new QLineEdit(QStringLiteral("DG"), this), "Text1", twips(4320, 540, 375, 285));
@@ -122,7 +122,7 @@ Sim_Modelo::Sim_Modelo(Session &s, QWidget *parent)
     resize(largura, altura);
 
     m_proximo = proximoNumDiario();
-    const QDate data = QDate::fromString(m_s.gDataProc, QStringLiteral("dd-MM-yyyy"));
+    const QDate data = QDate::fromString(m_s.gDataProc, QLatin1String(kFormatoData));
     if (data.isValid())
         DTPicker1->setDate(data);
     Text2->setText(m_proximo ? QString::number(*m_proximo) : QString());

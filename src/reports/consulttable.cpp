@@ -101,9 +101,9 @@ ConsultTable::ConsultTable(Session &s, QWidget *parent)
     // Tab leaves the grid for the filters instead of walking its cells.
     DataGrid1->setTabKeyNavigation(false);
     // Valor and Valor_Ori always show their cents; the integration date reads dd-mm-aaaa.
-    DataGrid1->setColunaMonetaria(3);
-    DataGrid1->setColunaMonetaria(12);
-    DataGrid1->setColunaData(13);
+    DataGrid1->setFormato(3, FormatoColuna::Monetaria);
+    DataGrid1->setFormato(12, FormatoColuna::Monetaria);
+    DataGrid1->setFormato(13, FormatoColuna::Data);
 
     Command2 = botao(this, "Command2", QStringLiteral("Apagar"));
     Command3 = botao(this, "Command3", QStringLiteral("Exportar"));

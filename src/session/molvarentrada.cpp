@@ -27,7 +27,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const char *const kFormatoData = "dd-MM-yyyy";
 
 QDate leData(const QString &texto)
 {
