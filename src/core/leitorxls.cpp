@@ -104,7 +104,8 @@ public:
         m_prazo = QDeadlineTimer(qint64(m_segundos) * 1000);
         int tubo[2];
         if (::pipe2(tubo, O_CLOEXEC) != 0) {
-            *erro = QStringLiteral("não foi possível iniciar %1: o sistema não deu um canal (erro %2)").arg(quem()).arg(errno);
+            *erro = QStringLiteral("não foi possível iniciar %1: o sistema não deu um canal (erro %2)")
+                        .arg(quem(), QString::number(errno));
             return false;
         }
         posix_spawn_file_actions_t accoes;
@@ -266,9 +267,7 @@ private:
             const int s = WTERMSIG(estado);
             *erro = s == SIGXCPU ? QStringLiteral("%1 passou o tempo de processador aceite e foi terminado").arg(quem())
                                  : QStringLiteral("%1 foi terminado pelo sinal %2 (SIG%3) antes de acabar; o livro não foi lido")
-                                       .arg(quem())
-                                       .arg(s)
-                                       .arg(QString::fromLatin1(sigabbrev_np(s)));
+                                       .arg(quem(), QString::number(s), QString::fromLatin1(sigabbrev_np(s)));
         } else if (r > 0 && WIFEXITED(estado) && WEXITSTATUS(estado) != 0) {
             *erro = QStringLiteral("%1 saiu com o código %2 antes de acabar; o livro não foi lido")
                         .arg(quem())
