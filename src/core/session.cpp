@@ -25,8 +25,9 @@ void Session::carregaConfiguracao()
     gImpXls = LeIni(config, QStringLiteral("ImpXls")).trimmed();
 }
 
-bool leDadosFirma(QSqlDatabase db, const QString &codigo, DadosFirma *firma, QString *erro)
+bool leDadosFirma(QSqlDatabase db, const QString &codigo, std::optional<DadosFirma> *lida, QString *erro)
 {
+    lida->reset();
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!executa(q,
@@ -34,11 +35,9 @@ bool leDadosFirma(QSqlDatabase db, const QString &codigo, DadosFirma *firma, QSt
                            "FROM ParamFirma WHERE CodFirma = ?"),
             { codigo }, erro))
         return false;
-    if (!q.next()) {
-        if (erro)
-            erro->clear();
-        return false;
-    }
+    if (!q.next())
+        return true;
+    DadosFirma *firma = &lida->emplace();
     firma->codigo = q.value(0).toString().trimmed();
     firma->nome = q.value(1).toString().trimmed();
     firma->analitica = q.value(2).toString().trimmed();

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariantList>
 
+#include <optional>
+
 class Mensagens;
 
 // Every date the program shows or reads from the user: dd-mm-aaaa.
@@ -22,9 +24,9 @@ struct DadosFirma {
     bool snc = false;
 };
 
-// Reads the company's row of ParamFirma. False when it cannot be read (erro says why) or
-// when there is no such company (erro left empty).
-bool leDadosFirma(QSqlDatabase db, const QString &codigo, DadosFirma *firma, QString *erro);
+// Reads the company's row of ParamFirma into *firma, which stays empty when there is no such
+// company. False (erro says why) only when it cannot be read.
+bool leDadosFirma(QSqlDatabase db, const QString &codigo, std::optional<DadosFirma> *firma, QString *erro);
 
 // The state of one running program: the company and processing date, the company's
 // parameters, the user, the connection strings and the inputs of the shared routines.

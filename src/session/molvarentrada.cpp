@@ -288,16 +288,17 @@ void Molvarentrada::valida()
     const Entrada entrada { u.value(0).toString().trimmed(), u.value(2).toString().trimmed(), u.value(3).toInt() != 0,
         u.value(1).toString(), data };
 
-    DadosFirma firma;
-    if (!leDadosFirma(db, codigo, &firma, &erro)) {
-        if (!erro.isEmpty()) {
-            m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os parâmetros da firma."), erro);
-            return;
-        }
+    std::optional<DadosFirma> lida;
+    if (!leDadosFirma(db, codigo, &lida, &erro)) {
+        m_s.msg->erroBaseDados(QStringLiteral("Não foi possível ler os parâmetros da firma."), erro);
+        return;
+    }
+    if (!lida) {
         m_s.msg->informa(QStringLiteral("A firma \"%1\" não existe!").arg(codigo));
         DataCombo1->setFocus();
         return;
     }
+    const DadosFirma firma = *lida;
 
     const QString recusa = senhaRecusada(senha);
     if (recusa.isEmpty()) {

@@ -242,12 +242,12 @@ QSqlDatabase Ambiente::dbExterna() const
 
 bool Ambiente::entra(const QString &firma, qint16 ano, qint16 mes)
 {
-    DadosFirma dados;
+    std::optional<DadosFirma> dados;
     QString e;
-    if (!leDadosFirma(db(), firma, &dados, &e)) {
+    if (!leDadosFirma(db(), firma, &dados, &e) || !dados) {
         qWarning() << "entra:" << firma << e;
         return false;
     }
-    sessao.entra(dados, QString::fromLatin1(kAdminLogin), QStringLiteral("Administrador"), true, QDate(ano, mes, 1));
+    sessao.entra(*dados, QString::fromLatin1(kAdminLogin), QStringLiteral("Administrador"), true, QDate(ano, mes, 1));
     return true;
 }
