@@ -376,6 +376,13 @@ private slots:
         QCOMPARE(a.sessao.gAno, 0);
         QVERIFY(e->isVisible());
 
+        // The right password for a company that is not there.
+        escreve(e->DTPicker1, QStringLiteral("15-03-2024"));
+        e->DataCombo1->setText(QStringLiteral("F99"));
+        clica(e->Validar);
+        QCOMPARE(a.msgs.ultimo(), QStringLiteral("A firma \"F99\" não existe!"));
+        e->DataCombo1->setText(QStringLiteral("F01"));
+
         // The right password: the session is set and the main window takes over.
         a.msgs.limpa();
         escreve(e->DTPicker1, QStringLiteral("15-03-2024"));
